@@ -1,0 +1,120 @@
+#include "shell/HeadlessSession.h"
+
+#include "shell/MainCore.h"
+#include "shell/SerialLink.h"
+#include "shell/StateSnapshot.h"
+#include "table/CsvLog.h"
+
+#include <QFileDevice>
+#include <QIODevice>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+HeadlessSession::HeadlessSession(MainCore &core, QObject *parent) : QObject(parent), core_(core)
+{
+    timeLimit_.setSingleShot(true);
+    connect(&timeLimit_, &QTimer::timeout, this, &HeadlessSession::stop);
+    connect(&core_, &MainCore::frameHandled, this, &HeadlessSession::onFrameHandled);
+    connect(&core_, &MainCore::rowCompleted, this, &HeadlessSession::onRowCompleted);
+    connect(&core_, &MainCore::receiveTickDone, this, &HeadlessSession::onReceiveTickDone);
+    connect(&core_, &MainCore::portLost, this, &HeadlessSession::onPortLost);
+}
+
+bool HeadlessSession::start(const QString &device)
+{
+    if (started_)
+        return isRunning();
+    core_.Form_Load();
+    core_.Combo1Text = device;
+    core_.cmdComm_Click();
+    if (!core_.MSComm1->isOpen())
+        return false;
+    started_ = true;
+    writeEvent(QJsonObject{{QLatin1String("event"), QLatin1String("open")}}, 0);
+    if (timeLimitMs_ > 0)
+        timeLimit_.start(timeLimitMs_);
+    return true;
+}
+
+void HeadlessSession::stop()
+{
+    if (isRunning())
+        finish(0, true);
+}
+
+void HeadlessSession::onFrameHandled(const QString &content)
+{
+    if (!isRunning())
+        return;
+    writeEvent(QJsonObject{{QLatin1String("event"), QLatin1String("frame")}, {QLatin1String("frame"), content}},
+               core_.rowWrittenByFrame());
+    // Checked here rather than when the row completes, so that the frame that
+    // completed the last wanted row is still reported.
+    checkRowLimit();
+}
+
+void HeadlessSession::onRowCompleted(int row)
+{
+    if (!isRunning())
+        return;
+    ++rowsCompleted_;
+    if (csv_ && !csv_->appendGridRow(*core_.MSFlexGrid1, row))
+        emit message(QStringLiteral("row %1 was not written to the CSV file: %2").arg(row).arg(csv_->errorString()));
+}
+
+void HeadlessSession::onReceiveTickDone(bool handledModelFrame)
+{
+    if (!isRunning())
+        return;
+    checkRowLimit();
+    if (!isRunning())
+        return;
+    if (handledModelFrame && !core_.Timer2.isActive()) {
+        core_.cmdClear_Click();
+        writeEvent(QJsonObject{{QLatin1String("event"), QLatin1String("Clear")}}, 0);
+    }
+}
+
+void HeadlessSession::onPortLost(const QString &reason)
+{
+    if (!isRunning())
+        return;
+    emit message(QStringLiteral("the port was lost: %1").arg(reason));
+    finish(2, false);
+}
+
+void HeadlessSession::checkRowLimit()
+{
+    if (rowLimit_ > 0 && rowsCompleted_ >= rowLimit_)
+        finish(0, true);
+}
+
+void HeadlessSession::finish(int exitCode, bool sendExitRequest)
+{
+    finished_ = true;
+    timeLimit_.stop();
+    if (sendExitRequest)
+        core_.cmdExit_Click();
+    // The window would be gone now: nothing more is read or polled.
+    core_.Timer1.stop();
+    core_.Timer2.stop();
+    emit finished(exitCode);
+}
+
+void HeadlessSession::writeEvent(const QJsonObject &lead, int writtenRow)
+{
+    if (!json_)
+        return;
+    // The event's own fields first and the state after them, so that a
+    // person tailing the stream sees at the start of each line what
+    // happened. Each part is a valid object; joining them drops the "}" of
+    // the first and the "{" of the second.
+    QByteArray line = QJsonDocument(lead).toJson(QJsonDocument::Compact);
+    line.chop(1);
+    line += ',';
+    line += QJsonDocument(stateSnapshot(core_, writtenRow)).toJson(QJsonDocument::Compact).mid(1);
+    line += '\n';
+    json_->write(line);
+    if (auto *file = qobject_cast<QFileDevice *>(json_))
+        file->flush();
+}

@@ -1,0 +1,73 @@
+#pragma once
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class CsvLog;
+class MainCore;
+class QIODevice;
+class QJsonObject;
+
+// A logging session without a window: it does to the core what a user at
+// the window would do to record readings, and reports what the window shows.
+//
+// - start(): start-up, then the port typed into the list and Select CommID.
+// - A model frame stops polling; a user then presses Clear to start a fresh
+//   recording. So after a receive tick that handled an "M" frame, if polling
+//   is still stopped at the end of that tick, the session presses Clear.
+//   (An "E" frame on an empty table in the same tick has already restarted
+//   polling, and then nothing needs pressing.)
+// - Every completed table row goes to the CSV log, if one is set.
+// - With a JSON output, one compact object per line: "open" after the port
+//   opened, "frame" after each handled frame (with the row it wrote), and
+//   the name of each button pressed on its own ("Clear"), each followed by
+//   the whole visible state.
+// - It ends after a number of completed rows, after a time, or on stop(),
+//   in each case sending the exit request as Exit does; finished(0). A lost
+//   port ends it with finished(2) and no request (there is no port to send
+//   it to). After finished() the session ignores the core.
+class HeadlessSession : public QObject
+{
+    Q_OBJECT
+public:
+    explicit HeadlessSession(MainCore &core, QObject *parent = nullptr);
+
+    void setJsonOutput(QIODevice *out) { json_ = out; }
+    void setCsvLog(CsvLog *log) { csv_ = log; }
+    void setRowLimit(int rows) { rowLimit_ = rows; }     // 0: no limit
+    void setTimeLimit(int ms) { timeLimitMs_ = ms; }     // 0: no limit
+
+    // False when the port did not open (the core has said why through its
+    // prompts); the session then stays idle.
+    bool start(const QString &device);
+    // Ends the session as the Exit button would; nothing once finished.
+    void stop();
+
+    bool isRunning() const { return started_ && !finished_; }
+    int rowsCompleted() const { return rowsCompleted_; }
+
+signals:
+    void finished(int exitCode);
+    // Something the person running the logger should read (a lost port, a
+    // row the CSV file did not take).
+    void message(const QString &text);
+
+private:
+    void onFrameHandled(const QString &content);
+    void onRowCompleted(int row);
+    void onReceiveTickDone(bool handledModelFrame);
+    void onPortLost(const QString &reason);
+    void checkRowLimit();
+    void finish(int exitCode, bool sendExitRequest);
+    void writeEvent(const QJsonObject &lead, int writtenRow);
+
+    MainCore &core_;
+    QIODevice *json_ = nullptr;
+    CsvLog *csv_ = nullptr;
+    int rowLimit_ = 0;
+    int timeLimitMs_ = 0;
+    QTimer timeLimit_;
+    bool started_ = false;
+    bool finished_ = false;
+    int rowsCompleted_ = 0;
+};

@@ -1,0 +1,170 @@
+#include "shell/MainCore.h"
+
+#include "derive/TempCoefTable.h"
+#include "shell/LeadingNumber.h"
+#include "shell/PortNames.h"
+#include "shell/SerialLink.h"
+#include "shell/UiPrompts.h"
+
+#include <cmath>
+
+MainCore::MainCore(SerialLink *port, UiPrompts *prompts, QObject *parent)
+    : QObject(parent), MSFlexGrid1(new FlexGrid(this)), MSComm1(port), prompts_(prompts)
+{
+    for (int i = 1; i <= 9; ++i)
+        Combo1List << QString::number(i);
+    Combo1Text = QStringLiteral("1");
+    Timer1.setInterval(10);
+    Timer2.setInterval(1000);
+    connect(&Timer1, &QTimer::timeout, this, &MainCore::Timer1_Timer);
+    connect(&Timer2, &QTimer::timeout, this, &MainCore::Timer2_Timer);
+    connect(MSComm1, &SerialLink::lost, this, &MainCore::onPortLost);
+}
+
+MainCore::~MainCore() = default;
+
+void MainCore::Form_Load()
+{
+    std::copy(kTempCoefValues.begin(), kTempCoefValues.end(), m.TempCoefTable.begin());
+    for (auto &l : lcd.lblLCD)
+        l.Caption.clear();
+    lcd.Shape1.fill(false);
+    m.PollCommand = QStringLiteral("A");
+    chart.clear();
+    for (int i = 0; i < 7; ++i) {
+        panel.Label1[std::size_t(i)].Caption.clear();
+        panel.Label2[std::size_t(i)].Caption.clear();
+        panel.Line2[std::size_t(i)] = false;
+    }
+    m.PollingOn = false;
+    CommPort = 1;   // the port is chosen, not opened
+    m.GridRow = 1;
+    MSFlexGrid1->setTopRow(1);
+    Timer1.start();
+    emit changed();
+}
+
+QString MainCore::deviceForSelection(const QString &text) const
+{
+    if (portnames::namesDevice(text))
+        return portnames::deviceForText(text);
+    const double n = std::nearbyint(Val(text));   // halves to even
+    if (!(n >= 1 && n <= 255))
+        return QString();
+    return portnames::deviceForNumber(int(n), portnames::presentDevices());
+}
+
+void MainCore::selectPort(bool fromList)
+{
+    Timer1.stop();
+    Timer2.stop();
+    enabled.cmdClear = false;
+    enabled.cmdExport = false;
+
+    auto fail = [&] {
+        Combo1Text = QStringLiteral("1");
+        emit changed();
+        prompts_->MsgBox(QStringLiteral("The commport number isn't valid,please select again!"),
+                         fromList ? UiPrompts::Icon::Critical : UiPrompts::Icon::None);
+    };
+
+    QString device;
+    if (portnames::namesDevice(Combo1Text)) {
+        device = portnames::deviceForText(Combo1Text);
+    } else {
+        const double n = std::nearbyint(Val(Combo1Text));
+        if (!(n >= 1 && n <= 255))
+            return fail();
+        CommPort = int(n);
+        device = portnames::deviceForNumber(CommPort, portnames::presentDevices());
+    }
+    if (MSComm1->isOpen())
+        MSComm1->close();
+    if (device.isEmpty() || !MSComm1->open(device))
+        return fail();
+    Timer1.start();
+    Timer2.start();
+    enabled.cmdClear = true;
+    enabled.cmdExport = true;
+    emit changed();
+}
+
+void MainCore::Combo1_Click()
+{
+    selectPort(true);
+}
+
+void MainCore::cmdComm_Click()
+{
+    if (Combo1Text.isEmpty()) {
+        Combo1Text = QStringLiteral("1");
+        emit changed();
+        prompts_->MsgBox(QStringLiteral("please select the commport number!"), UiPrompts::Icon::Critical);
+        return;
+    }
+    selectPort(false);
+}
+
+void MainCore::onPortLost(const QString &reason)
+{
+    // The adapter went away while open: keep every logged row, stop asking
+    // the meter, and let the user reconnect by selecting the port again.
+    Timer2.stop();
+    enabled.cmdClear = false;
+    enabled.cmdExport = false;
+    emit changed();
+    emit portLost(reason);
+    prompts_->MsgBox(QStringLiteral("The commport was disconnected,please check the cable and select again!"),
+                     UiPrompts::Icon::Critical);
+}
+
+void MainCore::startPolling()
+{
+    Timer2.start();
+    m.PollingOn = true;
+}
+
+void MainCore::startNewRecording()
+{
+    Init_FlexGrid();
+    lcd.lblLCD[10].Caption.clear();
+    Picture4.Cls();
+    startPolling();
+}
+
+void MainCore::cmdClear_Click()
+{
+    startNewRecording();
+    emit changed();
+}
+
+void MainCore::cmdStdAdd_Click()
+{
+    emit stdAddRequested();
+}
+
+void MainCore::cmdExit_Click()
+{
+    if (MSComm1->isOpen())
+        MSComm1->write(QByteArrayLiteral("@B#"));
+    emit exitRequested();
+}
+
+void MainCore::Timer2_Timer()
+{
+    if (MSComm1->isOpen())
+        MSComm1->write("@" + m.PollCommand.toLatin1() + "#");
+}
+
+void MainCore::Option1_Click(int index)
+{
+    // Full scale of each range button, as chart units per uS/cm.
+    static constexpr double kScales[6] = {300, 30, 3, 0.3, 0.03, 0.003};
+    if (index >= 0 && index < 6) {
+        m.ValueScale = kScales[index];
+        Option1Value = index;
+    }
+    if (!m.PollingOn)
+        return;
+    Picture4.Cls();
+}

@@ -1,0 +1,100 @@
+#pragma once
+#include "chart/ChartData.h"
+#include "chart/ChartPicture.h"
+#include "lcd/LcdMirror.h"
+#include "shell/Module1.h"
+#include "shell/SettingsPanel.h"
+#include "table/FlexGrid.h"
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+class SerialLink;
+class UiPrompts;
+
+// The main window without its pixels: every handler, timer and procedure of
+// the main window, and the data of every control it shows. The window, the
+// headless logger and the tests all drive this one object; it knows nothing
+// of whether a screen exists.
+class MainCore : public QObject
+{
+    Q_OBJECT
+public:
+    MainCore(SerialLink *port, UiPrompts *prompts, QObject *parent = nullptr);
+    ~MainCore() override;
+
+    // Program-wide state
+    Module1 m;
+
+    // Controls' data
+    QString Caption = QStringLiteral("Form1");   // window title
+    LcdMirror lcd;                                // Picture1
+    SettingsPanel panel;                          // Picture2
+    ChartDecorations chart;                       // Picture4's axes and labels
+    ChartPicture Picture4;                        // what is drawn in the chart
+    FlexGrid *MSFlexGrid1;
+    bool Frame1Visible = true;                    // chart range selector
+    int Option1Value = -1;                        // selected range button, -1 none
+    struct Enabled {
+        bool cmdClear = false, cmdExport = false, cmdStdAdd = false;
+        bool cmdExit = true, cmdComm = true;
+    } enabled;
+    QStringList Combo1List;
+    QString Combo1Text;
+    int CommPort = 0;
+    SerialLink *MSComm1;
+    QTimer Timer1;                                // receive tick, 10 ms
+    QTimer Timer2;                                // poll tick, 1000 ms
+
+    // Handlers
+    void Form_Load();
+    void Combo1_Click();                          // a list entry was chosen (Combo1Text holds it)
+    void cmdComm_Click();
+    void cmdClear_Click();
+    void cmdStdAdd_Click();
+    void cmdExit_Click();
+    void Timer1_Timer();
+    void Timer2_Timer();
+    void Option1_Click(int index);
+
+    // Procedures
+    void Init_FlexGrid();
+    void Cond_RES_TDS_SAL();
+    void pX_mol_mg_ppm();
+
+    // The two halves of appending a row, shared by the decoders that add rows.
+    void beginGridRow();
+    void endGridRow();
+
+    // The device the current port number or text stands for ("" if none).
+    QString deviceForSelection(const QString &text) const;
+
+    // The data row the frame being handled wrote, or 0.
+    int rowWrittenByFrame() const { return rowWritten_; }
+
+    static constexpr int kMaxFrame = 1024;
+
+signals:
+    void changed();                               // something visible changed
+    void frameHandled(const QString &content);    // after each frame's decoder
+    void receiveTickDone(bool handledModelFrame);
+    void rowCompleted(int row);                   // a data row is complete
+    void exitRequested();
+    void stdAddRequested();
+    void portLost(const QString &reason);
+
+private:
+    void selectPort(bool fromList);
+    void onPortLost(const QString &reason);
+    void startPolling();
+
+public:
+    // Clear's steps, which an end frame on an empty table repeats.
+    void startNewRecording();
+
+private:
+
+    UiPrompts *prompts_;
+    int rowWritten_ = 0;
+};

@@ -1,0 +1,57 @@
+#include "shell/QtSerialLink.h"
+
+QtSerialLink::QtSerialLink(QObject *parent) : SerialLink(parent)
+{
+    // The receive buffer of the line: the tick drains it every 10 ms, so a
+    // generous one only matters when the event loop stalls.
+    port_.setReadBufferSize(0);
+    connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialLink::onError);
+}
+
+bool QtSerialLink::open(const QString &device)
+{
+    if (port_.isOpen())
+        port_.close();
+    device_ = device;
+    port_.setPortName(device);
+    if (!port_.open(QIODevice::ReadWrite))
+        return false;
+    port_.setBaudRate(QSerialPort::Baud9600);
+    port_.setDataBits(QSerialPort::Data8);
+    port_.setParity(QSerialPort::NoParity);
+    port_.setStopBits(QSerialPort::OneStop);
+    port_.setFlowControl(QSerialPort::NoFlowControl);
+    return true;
+}
+
+void QtSerialLink::close()
+{
+    if (port_.isOpen())
+        port_.close();
+}
+
+QByteArray QtSerialLink::readAll()
+{
+    if (!port_.isOpen())
+        return {};
+    // Pick up what the OS holds without waiting for the event loop to do it.
+    port_.waitForReadyRead(0);
+    return port_.readAll();
+}
+
+void QtSerialLink::write(const QByteArray &data)
+{
+    if (port_.isOpen())
+        port_.write(data);
+}
+
+void QtSerialLink::onError(QSerialPort::SerialPortError error)
+{
+    // A resource error on an open port means the device is gone; anything
+    // else (a failed open, a timeout) is reported where it happens.
+    if (error == QSerialPort::ResourceError && port_.isOpen()) {
+        const QString why = port_.errorString();
+        port_.close();
+        emit lost(why);
+    }
+}

@@ -1,0 +1,24 @@
+#pragma once
+#include "shell/SerialLink.h"
+
+#include <QSerialPort>
+
+class QtSerialLink : public SerialLink
+{
+    Q_OBJECT
+public:
+    explicit QtSerialLink(QObject *parent = nullptr);
+
+    bool open(const QString &device) override;
+    void close() override;
+    bool isOpen() const override { return port_.isOpen(); }
+    QByteArray readAll() override;
+    void write(const QByteArray &data) override;
+    QString device() const override { return device_; }
+
+private:
+    void onError(QSerialPort::SerialPortError error);
+
+    QSerialPort port_;
+    QString device_;
+};

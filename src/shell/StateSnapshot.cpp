@@ -1,0 +1,72 @@
+#include "shell/StateSnapshot.h"
+
+#include "shell/MainCore.h"
+
+#include <QJsonArray>
+
+namespace {
+
+QJsonArray rowTexts(const FlexGrid &grid, int row)
+{
+    QJsonArray texts;
+    for (int c = 0; c < FlexGrid::kCols; ++c)
+        texts.append(grid.TextMatrix(row, c));
+    return texts;
+}
+
+} // namespace
+
+QJsonObject stateSnapshot(const MainCore &f, int writtenRow)
+{
+    const FlexGrid &grid = *f.MSFlexGrid1;
+    QJsonObject s;
+    s[QLatin1String("title")] = f.Caption;
+
+    QJsonArray lcd;
+    for (const Label &l : f.lcd.lblLCD)
+        lcd.append(l.Caption);
+    s[QLatin1String("lcd")] = lcd;
+
+    QJsonArray circles;
+    for (bool shown : f.lcd.Shape1)
+        circles.append(shown);
+    s[QLatin1String("circles")] = circles;
+
+    QJsonArray panel;
+    for (std::size_t i = 0; i < f.panel.Label1.size(); ++i)
+        panel.append(QJsonArray{f.panel.Label1[i].Caption, f.panel.Label2[i].Caption, f.panel.Line2[i]});
+    s[QLatin1String("panel")] = panel;
+
+    s[QLatin1String("header")] = rowTexts(grid, 0);
+    // Only a real data row is spelled out; anything else (0 for "no row",
+    // or a row the table no longer has) reads as null.
+    if (writtenRow >= 1 && writtenRow < grid.Rows()) {
+        s[QLatin1String("row")] = writtenRow;
+        s[QLatin1String("cells")] = rowTexts(grid, writtenRow);
+    } else {
+        s[QLatin1String("row")] = QJsonValue::Null;
+        s[QLatin1String("cells")] = QJsonValue::Null;
+    }
+    s[QLatin1String("grid_row")] = f.m.GridRow;
+    s[QLatin1String("rows")] = grid.Rows();
+    s[QLatin1String("top_row")] = grid.TopRow();
+    // Normally only the newest row is highlighted; should several be, the
+    // lowest one is the one a user's eye goes to.
+    const QList<int> lit = grid.highlightedRows();
+    s[QLatin1String("highlight")] = lit.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(lit.last());
+
+    s[QLatin1String("polling")] = f.m.PollingOn;
+    s[QLatin1String("poll_timer")] = f.Timer2.isActive();
+    s[QLatin1String("poll_command")] = f.m.PollCommand;
+    s[QLatin1String("buttons")] = QJsonObject{
+        {QLatin1String("clear"), f.enabled.cmdClear},
+        {QLatin1String("export"), f.enabled.cmdExport},
+        {QLatin1String("std_add"), f.enabled.cmdStdAdd},
+    };
+    s[QLatin1String("range")] = QJsonObject{
+        {QLatin1String("visible"), f.Frame1Visible},
+        {QLatin1String("selected"),
+         f.Option1Value < 0 ? QJsonValue(QJsonValue::Null) : QJsonValue(f.Option1Value)},
+    };
+    return s;
+}

@@ -1,0 +1,13 @@
+#pragma once
+#include <QJsonObject>
+
+class MainCore;
+
+// Everything a user could read off the main window at this moment, as one
+// JSON object: title, display mirror, settings panel, table position, the
+// polling state and the buttons. The headless logger prints one per event,
+// so a script can follow a session without a screen.
+//
+// `writtenRow` is the data row the caller wants spelled out in "row" and
+// "cells" (the row a frame just wrote); 0 gives null for both.
+QJsonObject stateSnapshot(const MainCore &f, int writtenRow);

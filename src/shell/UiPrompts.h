@@ -1,0 +1,12 @@
+#pragma once
+#include <QString>
+
+// The dialogs the core asks for. The window answers with real message boxes;
+// the headless logger and the tests answer by themselves.
+class UiPrompts
+{
+public:
+    enum class Icon { None, Critical };
+    virtual ~UiPrompts() = default;
+    virtual void MsgBox(const QString &text, Icon icon) = 0;
+};

@@ -1,0 +1,51 @@
+#pragma once
+#include "shell/UiPrompts.h"
+
+#include <QWidget>
+#include <array>
+
+class MainCore;
+class QtSerialLink;
+class LcdWidget;
+class ChartWidget;
+class GridView;
+class QLabel;
+class QPushButton;
+class QComboBox;
+class QRadioButton;
+class QFrame;
+
+// The main window: draws the core's control data at the window's twip
+// layout and hands clicks and selections to the core's handlers.
+class frmMain : public QWidget, public UiPrompts
+{
+    Q_OBJECT
+public:
+    explicit frmMain(QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    MainCore &core() { return *core_; }
+
+    // Opens DEVICE as if it had been typed into the port list and selected.
+    void selectAtStart(const QString &device);
+
+    void MsgBox(const QString &text, Icon icon) override;
+
+private:
+    void render();
+    void refreshPortTooltip();
+
+    QtSerialLink *link_;
+    MainCore *core_;
+    LcdWidget *lcd_;
+    QWidget *picture2_;
+    std::array<QLabel *, 7> label1_{};
+    std::array<QLabel *, 7> label2_{};
+    std::array<QFrame *, 7> line2_{};
+    ChartWidget *chart_;
+    GridView *grid_;
+    QFrame *frame1_;
+    std::array<QRadioButton *, 6> option1_{};
+    QPushButton *cmdClear_, *cmdExport_, *cmdStdAdd_, *cmdExit_, *cmdComm_;
+    QComboBox *combo1_;
+};

@@ -1,0 +1,47 @@
+#pragma once
+#include <QFile>
+#include <QString>
+#include <QStringList>
+
+class FlexGrid;
+
+// An append-only CSV log of table rows: UTF-8, fields quoted only when they
+// hold a comma, a quote, CR or LF (quotes doubled), lines ending in CRLF.
+//
+// Each row line is preceded by a header line (the table's header row) when it
+// is the first row written since the file was opened, or when the header has
+// changed since the last header line: a meter of another family or a fresh
+// layout changes the columns' meaning, and the file must say so where it
+// happens. Every line is flushed as soon as it is written, so a lab can tail
+// the file and a crash loses nothing already logged.
+class CsvLog
+{
+public:
+    CsvLog() = default;
+    CsvLog(const CsvLog &) = delete;
+    CsvLog &operator=(const CsvLog &) = delete;
+
+    // Opens `path` for appending (created if missing). False with
+    // errorString() set when it cannot be opened.
+    bool open(const QString &path);
+    bool isOpen() const { return file_.isOpen(); }
+    void close();
+    QString errorString() const { return file_.errorString(); }
+
+    // Writes one row, with a header line before it when one is due. False
+    // when the file is not open or the write failed.
+    bool appendRow(const QStringList &header, const QStringList &cells);
+    // The same for data row `row` of the grid, with the grid's header row.
+    bool appendGridRow(const FlexGrid &grid, int row);
+
+    // One field as it appears in the file, and one whole line with its CRLF.
+    static QString field(const QString &text);
+    static QString line(const QStringList &fields);
+
+private:
+    bool writeLine(const QStringList &fields);
+
+    QFile file_;
+    bool headerWritten_ = false;
+    QStringList lastHeader_;
+};

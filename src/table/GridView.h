@@ -1,0 +1,19 @@
+#pragma once
+#include <QTableView>
+
+class FlexGrid;
+
+// The data table on screen: a view over the grid's model that keeps the
+// grid's column widths, colours and first visible row.
+class GridView : public QTableView
+{
+    Q_OBJECT
+public:
+    explicit GridView(FlexGrid *grid, QWidget *parent = nullptr);
+
+private:
+    void applyWidths();
+    void applyTopRow(int row);
+
+    FlexGrid *grid_;
+};

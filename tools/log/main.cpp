@@ -1,0 +1,150 @@
+// tq800-log: records a bench meter's readings without a window.
+//
+// Drives the same core as the window, with a user who only selects the port
+// and presses Clear when the meter has announced itself. Completed table rows
+// can go to a CSV file, and every event with the whole visible state to
+// stdout as JSON lines.
+
+#include "StopSignals.h"
+
+#include "shell/HeadlessSession.h"
+#include "shell/MainCore.h"
+#include "shell/QtSerialLink.h"
+#include "shell/UiPrompts.h"
+#include "table/CsvLog.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QTimer>
+
+#include <cmath>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+void printError(const QString &text)
+{
+    std::fprintf(stderr, "tq800-log: %s\n", qPrintable(text));
+    std::fflush(stderr);
+}
+
+// Message boxes become lines on stderr: nobody is there to press OK.
+class StderrPrompts : public UiPrompts
+{
+public:
+    void MsgBox(const QString &text, Icon) override { printError(text); }
+};
+
+// The exit request sits in the port's output buffer until the event loop
+// hands it to the device; this long is ample for three characters at 9600 Bd.
+constexpr int kDrainMs = 100;
+
+const char kDescription[] =
+    "Records a bench meter's readings without a window.\n"
+    "\n"
+    "Opens DEVICE, polls the meter, and presses Clear whenever a model frame\n"
+    "leaves polling stopped, so that logging starts by itself.\n"
+    "\n"
+    "--json prints one JSON object per line on stdout: {\"event\":\"open\",...}\n"
+    "after the port opens, {\"event\":\"frame\",\"frame\":CONTENT,...} after each\n"
+    "frame and {\"event\":\"Clear\",...} after the automatic Clear, each with the\n"
+    "whole visible state (title, lcd, circles, panel, header, row, cells,\n"
+    "grid_row, rows, top_row, highlight, polling, poll_timer, poll_command,\n"
+    "buttons, range).\n"
+    "--csv appends every completed row to FILE (UTF-8, CRLF), with a header\n"
+    "line before the first row and whenever the columns change.\n"
+    "\n"
+    "Ends after --count rows, after --seconds, or on SIGINT/SIGTERM, sending\n"
+    "the meter the exit request.\n"
+    "Exit status: 0 done, 1 bad arguments or the port or FILE would not open,\n"
+    "2 the port was lost while logging.";
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tq800-log"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromLatin1(kDescription));
+    parser.addHelpOption();
+    const QCommandLineOption portOpt(QStringLiteral("port"),
+                                     QStringLiteral("Serial device, e.g. /dev/ttyUSB0 (required)."),
+                                     QStringLiteral("DEVICE"));
+    const QCommandLineOption jsonOpt(QStringLiteral("json"), QStringLiteral("Print events as JSON lines on stdout."));
+    const QCommandLineOption csvOpt(QStringLiteral("csv"), QStringLiteral("Append completed rows to FILE."),
+                                    QStringLiteral("FILE"));
+    const QCommandLineOption countOpt(QStringLiteral("count"), QStringLiteral("Stop after N completed rows."),
+                                      QStringLiteral("N"));
+    const QCommandLineOption secondsOpt(QStringLiteral("seconds"), QStringLiteral("Stop after S seconds."),
+                                        QStringLiteral("S"));
+    parser.addOptions({portOpt, jsonOpt, csvOpt, countOpt, secondsOpt});
+    parser.process(app);
+
+    auto usageError = [&](const QString &text) {
+        printError(text);
+        std::fprintf(stderr, "%s", qPrintable(parser.helpText()));
+        return 1;
+    };
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first()));
+    const QString device = parser.value(portOpt);
+    if (device.isEmpty())
+        return usageError(QStringLiteral("--port DEVICE is required"));
+    int count = 0;
+    if (parser.isSet(countOpt)) {
+        bool ok = false;
+        count = parser.value(countOpt).toInt(&ok);
+        if (!ok || count < 1)
+            return usageError(QStringLiteral("--count wants a whole number of rows, 1 or more"));
+    }
+    int timeLimitMs = 0;
+    if (parser.isSet(secondsOpt)) {
+        bool ok = false;
+        const double s = parser.value(secondsOpt).toDouble(&ok);
+        // At least a millisecond, and no more than a timer can count.
+        if (!ok || !std::isfinite(s) || s <= 0 || s > 2e6)
+            return usageError(QStringLiteral("--seconds wants a number of seconds above 0 (at most 2000000)"));
+        timeLimitMs = qMax(1, int(std::lround(s * 1000)));
+    }
+
+    CsvLog csv;
+    if (parser.isSet(csvOpt) && !csv.open(parser.value(csvOpt))) {
+        printError(QStringLiteral("cannot open %1: %2").arg(parser.value(csvOpt), csv.errorString()));
+        return 1;
+    }
+
+    QFile out;
+    if (parser.isSet(jsonOpt) && !out.open(STDOUT_FILENO, QIODevice::WriteOnly)) {
+        printError(QStringLiteral("cannot write to stdout"));
+        return 1;
+    }
+
+    StderrPrompts prompts;
+    QtSerialLink link;
+    MainCore core(&link, &prompts);
+    HeadlessSession session(core);
+    if (out.isOpen())
+        session.setJsonOutput(&out);
+    if (csv.isOpen())
+        session.setCsvLog(&csv);
+    session.setRowLimit(count);
+    session.setTimeLimit(timeLimitMs);
+
+    QObject::connect(&session, &HeadlessSession::message, &printError);
+    QObject::connect(&session, &HeadlessSession::finished, &app, [&app](int code) {
+        QTimer::singleShot(kDrainMs, &app, [code] { QCoreApplication::exit(code); });
+    });
+
+    StopSignals stopSignals;
+    if (!stopSignals.install())
+        printError(QStringLiteral("SIGINT/SIGTERM will end the program without the exit request"));
+    QObject::connect(&stopSignals, &StopSignals::stopRequested, &session, &HeadlessSession::stop);
+
+    if (!session.start(device))
+        return 1;   // the core has printed why
+    return app.exec();
+}

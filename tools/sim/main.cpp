@@ -1,0 +1,455 @@
+// tq800-sim: a bench meter on a pseudo-terminal.
+//
+// Opens a pty, prints the name of its device, and answers the program's
+// requests there the way a meter on a 9600-baud line does, so the program
+// can be run and tested without an instrument.
+
+#include "SimFrames.h"
+#include "SimMeter.h"
+#include "SimRequests.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+volatile std::sig_atomic_t gStop = 0;
+
+void onSignal(int)
+{
+    gStop = 1;
+}
+
+// One character at 9600 baud, 8N1: ten bits.
+constexpr long kCharNanos = 1041667;
+
+struct Options {
+    sim::MeterOptions meter;
+    std::string link;
+    bool paced = true;
+    int gapMs = 0;
+    bool quiet = false;
+};
+
+void usage(std::FILE *out)
+{
+    std::fprintf(out,
+        "Usage: tq800-sim [options]\n"
+        "Simulates a bench meter on a pseudo-terminal and prints its device name\n"
+        "as \"device: /dev/pts/N\". Answers \"@A#\" with model, settings and end\n"
+        "frames, \"@#\" with one live reading, and stops readings on \"@B#\".\n"
+        "\n"
+        "  --family F      meter family: %s (default ph)\n"
+        "  --mode N        force measuring mode N (0..15) for the readings\n"
+        "  --ion N         ISE ion 0..10 (default 1, Na; 10 = user-defined)\n"
+        "  --molar-mass N  molar mass in g/mol of the user-defined ion (default 123)\n"
+        "  --celsius 0|1   temperature unit reported in the settings (default 1)\n"
+        "  --model TEXT    model code of the \"M\" frame (default: one per family)\n"
+        "  --link PATH     make PATH a symlink to the device while running\n"
+        "  --unpaced       write each frame at once instead of at 9600 baud\n"
+        "  --gap MS        pause between the frames of one answer (default 0;\n"
+        "                  0 with --unpaced writes the whole answer at once)\n"
+        "  --seed N        seed of the random drift (default: from the clock)\n"
+        "  --quiet         do not log requests and frames on stderr\n"
+        "  --help          show this text\n",
+        sim::familyNames().c_str());
+}
+
+bool parseInt(const std::string &text, int lo, int hi, int &out)
+{
+    char *end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || v < lo || v > hi)
+        return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+// Returns 0 to run, 1 for a usage error, 2 for --help.
+int parseArgs(int argc, char **argv, Options &o)
+{
+    o.meter.family = sim::findFamily("ph");
+    o.meter.seed = static_cast<unsigned>(std::time(nullptr));
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        std::string value;
+        bool hasValue = false;
+        if (const auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+            arg = arg.substr(0, eq);
+            hasValue = true;
+        }
+        auto needValue = [&]() -> bool {
+            if (hasValue)
+                return true;
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "tq800-sim: %s needs a value\n", arg.c_str());
+                return false;
+            }
+            value = argv[++i];
+            return true;
+        };
+        auto bad = [&]() {
+            std::fprintf(stderr, "tq800-sim: bad value for %s: %s\n", arg.c_str(), value.c_str());
+            return 1;
+        };
+        int n = 0;
+        if (arg == "--help" || arg == "-h") {
+            return 2;
+        } else if (arg == "--unpaced") {
+            o.paced = false;
+        } else if (arg == "--quiet") {
+            o.quiet = true;
+        } else if (arg == "--family") {
+            if (!needValue())
+                return 1;
+            o.meter.family = sim::findFamily(value);
+            if (!o.meter.family)
+                return bad();
+        } else if (arg == "--mode") {
+            if (!needValue() || !parseInt(value, 0, 15, o.meter.mode))
+                return bad();
+        } else if (arg == "--ion") {
+            if (!needValue() || !parseInt(value, 0, 10, o.meter.ion))
+                return bad();
+        } else if (arg == "--molar-mass") {
+            if (!needValue() || !parseInt(value, 0, 4095, o.meter.molarMass))
+                return bad();
+        } else if (arg == "--celsius") {
+            if (!needValue() || !parseInt(value, 0, 1, n))
+                return bad();
+            o.meter.celsius = n == 1;
+        } else if (arg == "--model") {
+            if (!needValue())
+                return 1;
+            o.meter.model = value;
+        } else if (arg == "--link") {
+            if (!needValue() || value.empty())
+                return bad();
+            o.link = value;
+        } else if (arg == "--gap") {
+            if (!needValue() || !parseInt(value, 0, 10000, o.gapMs))
+                return bad();
+        } else if (arg == "--seed") {
+            if (!needValue() || !parseInt(value, 0, 2147483647, n))
+                return bad();
+            o.meter.seed = static_cast<unsigned>(n);
+        } else {
+            std::fprintf(stderr, "tq800-sim: unknown option %s\n", arg.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
+
+timespec addNanos(timespec t, long nanos)
+{
+    t.tv_nsec += nanos;
+    while (t.tv_nsec >= 1000000000L) {
+        t.tv_nsec -= 1000000000L;
+        ++t.tv_sec;
+    }
+    return t;
+}
+
+// Sleeps until `deadline`; false when a stop signal came in meanwhile.
+bool sleepUntil(const timespec &deadline)
+{
+    while (!gStop) {
+        const int rc = clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr);
+        if (rc == 0)
+            return true;
+        if (rc != EINTR)
+            return false;
+    }
+    return false;
+}
+
+class Line {
+public:
+    int master = -1;
+    int slave = -1;
+    std::string device;
+    std::string link;
+
+    bool open()
+    {
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+            std::perror("tq800-sim: pseudo-terminal");
+            return false;
+        }
+        const char *name = ptsname(master);
+        if (!name) {
+            std::perror("tq800-sim: ptsname");
+            return false;
+        }
+        device = name;
+        // Holding the slave ourselves keeps the master from seeing a hang-up
+        // whenever the program closes the port, and lets us set raw mode
+        // before the program opens it: with echo on, our own frames would
+        // come back to us as input.
+        slave = ::open(device.c_str(), O_RDWR | O_NOCTTY);
+        if (slave < 0) {
+            std::perror("tq800-sim: open slave");
+            return false;
+        }
+        termios tio{};
+        if (tcgetattr(slave, &tio) != 0) {
+            std::perror("tq800-sim: tcgetattr");
+            return false;
+        }
+        cfmakeraw(&tio);
+        cfsetispeed(&tio, B9600);
+        cfsetospeed(&tio, B9600);
+        tio.c_cflag |= CLOCAL | CREAD;
+        if (tcsetattr(slave, TCSANOW, &tio) != 0) {
+            std::perror("tq800-sim: tcsetattr");
+            return false;
+        }
+        // Never block on a full line: a meter keeps sending whether or not
+        // anyone listens.
+        const int flags = fcntl(master, F_GETFL);
+        fcntl(master, F_SETFL, flags | O_NONBLOCK);
+        return true;
+    }
+
+    bool makeLink(const std::string &path)
+    {
+        char target[4096];
+        const ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
+        if (n >= 0) {
+            // An old link, perhaps left by a simulator that was killed.
+            ::unlink(path.c_str());
+        } else if (access(path.c_str(), F_OK) == 0) {
+            std::fprintf(stderr, "tq800-sim: %s exists and is not a symlink\n", path.c_str());
+            return false;
+        }
+        if (symlink(device.c_str(), path.c_str()) != 0) {
+            std::fprintf(stderr, "tq800-sim: symlink %s: %s\n", path.c_str(), std::strerror(errno));
+            return false;
+        }
+        link = path;
+        return true;
+    }
+
+    void close()
+    {
+        if (!link.empty()) {
+            char target[4096];
+            const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+            if (n >= 0 && std::string(target, static_cast<size_t>(n)) == device)
+                ::unlink(link.c_str());
+            link.clear();
+        }
+        if (slave >= 0)
+            ::close(slave);
+        if (master >= 0)
+            ::close(master);
+        slave = master = -1;
+    }
+
+    // Writes all of `bytes`; gives up (drops the rest) when the line stays
+    // full for a second or a stop signal arrives.
+    bool write(const std::string &bytes)
+    {
+        size_t done = 0;
+        int waits = 0;
+        while (done < bytes.size() && !gStop) {
+            const ssize_t n = ::write(master, bytes.data() + done, bytes.size() - done);
+            if (n > 0) {
+                done += static_cast<size_t>(n);
+                waits = 0;
+                continue;
+            }
+            if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                std::perror("tq800-sim: write");
+                return false;
+            }
+            if (++waits > 10) {
+                std::fprintf(stderr, "tq800-sim: nobody reads the line, answer dropped\n");
+                return false;
+            }
+            pollfd p{master, POLLOUT, 0};
+            ::poll(&p, 1, 100);
+        }
+        return done == bytes.size();
+    }
+};
+
+class Meter {
+public:
+    Meter(const Options &o, Line &line, const std::tm &now)
+        : m_opts(o), m_line(line), m_sim(o.meter, now)
+    {
+    }
+
+    void handle(const std::string &command)
+    {
+        const sim::Request kind = sim::classifyRequest(command);
+        log("<- @%s#%s", command.c_str(), kind == sim::Request::Ignored ? " (ignored)" : "");
+        switch (kind) {
+        case sim::Request::Identify:
+            m_answering = true;
+            send({sim::encodeModel(m_sim.modelCode()), sim::encodeSettings(m_sim.settings()),
+                  sim::encodeEnd()});
+            break;
+        case sim::Request::Reading:
+            if (m_answering) {
+                const std::time_t t = std::time(nullptr);
+                std::tm now{};
+                localtime_r(&t, &now);
+                send({sim::encodeLive(m_sim.nextReading(now))});
+            }
+            break;
+        case sim::Request::Stop:
+            m_answering = false;
+            break;
+        case sim::Request::Ignored:
+            break;
+        }
+    }
+
+private:
+    template <typename... Args>
+    void log(const char *format, Args... args)
+    {
+        if (m_opts.quiet)
+            return;
+        std::fprintf(stderr, format, args...);
+        std::fputc('\n', stderr);
+    }
+
+    void send(const std::vector<std::string> &frames)
+    {
+        if (!m_opts.paced && m_opts.gapMs == 0) {
+            std::string all;
+            for (const std::string &f : frames) {
+                all += f;
+                log("-> %s", f.c_str());
+            }
+            m_line.write(all);
+            return;
+        }
+        for (size_t i = 0; i < frames.size() && !gStop; ++i) {
+            // The program takes one frame per receive tick and drops the rest
+            // of what it read, so frames of one answer need air between them.
+            if (i > 0 && m_opts.gapMs > 0) {
+                timespec t{};
+                clock_gettime(CLOCK_MONOTONIC, &t);
+                if (!sleepUntil(addNanos(t, m_opts.gapMs * 1000000L)))
+                    return;
+            }
+            log("-> %s", frames[i].c_str());
+            if (m_opts.paced)
+                sendPaced(frames[i]);
+            else if (!m_line.write(frames[i]))
+                return;
+        }
+    }
+
+    void sendPaced(const std::string &frame)
+    {
+        timespec next{};
+        clock_gettime(CLOCK_MONOTONIC, &next);
+        for (char c : frame) {
+            if (!m_line.write(std::string(1, c)))
+                return;
+            next = addNanos(next, kCharNanos);
+            if (!sleepUntil(next))
+                return;
+        }
+    }
+
+    const Options &m_opts;
+    Line &m_line;
+    sim::SimMeter m_sim;
+    bool m_answering = true;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    Options opts;
+    switch (parseArgs(argc, argv, opts)) {
+    case 0:
+        break;
+    case 2:
+        usage(stdout);
+        return 0;
+    default:
+        usage(stderr);
+        return 2;
+    }
+
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0;  // no SA_RESTART: a signal must wake poll() and sleeps
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    Line line;
+    if (!line.open() || (!opts.link.empty() && !line.makeLink(opts.link))) {
+        line.close();
+        return 1;
+    }
+    std::printf("device: %s\n", line.device.c_str());
+    std::fflush(stdout);
+
+    const std::time_t t = std::time(nullptr);
+    std::tm now{};
+    localtime_r(&t, &now);
+    Meter meter(opts, line, now);
+
+    std::string pending;
+    char buf[512];
+    int status = 0;
+    while (!gStop) {
+        pollfd p{line.master, POLLIN, 0};
+        const int rc = ::poll(&p, 1, 500);
+        if (rc < 0) {
+            if (errno == EINTR)
+                continue;
+            std::perror("tq800-sim: poll");
+            status = 1;
+            break;
+        }
+        if (rc == 0 || !(p.revents & POLLIN))
+            continue;
+        const ssize_t n = ::read(line.master, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EAGAIN || errno == EINTR)
+                continue;
+            std::perror("tq800-sim: read");
+            status = 1;
+            break;
+        }
+        pending.append(buf, static_cast<size_t>(n));
+        sim::RequestSplit split = sim::splitRequests(pending);
+        pending = std::move(split.tail);
+        for (const std::string &command : split.commands) {
+            if (gStop)
+                break;
+            meter.handle(command);
+        }
+    }
+
+    line.close();
+    return status;
+}
