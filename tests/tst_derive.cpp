@@ -364,6 +364,8 @@ void TestDerive::compensationDivisor_data()
         << 1413.0 << -250 << kTref << 0 << "1413 uS/cm" << "708 R.cm" << "0.00 mg/L" << "10.4 ppt";
     QTest::newRow("TDS and salinity divisors below 0 at -30.0 °C")
         << 1413.0 << -300 << kTref << 0 << "1413 uS/cm" << "708 R.cm" << "0.00 mg/L" << "0.00 ppt";
+    QTest::newRow("TDS and salinity divisors below 0, strong reading at -50.0 °C")
+        << 32767.0 << -500 << kTref << 0 << "32.8 mS/cm" << "30.5 R.cm" << "0.00 mg/L" << "0.00 ppt";
     QTest::newRow("salinity divisor barely positive at -29.2 °C")
         << 1413.0 << -292 << kTref << 0 << "1413 uS/cm" << "708 R.cm" << "0.00 mg/L" << "100 ppt";
     QTest::newRow("salinity divisor below 0 at -29.3 °C")

@@ -83,11 +83,9 @@ IonResult ionConcentrations(double pxValue, int ionType, double molarMassBefore,
     if (measMode == 7) {
         r.lcdValue = massText;
         r.lcdUnit = QLatin1String(band->massUnit);
-        r.lcdExponent.clear();
     } else if (measMode == 8) {
         r.lcdValue = ppmText;
         r.lcdUnit = QLatin1String(band->ppmUnit);
-        r.lcdExponent.clear();
     }
     return r;
 }

@@ -10,7 +10,8 @@
 struct IonResult {
     double molarMass, molValue, mgValue;    // MolarMass, MolValue, MgValue after the reading
     QString cells[4];                       // grid cells 3 (pX), 4 (mol), 5 (mg), 6 (ppm)
-    QString lcdValue, lcdUnit, lcdExponent; // lblLCD 2, 3, 11 for MeasMode 5..8
+    QString lcdValue, lcdUnit, lcdExponent; // lblLCD 2, 3, 11 for MeasMode 5..8; the
+                                            // exponent is empty except in mode 6
     bool lcdSet;                            // false for any other mode: leave the LCD alone
 };
 

@@ -44,14 +44,36 @@ LcdWidget::LcdWidget(QWidget *parent) : QWidget(parent)
 void LcdWidget::render(const LcdMirror &lcd)
 {
     for (std::size_t i = 0; i < fields_.size(); ++i) {
-        if (fields_[i]->text() != lcd.lblLCD[i].Caption)
+        if (fields_[i]->text() != lcd.lblLCD[i].Caption) {
             fields_[i]->setText(lcd.lblLCD[i].Caption);
+            fitText(i);
+        }
         fields_[i]->setVisible(lcd.lblLCD[i].Visible);
     }
     if (circles_ != lcd.Shape1) {
         circles_ = lcd.Shape1;
         update();
     }
+}
+
+void LcdWidget::fitText(std::size_t i)
+{
+    // The font that stands in for the meter's own may run wider than the
+    // field; grow the field away from its anchored side instead of cutting
+    // letters off ("ATC", the calibration letters).
+    const auto &g = lcd::kFields[i];
+    QRect r = twipRect(g.left, g.top, g.width, g.height);
+    const int need = fields_[i]->fontMetrics().horizontalAdvance(fields_[i]->text()) + 2;
+    if (need > r.width()) {
+        const int extra = need - r.width();
+        if (g.align == lcd::Align::Right)
+            r.setLeft(r.left() - extra);
+        else if (g.align == lcd::Align::Centre)
+            r.adjust(-extra / 2, 0, extra - extra / 2, 0);
+        else
+            r.setRight(r.right() + extra);
+    }
+    fields_[i]->setGeometry(r);
 }
 
 void LcdWidget::paintEvent(QPaintEvent *)

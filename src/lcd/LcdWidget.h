@@ -18,6 +18,8 @@ protected:
     void paintEvent(QPaintEvent *) override;
 
 private:
+    void fitText(std::size_t i);
+
     std::array<QLabel *, 12> fields_{};
     std::array<bool, 3> circles_{};
 };

@@ -9,7 +9,8 @@
 #include <cmath>
 
 MainCore::MainCore(SerialLink *port, UiPrompts *prompts, QObject *parent)
-    : QObject(parent), MSFlexGrid1(new FlexGrid(this)), MSComm1(port), prompts_(prompts)
+    : QObject(parent), MSFlexGrid1(new FlexGrid(this)), MSComm1(port), listDevices(portnames::presentDevices),
+      prompts_(prompts)
 {
     for (int i = 1; i <= 9; ++i)
         Combo1List << QString::number(i);
@@ -44,16 +45,6 @@ void MainCore::Form_Load()
     emit changed();
 }
 
-QString MainCore::deviceForSelection(const QString &text) const
-{
-    if (portnames::namesDevice(text))
-        return portnames::deviceForText(text);
-    const double n = std::nearbyint(Val(text));   // halves to even
-    if (!(n >= 1 && n <= 255))
-        return QString();
-    return portnames::deviceForNumber(int(n), portnames::presentDevices());
-}
-
 void MainCore::selectPort(bool fromList)
 {
     Timer1.stop();
@@ -76,7 +67,7 @@ void MainCore::selectPort(bool fromList)
         if (!(n >= 1 && n <= 255))
             return fail();
         CommPort = int(n);
-        device = portnames::deviceForNumber(CommPort, portnames::presentDevices());
+        device = portnames::deviceForNumber(CommPort, listDevices());
     }
     if (MSComm1->isOpen())
         MSComm1->close();

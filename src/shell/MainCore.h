@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
+#include <functional>
 
 class SerialLink;
 class UiPrompts;
@@ -67,8 +68,9 @@ public:
     void beginGridRow();
     void endGridRow();
 
-    // The device the current port number or text stands for ("" if none).
-    QString deviceForSelection(const QString &text) const;
+    // The serial devices present, in port-number order (replaceable, so a
+    // test can stand in a machine's set of adapters).
+    std::function<QStringList()> listDevices;
 
     // The data row the frame being handled wrote, or 0.
     int rowWrittenByFrame() const { return rowWritten_; }

@@ -41,6 +41,10 @@ public:
 // hands it to the device; this long is ample for three characters at 9600 Bd.
 constexpr int kDrainMs = 100;
 
+const char kSynopsis[] =
+    "Usage: tq800-log --port DEVICE [--json] [--csv FILE] [--count N] [--seconds S]\n"
+    "       tq800-log --help";
+
 const char kDescription[] =
     "Records a bench meter's readings without a window.\n"
     "\n"
@@ -86,7 +90,7 @@ int main(int argc, char **argv)
 
     auto usageError = [&](const QString &text) {
         printError(text);
-        std::fprintf(stderr, "%s", qPrintable(parser.helpText()));
+        std::fprintf(stderr, "%s\n", kSynopsis);
         return 1;
     };
     if (!parser.positionalArguments().isEmpty())
@@ -144,7 +148,10 @@ int main(int argc, char **argv)
         printError(QStringLiteral("SIGINT/SIGTERM will end the program without the exit request"));
     QObject::connect(&stopSignals, &StopSignals::stopRequested, &session, &HeadlessSession::stop);
 
-    if (!session.start(device))
-        return 1;   // the core has printed why
+    if (!session.start(device)) {
+        // The core has said so in its own words; name the device as well.
+        printError(QStringLiteral("could not open %1").arg(device));
+        return 1;
+    }
     return app.exec();
 }

@@ -1,0 +1,86 @@
+#pragma once
+#include "shell/MainCore.h"
+#include "shell/SerialLink.h"
+#include "shell/UiPrompts.h"
+
+#include <QByteArrayList>
+#include <QStringList>
+#include <memory>
+
+// A serial port the test scripts: bytes queued by the test arrive on the
+// next read, writes are recorded, and the device can "vanish".
+class FakeLink : public SerialLink
+{
+    Q_OBJECT
+public:
+    QStringList openable{QStringLiteral("*")};   // devices that open; "*" = any
+    QStringList opened;                          // every device opened, in order
+    QByteArrayList written;
+    QByteArray incoming;
+
+    bool open(const QString &device) override
+    {
+        if (!openable.contains(QStringLiteral("*")) && !openable.contains(device))
+            return false;
+        open_ = true;
+        device_ = device;
+        opened << device;
+        return true;
+    }
+    void close() override { open_ = false; }
+    bool isOpen() const override { return open_; }
+    QByteArray readAll() override
+    {
+        QByteArray out;
+        out.swap(incoming);
+        return out;
+    }
+    void write(const QByteArray &data) override { written << data; }
+    QString device() const override { return device_; }
+
+    void unplug()
+    {
+        open_ = false;
+        emit lost(QStringLiteral("device removed"));
+    }
+
+private:
+    bool open_ = false;
+    QString device_;
+};
+
+class RecordingPrompts : public UiPrompts
+{
+public:
+    struct Box { QString text; Icon icon; };
+    QList<Box> boxes;
+    void MsgBox(const QString &text, Icon icon) override { boxes.append({text, icon}); }
+};
+
+// A core on a fake port, started up and connected, as a user would have it
+// after selecting a port. feed() delivers bytes and runs one receive tick.
+struct Bench
+{
+    FakeLink link;
+    RecordingPrompts prompts;
+    MainCore core{&link, &prompts};
+
+    explicit Bench(bool connect = true)
+    {
+        core.Form_Load();
+        if (connect) {
+            core.Combo1Text = QStringLiteral("/dev/fake0");
+            core.cmdComm_Click();
+        }
+    }
+    void feed(const QByteArray &bytes)
+    {
+        link.incoming += bytes;
+        core.Timer1_Timer();
+    }
+    void frame(const QString &content) { feed("<" + content.toLatin1() + ">"); }
+    QString cell(int row, int col) const { return core.MSFlexGrid1->TextMatrix(row, col); }
+    QString lcd(int i) const { return core.lcd.lblLCD[std::size_t(i)].Caption; }
+    QString caption(int row) const { return core.panel.Label1[std::size_t(row)].Caption; }
+    QString value(int row) const { return core.panel.Label2[std::size_t(row)].Caption; }
+};
