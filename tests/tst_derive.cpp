@@ -148,6 +148,11 @@ void TestDerive::condCells_data()
         << 0.001 << 250 << "0.00 uS/cm" << "100 MR.cm" << "0.00 mg/L" << "0.00 ppt";
     QTest::newRow("negative reading counts as none")
         << -1000.0 << 250 << "0.00 uS/cm" << "999 MR.cm" << "0.00 mg/L" << "0.00 ppt";
+    // The fits' square terms would make a large negative reading salty.
+    QTest::newRow("large negative reading has no solids or salt")
+        << -30000.0 << 250 << "0.00 uS/cm" << "999 MR.cm" << "0.00 mg/L" << "0.00 ppt";
+    QTest::newRow("negative reading, cold sample")
+        << -32768.0 << -500 << "0.00 uS/cm" << "999 MR.cm" << "0.00 mg/L" << "0.00 ppt";
 }
 
 void TestDerive::condCells()

@@ -161,8 +161,11 @@ CondResult condQuantities(const CondInputs &in, const std::array<qint16, 51> &te
 
     // TDS: its fit expects the conductivity at 25 °C with a fixed 2 %/°C,
     // whatever the meter's compensation settings are.
+    // A negative conductivity (the field is signed) has no dissolved solids
+    // and no salt: the quadratic fits would turn it into a large positive
+    // figure, so it is taken as none, like a conductivity of 0.
     const double tdsDivisor = (temp - 250) * 0.002 + 1.0;
-    if (tdsDivisor > 0) {
+    if (tdsDivisor > 0 && in.condRaw > 0) {
         const double k = in.condRaw / tdsDivisor * 0.001;
         r.tdsValue = clampTo(evaluateFit(kTdsFit, k), 0, 100000);
     } else {
@@ -173,7 +176,7 @@ CondResult condQuantities(const CondInputs &in, const std::array<qint16, 51> &te
     // tabulated coefficient of the sample temperature.
     const qint16 coef = tempCoefTable[std::size_t(tempCoefIndex(in.tempTenths))];
     const double salDivisor = coef * 0.000001 * (temp - 180) + 1.0;
-    if (salDivisor > 0) {
+    if (salDivisor > 0 && in.condRaw > 0) {
         const double k = in.condRaw / salDivisor * 0.001;
         r.salValue = clampTo(evaluateFit(kSalFit, k) / 10, 0, 10000);
     } else {

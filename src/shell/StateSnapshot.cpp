@@ -51,7 +51,7 @@ QJsonObject stateSnapshot(const MainCore &f, int writtenRow)
     s[QLatin1String("rows")] = grid.Rows();
     s[QLatin1String("top_row")] = grid.TopRow();
     // Normally only the newest row is highlighted; should several be, the
-    // lowest one is the one a user's eye goes to.
+    // bottom one is the newest.
     const QList<int> lit = grid.highlightedRows();
     s[QLatin1String("highlight")] = lit.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(lit.last());
 

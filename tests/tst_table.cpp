@@ -1,0 +1,207 @@
+// The data table: its compact store, the layouts, re-initialisation, the
+// highlight and the growth and scrolling rule.
+#include "support/FakeMeter.h"
+#include "table/RowStore.h"
+
+#include <QtTest>
+
+namespace {
+const QByteArray kReading = "<D1C0000001B5802EE>";
+// Settings frames for each family (timer off, Celsius).
+QString settingsFor(int family, char letter = 'Q')
+{
+    return QStringLiteral("%1%2%3").arg(QLatin1Char(letter)).arg(family * 8192, 4, 16, QLatin1Char('0')).arg("8000").toUpper();
+}
+}
+
+class Table : public QObject
+{
+    Q_OBJECT
+private slots:
+    void storeKeepsWhatIsWritten()
+    {
+        RowStore s;
+        s.setRows(5);
+        s.setCell(1, 7, QStringLiteral("25.0°C(ATC)"));
+        s.setCell(1, 0, QStringLiteral("1"));
+        s.setCell(2, 3, QString(300, QLatin1Char('x')));   // longer than a one-byte length
+        s.setCell(2, 4, QStringLiteral("after the long one"));
+        s.setCell(3, 1, QStringLiteral("3-07"));
+        QCOMPARE(s.cell(1, 7), QStringLiteral("25.0°C(ATC)"));
+        QCOMPARE(s.cell(1, 0), QStringLiteral("1"));
+        QCOMPARE(s.cell(2, 3).size(), 300);
+        QCOMPARE(s.cell(2, 4), QStringLiteral("after the long one"));
+        // Going back to a packed row keeps its other cells.
+        s.setCell(1, 3, QStringLiteral("7.00"));
+        QCOMPARE(s.cell(1, 7), QStringLiteral("25.0°C(ATC)"));
+        QCOMPARE(s.cell(3, 1), QStringLiteral("3-07"));
+        QVERIFY(s.cell(4, 0).isEmpty());
+        QVERIFY(s.cell(9, 0).isEmpty());   // outside reads as empty
+        s.setCell(9, 0, QStringLiteral("ignored"));
+        QCOMPARE(s.rows(), 5);
+        s.clear();
+        QCOMPARE(s.rows(), 5);
+        QVERIFY(s.cell(1, 7).isEmpty());
+        QVERIFY(s.cell(2, 4).isEmpty());
+    }
+
+    void storeSizePerRow()
+    {
+        RowStore s;
+        const int n = 20000;
+        s.setRows(n + 1);
+        for (int r = 1; r <= n; ++r) {
+            s.setCell(r, 0, QString::number(r));
+            s.setCell(r, 1, QStringLiteral("12-06"));
+            s.setCell(r, 2, QStringLiteral("12:34:56"));
+            s.setCell(r, 3, QStringLiteral("1413 uS/cm"));
+            s.setCell(r, 4, QStringLiteral("708 R.cm"));
+            s.setCell(r, 5, QStringLiteral("997 mg/L"));
+            s.setCell(r, 6, QStringLiteral("0.70 ppt"));
+            s.setCell(r, 7, QStringLiteral("25.0°C(ATC)"));
+        }
+        QCOMPARE(s.cell(n / 2, 3), QStringLiteral("1413 uS/cm"));
+        // One arena chunk dominates at this size; per row well under 128 bytes.
+        QVERIFY2(s.memoryBytes() < std::size_t(n) * 128 + (1 << 20) + 1, qPrintable(QString::number(s.memoryBytes())));
+    }
+
+    void layoutsByFamily_data()
+    {
+        QTest::addColumn<int>("family");
+        QTest::addColumn<QStringList>("header");
+        QTest::addColumn<QList<int>>("widths");
+        QTest::addColumn<bool>("rangeShown");
+        QTest::addColumn<double>("valueScale");
+        QTest::addColumn<double>("tempScale");
+        QTest::newRow("pH") << 0 << QStringList{"sn", "Date", "Time", "pH", "Temp", "", "", ""}
+                            << QList<int>{1000, 1200, 1500, 2500, 2500} << false << 6000.0 / 14 << 60.0;
+        QTest::newRow("mV") << 1 << QStringList{"sn", "Date", "Time", "mV", "Temp", "", "", ""}
+                            << QList<int>{800, 1000, 1200, 1800, 1800} << false << 1.5 << 60.0;
+        QTest::newRow("ISE") << 2 << QStringList{"sn", "Date", "Time", "pX", "mol", "mg", "ppm", "Temp"}
+                             << QList<int>{1000, 1000, 1200, 1000, 1200, 1500, 1500, 1500} << false << 750.0 << 60.0;
+        QTest::newRow("COND") << 3 << QStringList{"sn", "Date", "Time", "COND", "RES", "TDS", "SAL", "Temp"}
+                              << QList<int>{1000, 1000, 1200, 1500, 1400, 1200, 1200, 1500} << true << 3.0 << 120.0;
+        QTest::newRow("DO") << 4 << QStringList{"sn", "Date", "Time", "mg/ppm", "%", "SAL", "Temp", ""}
+                            << QList<int>{800, 1000, 1200, 1200, 1500, 1500, 1800, 1500} << false << 300.0 << 120.0;
+    }
+    void layoutsByFamily()
+    {
+        QFETCH(int, family);
+        QFETCH(QStringList, header);
+        QFETCH(QList<int>, widths);
+        QFETCH(bool, rangeShown);
+        QFETCH(double, valueScale);
+        QFETCH(double, tempScale);
+        Bench b;
+        b.frame(settingsFor(family));
+        b.core.cmdClear_Click();
+        const FlexGrid &g = *b.core.MSFlexGrid1;
+        for (int c = 0; c < 8; ++c) {
+            QCOMPARE(g.TextMatrix(0, c), header[c]);
+            if (c < widths.size())
+                QCOMPARE(g.ColWidth(c), widths[c]);
+            if (!header[c].isEmpty())
+                QVERIFY(g.colCentred(c));
+        }
+        QCOMPARE(b.core.Frame1Visible, rangeShown);
+        QCOMPARE(b.core.Option1Value, rangeShown ? 2 : -1);
+        QCOMPARE(b.core.m.ValueScale.toDouble(), valueScale);
+        QCOMPARE(b.core.m.TempScale, tempScale);
+        QCOMPARE(b.core.m.TimeBase, qint16(1));
+    }
+
+    void beforeAnySettingsTheTableIsPh()
+    {
+        Bench b;
+        b.core.cmdClear_Click();
+        QCOMPARE(b.core.MSFlexGrid1->TextMatrix(0, 3), QStringLiteral("pH"));
+    }
+
+    void narrowerLayoutKeepsOldWidthsAndBlanksHeadings()
+    {
+        Bench b;
+        b.frame(settingsFor(2));
+        b.core.cmdClear_Click();
+        b.frame(settingsFor(0));
+        b.core.cmdClear_Click();
+        const FlexGrid &g = *b.core.MSFlexGrid1;
+        QVERIFY(g.TextMatrix(0, 5).isEmpty() && g.TextMatrix(0, 7).isEmpty());
+        QCOMPARE(g.ColWidth(5), 1500);
+        QCOMPARE(g.ColWidth(7), 1500);
+    }
+
+    // Re-initialising for a family without a layout still empties the
+    // table, header row included, but keeps the widths, scales and selector.
+    void unknownFamilyKeepsTheLayout()
+    {
+        Bench b;
+        b.frame(settingsFor(3));
+        b.core.cmdClear_Click();
+        b.feed(kReading);
+        b.frame(settingsFor(6));
+        b.core.cmdClear_Click();
+        QVERIFY(b.core.MSFlexGrid1->TextMatrix(0, 3).isEmpty());
+        QCOMPARE(b.core.MSFlexGrid1->ColWidth(4), 1400);
+        QCOMPARE(b.core.m.TempScale, 120.0);
+        QVERIFY(b.core.Frame1Visible);
+        QCOMPARE(b.core.m.GridRow, 1);
+        QVERIFY(b.cell(1, 0).isEmpty());
+    }
+
+    void growthAndScrolling()
+    {
+        Bench b;
+        b.core.cmdClear_Click();
+        FlexGrid &g = *b.core.MSFlexGrid1;
+        for (int i = 1; i <= 9; ++i)
+            b.feed(kReading);
+        QCOMPARE(g.Rows(), 12);
+        QCOMPARE(g.TopRow(), 1);
+        b.feed(kReading);   // the tenth
+        QCOMPARE(b.core.m.GridRow, 11);
+        QCOMPARE(g.Rows(), 13);
+        QCOMPARE(g.TopRow(), 2);
+        b.feed(kReading);
+        QCOMPARE(g.Rows(), 14);
+        QCOMPARE(g.TopRow(), 3);
+        QCOMPARE(g.highlightedRows(), QList<int>{11});
+        QCOMPARE(g.cellShade(10, 0), FlexGrid::Shade::Fixed);
+        QCOMPARE(g.cellShade(10, 3), FlexGrid::Shade::Window);
+        QCOMPARE(g.cellShade(11, 0), FlexGrid::Shade::Highlight);
+        QCOMPARE(g.rowCount(), g.Rows() - 1);
+    }
+
+    void reinitialisingKeepsTheRowCount()
+    {
+        Bench b;
+        b.core.cmdClear_Click();
+        for (int i = 0; i < 300; ++i)
+            b.feed(kReading);
+        FlexGrid &g = *b.core.MSFlexGrid1;
+        const int rows = g.Rows();
+        QCOMPARE(rows, 303);   // 12 at start, one more from the tenth reading on
+        b.core.cmdClear_Click();
+        QCOMPARE(g.Rows(), rows);
+        QCOMPARE(g.TopRow(), 1);
+        QVERIFY(g.highlightedRows().isEmpty());
+        for (int r : {1, 150, 300})
+            QVERIFY(g.TextMatrix(r, 0).isEmpty());
+        b.feed(kReading);
+        QCOMPARE(b.cell(1, 0), QStringLiteral("1"));
+    }
+
+    void initEmptiesTheReadingFieldsOnly()
+    {
+        Bench b;
+        b.frame(QStringLiteral("Q005A840090000000FF9C03E8"));   // marks L and H
+        b.feed(kReading);
+        b.core.Init_FlexGrid();
+        for (int i : {0, 1, 2, 3, 4, 5, 6, 10, 11})
+            QVERIFY2(b.lcd(i).isEmpty(), qPrintable(QString::number(i)));
+        QCOMPARE(b.lcd(7), QStringLiteral("L"));
+        QCOMPARE(b.lcd(9), QStringLiteral("H"));
+    }
+};
+
+QTEST_GUILESS_MAIN(Table)
+#include "tst_table.moc"
