@@ -13,6 +13,7 @@
 HeadlessSession::HeadlessSession(MainCore &core, QObject *parent) : QObject(parent), core_(core)
 {
     timeLimit_.setSingleShot(true);
+    timeLimit_.setTimerType(Qt::PreciseTimer);   // "--seconds 2" means two seconds, not 1.9
     connect(&timeLimit_, &QTimer::timeout, this, &HeadlessSession::stop);
     connect(&core_, &MainCore::frameHandled, this, &HeadlessSession::onFrameHandled);
     connect(&core_, &MainCore::rowCompleted, this, &HeadlessSession::onRowCompleted);

@@ -1,5 +1,6 @@
 #include "table/RowStore.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -115,7 +116,10 @@ void RowStore::closeOpenRow()
         return;
     }
     if (chunks_.empty() || used_ + size > chunkSizes_.back()) {
-        const std::size_t cap = size > kChunk ? size : kChunk;
+        // Chunks start small so a short log stays small, and double up to
+        // 1 MiB so a long one needs few of them.
+        const std::size_t next = chunkSizes_.empty() ? kFirstChunk : std::min(kChunk, chunkSizes_.back() * 2);
+        const std::size_t cap = std::max(size, next);
         chunks_.emplace_back(new unsigned char[cap]);
         chunkSizes_.push_back(cap);
         used_ = 0;

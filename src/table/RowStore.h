@@ -9,8 +9,8 @@
 // The cell texts of the data rows, kept compactly: the log may run for days
 // at one row a second, so a row costs one 8-byte index entry plus its eight
 // texts packed as UTF-8 with a one-byte length each (about 80 bytes for a
-// conductivity row) in an arena of 1 MiB chunks, which never moves and so
-// never stalls an append.
+// conductivity row) in an arena of chunks (16 KiB growing to 1 MiB) that
+// never move, so no append ever copies the log.
 //
 // Rows are written one cell at a time and usually one row at a time. The row
 // being written lives unpacked in a small "open row" and is packed once, when
@@ -35,6 +35,7 @@ public:
 private:
     static constexpr std::uint64_t kNone = ~std::uint64_t(0);
     static constexpr std::size_t kChunk = std::size_t(1) << 20;
+    static constexpr std::size_t kFirstChunk = std::size_t(1) << 14;
 
     void closeOpenRow();
     void openRow(int row);

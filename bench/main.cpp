@@ -1,0 +1,125 @@
+// Logging cost at scale: bytes per table row and the time to append one row
+// (receive tick: cut the frame, decode it, derive, write the cells, move the
+// highlight, grow and scroll the table) from the first row to the millionth.
+//
+//   tq800-bench [--rows N] [--family ph|cond]
+#include "shell/MainCore.h"
+#include "shell/SerialLink.h"
+#include "shell/UiPrompts.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <vector>
+
+namespace {
+
+class NoLink : public SerialLink
+{
+public:
+    bool open(const QString &) override { return false; }
+    void close() override {}
+    bool isOpen() const override { return false; }
+    QByteArray readAll() override { return {}; }
+    void write(const QByteArray &) override {}
+    QString device() const override { return {}; }
+};
+
+class NoPrompts : public UiPrompts
+{
+public:
+    void MsgBox(const QString &, Icon) override {}
+};
+
+long residentBytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * 4096;
+}
+
+QString hex4(int v) { return QStringLiteral("%1").arg(v & 0xffff, 4, 16, QLatin1Char('0')).toUpper(); }
+
+// A reading with the clock running one second per row and a drifting value.
+QString reading(long i, bool cond)
+{
+    const int second = int(i % 60), minute = int(i / 60 % 60), hour = int(i / 3600 % 24);
+    const int day = 1 + int(i / 86400 % 28), month = 1 + int(i / (86400 * 28) % 12);
+    const int mode = cond ? 9 : 1;
+    const int w1 = mode << 12 | 3 << 10 | month << 6 | second;
+    const int w2 = day << 11 | hour << 6 | minute;
+    const int value = cond ? 1400 + int(i % 37) : 7000 + int(i % 41) - 20;
+    const int temp = (cond ? 10 << 12 : 0) | (750 + int(i % 11) - 5);
+    return QStringLiteral("<D") + hex4(w1) + hex4(w2) + hex4(value) + hex4(temp) + QLatin1Char('>');
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    long total = 1000000;
+    bool cond = true;
+    for (int a = 1; a < argc; ++a) {
+        const QString arg = QString::fromLocal8Bit(argv[a]);
+        if (arg == QLatin1String("--rows") && a + 1 < argc)
+            total = std::atol(argv[++a]);
+        else if (arg == QLatin1String("--family") && a + 1 < argc)
+            cond = QString::fromLocal8Bit(argv[++a]) != QLatin1String("ph");
+    }
+
+    NoLink link;
+    NoPrompts prompts;
+    MainCore core(&link, &prompts);
+    core.Form_Load();
+    core.Timer1.stop();
+    if (cond) {   // a conductivity meter: 25 degC reference, 2 %/degC
+        core.m.RxBuffer = QStringLiteral("<Q600028FA08C803E8>");
+        core.Timer1_Timer();
+    }
+    core.cmdClear_Click();
+    core.Timer2.stop();
+
+    const long rssStart = residentBytes();
+    std::printf("family %s, %ld rows\n", cond ? "COND" : "pH", total);
+    std::printf("%10s %14s %14s %12s %12s %12s\n", "rows", "store B/row", "RSS B/row", "median us", "p99 us",
+                "max us");
+
+    std::vector<double> window;
+    window.reserve(1000);
+    QElapsedTimer t;
+    const long marks[] = {1000, 10000, 100000, 1000000, 10000000};
+    for (long i = 1; i <= total; ++i) {
+        core.m.RxBuffer = reading(i, cond);
+        t.start();
+        core.Timer1_Timer();
+        const double us = t.nsecsElapsed() / 1000.0;
+        window.push_back(us);
+        if (core.m.GridRow != i + 1) {
+            std::fprintf(stderr, "row %ld was not appended\n", i);
+            return 1;
+        }
+        const bool mark = std::find(std::begin(marks), std::end(marks), i) != std::end(marks) || i == total;
+        if (window.size() == 1000 || mark) {
+            if (mark) {
+                // Figures over the last 1000 appends before this row count.
+                std::vector<double> w = window;
+                std::sort(w.begin(), w.end());
+                const double median = w[w.size() / 2];
+                const double p99 = w[std::min(w.size() - 1, w.size() * 99 / 100)];
+                const double store = double(core.MSFlexGrid1->memoryBytes()) / double(i);
+                const double rss = double(residentBytes() - rssStart) / double(i);
+                std::printf("%10ld %14.1f %14.1f %12.2f %12.2f %12.2f\n", i, store, rss, median, p99, w.back());
+                std::fflush(stdout);
+            }
+            window.clear();
+        }
+    }
+    // Keep the data honest: a row from the middle reads back.
+    const QString sample = core.MSFlexGrid1->TextMatrix(int(total / 2), 3);
+    std::printf("row %ld column 3 reads \"%s\"\n", total / 2, qPrintable(sample));
+    return 0;
+}
