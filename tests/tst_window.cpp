@@ -1,0 +1,116 @@
+// The window draws the core's data where the layout puts it (offscreen).
+#include "shell/MainCore.h"
+#include "shell/frmMain.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+class Window : public QObject
+{
+    Q_OBJECT
+private:
+    static void deliver(frmMain &w, const QString &frames)
+    {
+        w.core().m.RxBuffer += frames;   // the port is closed; the tick still reads the buffer
+        w.core().Timer1_Timer();
+    }
+    template <class T>
+    static T *child(frmMain &w, const char *name)
+    {
+        T *c = w.findChild<T *>(QString::fromLatin1(name));
+        if (!c)
+            qFatal("no control %s", name);
+        return c;
+    }
+
+private slots:
+    void controlsStandWhereTheLayoutPutsThem_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("rect");   // pixels: twips / 15
+        QTest::newRow("display") << "Picture1" << QRect(16, 8, 297, 225);
+        QTest::newRow("settings") << "Picture2" << QRect(16, 240, 297, 241);
+        QTest::newRow("chart") << "Picture4" << QRect(328, 8, 673, 481);
+        QTest::newRow("table") << "MSFlexGrid1" << QRect(328, 496, 673, 201);
+        QTest::newRow("range") << "Frame1" << QRect(16, 488, 297, 65);
+        QTest::newRow("clear") << "cmdClear" << QRect(16, 568, 145, 33);
+        QTest::newRow("export") << "cmdExport" << QRect(168, 568, 145, 33);
+        QTest::newRow("std-add") << "cmdStdAdd" << QRect(16, 608, 145, 33);
+        QTest::newRow("exit") << "cmdExit" << QRect(168, 608, 145, 33);
+        QTest::newRow("select") << "cmdComm" << QRect(16, 648, 233, 33);
+        QTest::newRow("value field") << "lblLCD_2" << QRect(40, 64, 145, 49);
+        QTest::newRow("caption row 3") << "Label1_3" << QRect(16, 104, 81, 25);
+    }
+    void controlsStandWhereTheLayoutPutsThem()
+    {
+        QFETCH(QString, name);
+        QFETCH(QRect, rect);
+        frmMain w;
+        QCOMPARE(w.size(), QSize(1016, 708));
+        QWidget *c = w.findChild<QWidget *>(name);
+        QVERIFY(c);
+        QCOMPARE(c->geometry(), rect);
+    }
+
+    void startsBlank()
+    {
+        frmMain w;
+        QCOMPARE(w.windowTitle(), QStringLiteral("Form1"));
+        for (int i = 0; i < 12; ++i)
+            QVERIFY(child<QLabel>(w, qPrintable(QStringLiteral("lblLCD_%1").arg(i)))->text().isEmpty());
+        QVERIFY(!child<QPushButton>(w, "cmdClear")->isEnabled());
+        QVERIFY(!child<QPushButton>(w, "cmdExport")->isEnabled());
+        QVERIFY(!child<QPushButton>(w, "cmdStdAdd")->isEnabled());
+        QVERIFY(child<QPushButton>(w, "cmdExit")->isEnabled());
+        auto *combo = child<QComboBox>(w, "Combo1");
+        QCOMPARE(combo->count(), 9);
+        QCOMPARE(combo->currentText(), QStringLiteral("1"));
+        QVERIFY(!combo->toolTip().isEmpty());
+    }
+
+    void showsAnIonMeter()
+    {
+        frmMain w;
+        w.show();
+        // An ISE meter (Na), then a reading in mol/L at pX 3.000.
+        deliver(w, QStringLiteral("<M03B1.1><Q40000864><E>"));
+        deliver(w, QStringLiteral("<D600000000BB81271>"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("TQ803 BenchLog(03B1.1)"));
+        QCOMPARE(child<QLabel>(w, "Label1_0")->text(), QStringLiteral("ISE :"));
+        QCOMPARE(child<QLabel>(w, "Label2_0")->text(), QStringLiteral("Na"));
+        QVERIFY(child<QWidget>(w, "Line2_0")->isVisible());
+        QVERIFY(!child<QWidget>(w, "Line2_5")->isVisible());
+        QVERIFY(child<QPushButton>(w, "cmdStdAdd")->isEnabled());
+        QCOMPARE(child<QLabel>(w, "lblLCD_0")->text(), QStringLiteral("ISE"));
+        QCOMPARE(child<QLabel>(w, "lblLCD_2")->text(), QStringLiteral("1.00"));
+        QCOMPARE(child<QLabel>(w, "lblLCD_11")->text(), QStringLiteral("-3"));
+        QVERIFY(!child<QWidget>(w, "Frame1")->isVisible());
+
+        auto *view = child<QAbstractItemView>(w, "MSFlexGrid1");
+        const QModelIndex first = view->model()->index(0, 5);
+        QCOMPARE(first.data().toString(), QStringLiteral("22.99 mg/L"));
+        QCOMPARE(first.data(Qt::BackgroundRole).value<QBrush>().color(), QColor(128, 128, 255));
+        QCOMPARE(view->model()->headerData(6, Qt::Horizontal).toString(), QStringLiteral("ppm"));
+    }
+
+    void conductivityShowsTheRangeSelector()
+    {
+        frmMain w;
+        w.show();
+        deliver(w, QStringLiteral("<P600028FA08C803E8>"));
+        QVERIFY(child<QWidget>(w, "Frame1")->isVisible());
+        QVERIFY(child<QRadioButton>(w, "Option1_2")->isChecked());
+        QVERIFY(child<QLabel>(w, "lblLCD_8")->text() == QStringLiteral("M"));
+        child<QRadioButton>(w, "Option1_4")->click();
+        QCOMPARE(w.core().Option1Value, 4);
+        QCOMPARE(w.core().m.ValueScale.toDouble(), 0.03);
+    }
+};
+
+QTEST_MAIN(Window)
+#include "tst_window.moc"
