@@ -41,8 +41,13 @@ QByteArray QtSerialLink::readAll()
 
 void QtSerialLink::write(const QByteArray &data)
 {
-    if (port_.isOpen())
+    // Hand the request to the driver now rather than at the next turn of
+    // the event loop: the exit request is followed by the window closing,
+    // and a queued request would go with it.
+    if (port_.isOpen()) {
         port_.write(data);
+        port_.flush();
+    }
 }
 
 void QtSerialLink::onError(QSerialPort::SerialPortError error)
