@@ -2,6 +2,7 @@
 // shape a USB adapter or a noisy line hands them over.
 #include "support/FakeMeter.h"
 
+#include <QRandomGenerator>
 #include <QtTest>
 
 namespace {
@@ -119,6 +120,26 @@ private slots:
         // The line recovers at the next good frame.
         b.feed(kReading);
         QCOMPARE(b.cell(1, 3), QStringLiteral("7.000"));
+    }
+
+    // Whatever the line delivers, nothing crashes, the buffer stays bounded
+    // and the table only ever gains whole rows.
+    void randomLineNoise()
+    {
+        Bench b;
+        b.core.cmdClear_Click();
+        QRandomGenerator rng(2026);
+        const QByteArray alphabet = "<>DQPMESdq0123456789ABCDEFabcdef#@ \r\n\xff";
+        for (int read = 0; read < 20000; ++read) {
+            QByteArray chunk(rng.bounded(1, 40), Qt::Uninitialized);
+            for (char &c : chunk)
+                c = alphabet[rng.bounded(alphabet.size())];
+            b.feed(chunk);
+            QVERIFY(b.core.m.RxBuffer.size() <= MainCore::kMaxFrame + 1);
+        }
+        QVERIFY(b.core.m.GridRow > 100);   // short garbled readings still land as rows
+        for (int r = 1; r < b.core.m.GridRow; ++r)
+            QCOMPARE(b.cell(r, 0), QString::number(r));
     }
 
     void frameLengthBound_data()
