@@ -113,13 +113,16 @@ frmMain::frmMain(QWidget *parent)
     connect(cmdClear_, &QPushButton::clicked, core_, &MainCore::cmdClear_Click);
     connect(cmdStdAdd_, &QPushButton::clicked, core_, &MainCore::cmdStdAdd_Click);
     connect(cmdExit_, &QPushButton::clicked, core_, &MainCore::cmdExit_Click);
+    // Adapters come and go: the tooltip is rebuilt after every selection.
     connect(cmdComm_, &QPushButton::clicked, this, [this] {
         core_->Combo1Text = combo1_->currentText();
         core_->cmdComm_Click();
+        refreshPortTooltip();
     });
     connect(combo1_, &QComboBox::activated, this, [this](int index) {
         core_->Combo1Text = combo1_->itemText(index);
         core_->Combo1_Click();
+        refreshPortTooltip();
     });
     connect(combo1_, &QComboBox::editTextChanged, this, [this](const QString &t) { core_->Combo1Text = t; });
     connect(core_, &MainCore::changed, this, &frmMain::render);
