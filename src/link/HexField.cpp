@@ -4,6 +4,8 @@ int HexSigned(QStringView content, int position)
 {
     int value = 0;
     int digits = 0;
+    if (position < 1)
+        return 0;
     for (int k = position - 1; k < position + 3 && k < content.size(); ++k) {
         const char16_t c = content[k].unicode();
         int d;

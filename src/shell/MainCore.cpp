@@ -105,8 +105,12 @@ void MainCore::onPortLost(const QString &reason)
     enabled.cmdExport = false;
     emit changed();
     emit portLost(reason);
-    prompts_->MsgBox(QStringLiteral("The commport was disconnected,please check the cable and select again!"),
-                     UiPrompts::Icon::Critical);
+    // The loss is noticed in the middle of a read or a write; the message
+    // box runs its own event loop, so it waits until that tick has finished.
+    QTimer::singleShot(0, this, [this] {
+        prompts_->MsgBox(QStringLiteral("The commport was disconnected,please check the cable and select again!"),
+                         UiPrompts::Icon::Critical);
+    });
 }
 
 void MainCore::startPolling()
