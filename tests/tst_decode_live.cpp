@@ -83,6 +83,9 @@ private slots:
         QTEST(rowText(b, 1), "row");
         QTEST(lcdText(b), "lcd");
         QCOMPARE(b.core.m.GridRow, 2);
+        if (b.core.m.MeasMode.toInt() >= 13)   // dissolved oxygen fills in the air pressure
+            QCOMPARE(b.caption(2) + '|' + b.value(2) + '|' + QString::number(b.core.panel.Line2[2]),
+                     QStringLiteral("A.P.|101.3kPa|1"));
     }
 
     // Mode caption, table value and mirror value with unit.
@@ -100,10 +103,20 @@ private slots:
         QTest::newRow("pH -2, three decimals") << "" << "D 1C00 0000 F830 01F4" << "-2.000" << "pH|-2.000|pH";
         QTest::newRow("mV, negative") << "" << "D 2000 0000 FC18 01F4" << "-100.0" << "mV|-100.0|mV";
         QTest::newRow("ORP") << "" << "D 3000 0000 03E8 01F4" << "100.0" << "ORP|100.0|mV";
-        QTest::newRow("EH adds Uref on the mirror only") << "Q 2000 87D0" << "D 4000 0000 03E8 01F4" << "100.0" << "EH|300.0|mV";
+        QTest::newRow("EH adds Uref on the mirror only")
+            << "Q 2000 87D0" << "D 4000 0000 03E8 01F4" << "100.0" << "EH|300.0|mV";
         QTest::newRow("RES mode") << kCond << "D A000 0000 0585 A2EE" << "1413 uS/cm" << "RES|708|R.cm";
         QTest::newRow("TDS mode") << kCond << "D B000 0000 0585 A2EE" << "1413 uS/cm" << "TDS|997|mg/L";
         QTest::newRow("SAL mode") << kCond << "D C000 0000 0585 A2EE" << "1413 uS/cm" << "SAL|0.70|ppt";
+        // 8.25 mg/L, 95.3 %, 101.3 kPa, 35 ppt.
+        const QString oxygen = QStringLiteral(" 3A45 0339 03B9 03F5 0023 02EE");
+        QTest::newRow("DO 0.01 mg, ppm") << "Q 8000 2000" << "D E0ED" + oxygen << "8.25" << "DO|8.25|ppm";
+        QTest::newRow("DO 0.01 mg, % shows the saturation")
+            << "Q 8000 2000" << "D F0ED" + oxygen << "8.25" << "DO|95.3|%";
+        QTest::newRow("DO 0.1 mg rounds half away") << "Q 8000 1000" << "D D0ED" + oxygen << "8.3" << "DO|8.3|mg/L";
+        QTest::newRow("DO 0.1 mg, %") << "Q 8000 1000" << "D F0ED" + oxygen << "8.3" << "DO|95|%";
+        QTest::newRow("DO resolution code 0: value cells stay empty")
+            << "Q 8000 0000" << "D F0ED" + oxygen << "" << "DO||%";
     }
     void valueByMode()
     {
@@ -117,34 +130,6 @@ private slots:
         QTEST(lcdText(b, {0, 2, 3}), "lcd");
         if (b.core.m.MeasMode.toInt() <= 4)
             QCOMPARE(b.lcd(11), QString());
-    }
-
-    void oxygen_data()
-    {
-        QTest::addColumn<QString>("settings");
-        QTest::addColumn<QString>("word1");
-        QTest::addColumn<QString>("cells");   // columns 3 and 4
-        QTest::addColumn<QString>("lcd");
-
-        // 8.25 mg/L, 95.3 %, 101.3 kPa, 35 ppt.
-        QTest::newRow("0.01 mg resolution, ppm") << "Q 8000 2000" << "E0ED" << "8.25|95.3" << "DO|8.25|ppm";
-        QTest::newRow("0.01 mg resolution, % shows the saturation") << "Q 8000 2000" << "F0ED" << "8.25|95.3" << "DO|95.3|%";
-        QTest::newRow("0.1 mg resolution rounds half away") << "Q 8000 1000" << "D0ED" << "8.3|95" << "DO|8.3|mg/L";
-        QTest::newRow("0.1 mg resolution, %") << "Q 8000 1000" << "F0ED" << "8.3|95" << "DO|95|%";
-        QTest::newRow("resolution code 0: value cells stay empty") << "Q 8000 0000" << "D0ED" << "|" << "DO||mg/L";
-    }
-    void oxygen()
-    {
-        QFETCH(QString, settings);
-        QFETCH(QString, word1);
-        Bench b;
-        send(b, settings);
-        send(b, "D " + word1 + " 3A45 0339 03B9 03F5 0023 02EE");
-        QTEST(b.cell(1, 3) + '|' + b.cell(1, 4), "cells");
-        QCOMPARE(b.cell(1, 5) + '|' + b.cell(1, 6), QStringLiteral("35ppt|77.0°F(ATC)"));
-        QTEST(lcdText(b, {0, 2, 3}), "lcd");
-        QCOMPARE(b.caption(2) + b.value(2), QStringLiteral("A.P.101.3kPa"));
-        QVERIFY(b.core.panel.Line2[2]);
     }
 
     void modeZeroKeepsTheMirrorValue()

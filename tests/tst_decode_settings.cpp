@@ -37,7 +37,8 @@ QString marks(const Bench &b)
     for (int i = 0; i < 3; ++i) {
         const QString letter = b.lcd(7 + i);
         const bool circle = b.core.lcd.Shape1[std::size_t(i)];
-        out += letter.isEmpty() && !circle ? QStringLiteral(".") : circle && !letter.isEmpty() ? letter : QStringLiteral("?");
+        out += letter.isEmpty() && !circle ? QStringLiteral(".")
+                                           : circle && !letter.isEmpty() ? letter : QStringLiteral("?");
     }
     return out;
 }
@@ -80,7 +81,8 @@ private slots:
         row("pH user buffer, one, after three marks", kUserThree, "Q 0000 1000 0800 0000 0000 0000 1B58",
             cus + "7.000" + cal0, ".M.");
         row("pH user count 4: empty list, no marks", kUserThree, "Q 0000 1000 2000", cus + cal0);
-        row("pH set 0 with flags: nameless, empty list", kPhExample, "Q 0000 0000 9000", "Solu :|" + ph0 + "/Cal:|" + cal0);
+        row("pH set 0 with flags: nameless, empty list", kPhExample, "Q 0000 0000 9000",
+            "Solu :|" + ph0 + "/Cal:|" + cal0);
         row("pH no calibration after a full page: rows 4-6 blank", kPhExample, "Q 1FFF 6400",
             "Solu :|CH/PU_1 :|ON/PU_2 :|ON/Timer :|136:31");
         row("pH PU_1 only, timer 5 s", "", "Q 0005 4400", "Solu :|CH/PU_1 :|ON/PU_2 :|OFF/Timer :|0:05");
@@ -136,6 +138,7 @@ private slots:
 
         QTest::newRow("pH") << "005A 8400 9000 0000 FF9C 03E8" << "pH" << false;
         QTest::newRow("COND") << "6000 28FA 08C8 03E8" << "COND" << true;
+        QTest::newRow("family without a layout") << "A000 8000" << "" << false;
     }
     void pFrameStartsNewRecording()
     {

@@ -27,7 +27,8 @@ bool readable(const QString &text)
 // "value unit" as the display mirror shows it, "^exponent" when there is one.
 QString lcdText(const IonResult &r)
 {
-    return r.lcdValue + QLatin1Char(' ') + r.lcdUnit + (r.lcdExponent.isEmpty() ? QString() : QLatin1Char('^') + r.lcdExponent);
+    const QString text = r.lcdValue + QLatin1Char(' ') + r.lcdUnit;
+    return r.lcdExponent.isEmpty() ? text : text + QLatin1Char('^') + r.lcdExponent;
 }
 
 } // namespace
@@ -56,7 +57,9 @@ private slots:
         QTest::addColumn<QStringList>("cells");    // COND, RES, TDS, SAL; empty: not checked
         QTest::addColumn<QList<double>>("values"); // CondComp, ResValue, TdsValue, SalValue; empty: not checked
         auto row = [](const char *name, double raw, int t, double tref, int ctc, const QStringList &cells,
-                      const QList<double> &values = {}) { QTest::newRow(name) << raw << t << tref << ctc << cells << values; };
+                      const QList<double> &values = {}) {
+            QTest::newRow(name) << raw << t << tref << ctc << cells << values;
+        };
         const QStringList none{"0.00 uS/cm", "999 MR.cm", "0.00 mg/L", "0.00 ppt"};
         const QStringList at1413{"1413 uS/cm", "708 R.cm"};
 
@@ -78,7 +81,8 @@ private slots:
         row("TDS divisor exactly 0 at -25.0 °C", 1413, -250, kTref, 0, at1413 + QStringList{"0.00 mg/L", "10.4 ppt"});
         row("salinity divisor barely positive at -29.2 °C", 1413, -292, kTref, 0,
             at1413 + QStringList{"0.00 mg/L", "100 ppt"});
-        row("salinity divisor below 0 at -29.3 °C", 1413, -293, kTref, 0, at1413 + QStringList{"0.00 mg/L", "0.00 ppt"});
+        row("salinity divisor below 0 at -29.3 °C", 1413, -293, kTref, 0,
+            at1413 + QStringList{"0.00 mg/L", "0.00 ppt"});
         // Worked out independently from the fits. Where k sits exactly on a
         // fit's boundary the neighbouring fit differs only in the decimals.
         row("TDS k exactly 1.417: first fit (second gives 1000.1028)", 1417, 250, kTref, kCtc, {},
@@ -129,7 +133,8 @@ private slots:
             {3, 10000, "100 ppt"}, {3, 1000, "10.0 ppt"}, {3, 999, "9.99 ppt"},
         };
         for (const Case &c : cases)
-            QTest::addRow("table %d, %g", c.table, c.x) << c.table << c.x << QString(c.cell) << QString(c.lcd ? c.lcd : c.cell);
+            QTest::addRow("table %d, %g", c.table, c.x)
+                << c.table << c.x << QString(c.cell) << QString(c.lcd ? c.lcd : c.cell);
     }
 
     void displayBands()
@@ -144,7 +149,8 @@ private slots:
 
     void coefIndex()
     {
-        // Whole degrees, halves to even, held inside 0..50 °C.
+        // Whole degrees, halves to even (25.5 up, 24.5 down), held inside
+        // 0..50 °C (-0.6 and -50.0 °C below the table, 154.7 °C above).
         for (const auto &[tempTenths, index] :
              {std::pair{250, 25}, {255, 26}, {245, 24}, {-6, 0}, {-500, 0}, {1547, 50}}) {
             QCOMPARE(tempCoefIndex(tempTenths), index);
@@ -155,7 +161,8 @@ private slots:
                 std::array<qint16, 51> table{};
                 table[std::size_t(probe)] = 100;
                 const double s = condQuantities({1413, tempTenths, kTref, kCtc}, table).salValue;
-                QVERIFY2((s != plain) == (probe == index), qPrintable(QStringLiteral("%1: entry %2").arg(tempTenths).arg(probe)));
+                QVERIFY2((s != plain) == (probe == index),
+                         qPrintable(QStringLiteral("%1: entry %2").arg(tempTenths).arg(probe)));
             }
         }
     }
@@ -187,7 +194,9 @@ private slots:
         QTest::addColumn<QStringList>("lcd");     // in modes 5..8; empty: not checked
 
         auto row = [](const char *name, int ion, double held, double px, double molarMass, const QStringList &cells,
-                      const QStringList &lcd = {}) { QTest::newRow(name) << ion << held << px << molarMass << cells << lcd; };
+                      const QStringList &lcd = {}) {
+            QTest::newRow(name) << ion << held << px << molarMass << cells << lcd;
+        };
         row("Na pX 3", 1, 0, 3, 22.99, {"3.00", "1.00E-03", "22.99 mg/L", "22.99 ppm"},
             {"3.00 pX", "1.00 mol^-3", "22.99 mg/L", "22.99 ppm"});
         row("F pX 0: beyond the ppm display", 0, 0, 0, 19.0, {"0.00", "1.00E+00", "19.00 g/L", "----"},

@@ -261,6 +261,7 @@ private slots:
         QFETCH(int, rows);
         Logged l;
         QSignalSpy messages(&l.session, &HeadlessSession::message);
+        QSignalSpy exits(&l.b.core, &MainCore::exitRequested);
         l.session.stop();   // before start: nothing to end
         l.session.setRowLimit(how == 0 ? 2 : 0);
         l.session.setTimeLimit(how == 2 ? 30 : 0);
@@ -282,6 +283,7 @@ private slots:
         QTest::qWait(how == 2 ? 50 : 0);
         QCOMPARE(l.finished.size(), 1);
         QCOMPARE(l.finished[0][0].toInt(), exitCode);
+        QCOMPARE(exits.size(), exitCode == 0 ? 1 : 0);
         QCOMPARE(l.b.link.written.count("@B#"), exitCode == 0 ? 1 : 0);
         QVERIFY(!l.b.core.Timer2.isActive());
         QCOMPARE(l.session.rowsCompleted(), rows);

@@ -26,7 +26,8 @@ private slots:
     {
         QTest::addColumn<QString>("frame");
         QTest::addColumn<QString>("expected");
-        // Each row starts from the defaults and changes what its lambda sets.
+        // Each row starts from the defaults (a reading on day 0 of month 0) and
+        // changes what its lambda sets.
         auto live = [](const char *name, void (*set)(sim::LiveReading &), const char *frame) {
             sim::LiveReading r;
             r.month = r.day = 0;
@@ -42,7 +43,8 @@ private slots:
         using S = sim::Settings &;
 
         live("pH -0.200, three decimals, MTC below zero",
-             [](L r) { r.decimals = 3; r.value = -200; r.manualTemp = true; r.tempTenths = -298; }, "<D1C000000FF3808CA>");
+             [](L r) { r.decimals = 3; r.value = -200; r.manualTemp = true; r.tempTenths = -298; },
+             "<D1C000000FF3808CA>");
         live("dissolved oxygen", [](L r) {
             r.mode = 13; r.month = 3; r.day = 7; r.hour = 9; r.minute = 5; r.second = 45; r.value = 825;
             r.saturationTenths = 953; r.pressureTenths = 1013;
@@ -55,9 +57,9 @@ private slots:
         settings("pH, two CH buffers, timer 1:30",
                  [](S s) { s.timerSeconds = 90; s.ph.calBuffers = 16 | 2; s.ph.offsetHundredthsMv = -100; },
                  "<Q005A840090000000FF9C03E8>");
-        settings("same settings starting a recording",
-                 [](S s) { s.letter = 'P'; s.timerSeconds = 90; s.ph.calBuffers = 16 | 2; s.ph.offsetHundredthsMv = -100; },
-                 "<P005A840090000000FF9C03E8>");
+        settings("same settings starting a recording", [](S s) {
+            s.letter = 'P'; s.timerSeconds = 90; s.ph.calBuffers = 16 | 2; s.ph.offsetHundredthsMv = -100;
+        }, "<P005A840090000000FF9C03E8>");
         settings("pH, two user buffers in fields 7 and 8, spare bits", [](S s) {
             s.ph.bufferSet = 4; s.ph.spareBits = 0x3FF; s.ph.calBuffers = 2; s.ph.userBuffersThousandths = {4200, 7000};
         }, "<Q000093FF10000000000003E810681B58>");
@@ -75,7 +77,8 @@ private slots:
         settings("DO, longest timer, spare bits",
                  [](S s) { s.family = 4; s.timerSeconds = 8191; s.oxygen.spareThousandths = 0xFFF; }, "<Q9FFFAFFF>");
         settings("family without a page: temperature unit only", [](S s) { s.family = 5; }, "<QA0008000>");
-        QTest::newRow("model code as given") << q(sim::encodeModel("0123456789ABCDEFGHIJ")) << "<M0123456789ABCDEFGHIJ>";
+        QTest::newRow("model code as given, however long")
+            << q(sim::encodeModel("0123456789ABCDEFGHIJ")) << "<M0123456789ABCDEFGHIJ>";
     }
     void frames()
     {
@@ -91,8 +94,8 @@ private slots:
              {std::tuple{5.0, 8, 500}, {20.0, 9, 200}, {1999.4, 10, 1999}, {12880.0, 11, 1288}, {150000.0, 12, 1500},
               {200000.0, 13, 200}, {-3.0, 8, 0}}) {
             const sim::CondField f = sim::conductivityField(microSiemens);
-            QCOMPARE((QList<double>{microSiemens, double(f.rangeCode), double(f.raw)}),
-                     (QList<double>{microSiemens, double(range), double(raw)}));
+            QVERIFY2(f.rangeCode == range && f.raw == raw,
+                     qPrintable(QStringLiteral("%1 uS/cm gave %2, %3").arg(microSiemens).arg(f.rangeCode).arg(f.raw)));
         }
     }
 
@@ -109,8 +112,8 @@ private slots:
         QTest::newRow("unknown command passed on") << QStringList{"@Z9#"} << QStringList{"Z9"} << "";
         QTest::newRow("a new @ restarts a broken request") << QStringList{"@A", "@#"} << QStringList{""} << "";
         QTest::newRow("16 characters are a command, 17 are noise")
-            << QStringList{"@" + QString(16, 'a') + "#@" + QString(17, 'b') + "#@A#"} << QStringList{QString(16, 'a'), "A"}
-            << "";
+            << QStringList{"@" + QString(16, 'a') + "#@" + QString(17, 'b') + "#@A#"}
+            << QStringList{QString(16, 'a'), "A"} << "";
     }
     void splitRequests()
     {
