@@ -45,26 +45,6 @@ private slots:
         QVERIFY(s.cell(2, 4).isEmpty());
     }
 
-    void storeSizePerRow()
-    {
-        RowStore s;
-        const int n = 20000;
-        s.setRows(n + 1);
-        for (int r = 1; r <= n; ++r) {
-            s.setCell(r, 0, QString::number(r));
-            s.setCell(r, 1, QStringLiteral("12-06"));
-            s.setCell(r, 2, QStringLiteral("12:34:56"));
-            s.setCell(r, 3, QStringLiteral("1413 uS/cm"));
-            s.setCell(r, 4, QStringLiteral("708 R.cm"));
-            s.setCell(r, 5, QStringLiteral("997 mg/L"));
-            s.setCell(r, 6, QStringLiteral("0.70 ppt"));
-            s.setCell(r, 7, QStringLiteral("25.0°C(ATC)"));
-        }
-        QCOMPARE(s.cell(n / 2, 3), QStringLiteral("1413 uS/cm"));
-        // One arena chunk dominates at this size; per row well under 128 bytes.
-        QVERIFY2(s.memoryBytes() < std::size_t(n) * 128 + (1 << 20) + 1, qPrintable(QString::number(s.memoryBytes())));
-    }
-
     void layoutsByFamily_data()
     {
         QTest::addColumn<int>("family");

@@ -109,16 +109,6 @@ private slots:
         QCOMPARE(HexPacked(content, position), packed);
     }
 
-    void bits()
-    {
-        QCOMPARE(Bits(0xFFFF, 15, 12), 15);
-        QCOMPARE(Bits(0x1C00, 11, 10), 3);
-        QCOMPARE(Bits(0xD0ED, 9, 6), 3);
-        QCOMPARE(Bits(0xD0ED, 5, 0), 45);
-        QCOMPARE(Bits(0x08CA, 11, 11), 1);
-        QCOMPARE(Bits(0x08CA, 10, 0), 202);
-    }
-
     void variantEmptyIsZeroAndBlank()
     {
         const Variant empty;
