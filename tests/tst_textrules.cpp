@@ -33,6 +33,8 @@ private slots:
         QTest::newRow("far below") << 1e-9 << "#0.00" << "0.00";
         QTest::newRow("zero") << 0.0 << "#0.0" << "0.0";
         QTest::newRow("negative zero") << -0.0 << "#0.0" << "0.0";
+        // A negative value keeps its sign even when it rounds to zero.
+        QTest::newRow("tiny negative") << -0.04 << "#0.0" << "-0.0";
         QTest::newRow("pH -0.2") << -0.2 << "#0.000" << "-0.200";
         QTest::newRow("large") << 123456789.0 << "#0" << "123456789";
         QTest::newRow("two digits") << 5.0 << "00" << "05";
