@@ -128,13 +128,15 @@ void DecodeLiveReading(MainCore &f)
     }
 
     // 10.-12. Temperature and compensation.
-    lbl[4].Caption = textforms::temperatureNumber(m.TempTenths, m.TempUnit)
+    const QString temperature = textforms::temperatureNumber(m.TempTenths, m.TempUnit)
         + (textforms::celsius(m.TempUnit) ? QStringLiteral("°C") : QStringLiteral("°F"));
-    lbl[5].Caption = m.MtcFlag != 1 ? QString() : QStringLiteral("MTC");
-    lbl[6].Caption = m.MtcFlag != 1 ? QStringLiteral("ATC") : QString();
+    const QString compensation = m.MtcFlag != 1 ? QStringLiteral("ATC") : QStringLiteral("MTC");
+    lbl[4].Caption = temperature;
+    lbl[5].Caption = m.MtcFlag != 1 ? QString() : compensation;
+    lbl[6].Caption = m.MtcFlag != 1 ? compensation : QString();
     const int tempCol = temperatureColumn(m.MeterFamily);
-    if (tempCol >= 0)
-        grid.setTextMatrix(row, tempCol, textforms::temperatureCell(m.TempTenths, m.TempUnit, m.MtcFlag));
+    if (tempCol >= 0)   // "25.0°C(ATC)"
+        grid.setTextMatrix(row, tempCol, temperature + QLatin1Char('(') + compensation + QLatin1Char(')'));
 
     // 13. Record number.
     lbl[10].Caption = QString::number(row);

@@ -28,12 +28,6 @@ QString temperatureNumber(int tempTenths, const Variant &tempUnit)
     return Format(tempTenths * 0.18 + 32, u"#0.0");
 }
 
-QString temperatureCell(int tempTenths, const Variant &tempUnit, int mtcFlag)
-{
-    return temperatureNumber(tempTenths, tempUnit) + (celsius(tempUnit) ? QStringLiteral("°C(") : QStringLiteral("°F("))
-        + (mtcFlag != 1 ? QStringLiteral("ATC") : QStringLiteral("MTC")) + QLatin1Char(')');
-}
-
 const char16_t *decimalsPattern(int code)
 {
     switch (code) {

@@ -14,8 +14,6 @@ QString timeText(const Variant &hour, const Variant &minute, int second);
 // Fahrenheit (tenths x 0.18 + 32).
 QString temperatureNumber(int tempTenths, const Variant &tempUnit);
 bool celsius(const Variant &tempUnit);
-// "25.0°C(ATC)"
-QString temperatureCell(int tempTenths, const Variant &tempUnit, int mtcFlag);
 // Number pattern for a decimals code: 1, 2, 3 -> "#0.0", "#0.00", "#0.000"; else "#0".
 const char16_t *decimalsPattern(int code);
 
