@@ -7,22 +7,6 @@
 
 namespace {
 
-// Frames are written as their 4-character fields with blanks in between.
-void send(Bench &b, const QString &fields)
-{
-    if (!fields.isEmpty())
-        b.frame(QString(fields).remove(QLatin1Char(' ')));
-}
-
-// All eight cells of a row: a write into the wrong column shows up too.
-QString rowText(const Bench &b, int row)
-{
-    QStringList cells;
-    for (int c = 0; c < 8; ++c)
-        cells << b.cell(row, c);
-    return cells.join(QLatin1Char('|'));
-}
-
 // Mirror fields a reading writes: mode, date+time, value, unit, temperature,
 // MTC, ATC, record number, exponent.
 QString lcdText(const Bench &b, std::initializer_list<int> fields = {0, 1, 2, 3, 4, 5, 6, 10, 11})
@@ -78,9 +62,9 @@ private slots:
         QFETCH(QString, settings);
         QFETCH(QString, reading);
         Bench b;
-        send(b, settings);
-        send(b, reading);
-        QTEST(rowText(b, 1), "row");
+        b.send(settings);
+        b.send(reading);
+        QTEST(b.rowText(1), "row");
         QTEST(lcdText(b), "lcd");
         QCOMPARE(b.core.m.GridRow, 2);
         if (b.core.m.MeasMode.toInt() >= 13)   // dissolved oxygen fills in the air pressure
@@ -123,9 +107,9 @@ private slots:
         QFETCH(QString, settings);
         QFETCH(QString, reading);
         Bench b;
-        send(b, settings);
+        b.send(settings);
         b.core.lcd.lblLCD[11].Caption = QStringLiteral("E-99");   // pH and mV readings clear it
-        send(b, reading);
+        b.send(reading);
         QTEST(b.cell(1, 3), "cell");
         QTEST(lcdText(b, {0, 2, 3}), "lcd");
         if (b.core.m.MeasMode.toInt() <= 4)
@@ -135,10 +119,10 @@ private slots:
     void modeZeroKeepsTheMirrorValue()
     {
         Bench b;
-        send(b, kPhCelsius);
-        send(b, "D 1C00 0000 FF38 08CA");   // pH with MTC
-        send(b, "D 0000 0000 0000 02EE");   // mode 0 with ATC
-        QCOMPARE(rowText(b, 2), QStringLiteral("2|0-00|0:00:00||25.0°C(ATC)|||"));
+        b.send(kPhCelsius);
+        b.send("D 1C00 0000 FF38 08CA");   // pH with MTC
+        b.send("D 0000 0000 0000 02EE");   // mode 0 with ATC
+        QCOMPARE(b.rowText(2), QStringLiteral("2|0-00|0:00:00||25.0°C(ATC)|||"));
         QCOMPARE(lcdText(b), QStringLiteral("pH|0-00 0:00:00|-0.200|pH|25.0°C||ATC|2|"));
     }
 };

@@ -8,12 +8,6 @@
 
 namespace {
 
-void send(Bench &b, const QString &fields)
-{
-    if (!fields.isEmpty())
-        b.frame(QString(fields).remove(QLatin1Char(' ')));
-}
-
 // "caption|value" for a row with its rule shown, "" for a blank row, '/'
 // between rows, trailing blank rows dropped; anything else (labels left over
 // under a hidden rule) is marked so it cannot match.
@@ -121,8 +115,8 @@ private slots:
         QFETCH(QString, frame);
         QFETCH(double, molarMass);
         Bench b;
-        send(b, before);
-        send(b, frame);
+        b.send(before);
+        b.send(frame);
         QTEST(panel(b), "rows");
         QTEST(marks(b), "marks");
         QTEST(b.core.enabled.cmdStdAdd, "stdAdd");
@@ -144,21 +138,21 @@ private slots:
     {
         QFETCH(QString, payload);
         Bench b;
-        send(b, "Q " + payload);
-        send(b, "D 1C00 0000 FF38 01F4");
-        send(b, "D 1C00 0000 FF38 01F4");
+        b.send("Q " + payload);
+        b.send("D 1C00 0000 FF38 01F4");
+        b.send("D 1C00 0000 FF38 01F4");
         b.core.Picture4.lines.push_back({500, 6500, 800, 6000, 0xFF0000});
         b.core.Picture4.Print(QStringLiteral("trace"));
 
         // The same payload as "Q" changes nothing in the table or the chart.
-        send(b, "Q " + payload);
+        b.send("Q " + payload);
         QCOMPARE(b.core.m.GridRow, 3);
         QCOMPARE(b.cell(2, 0) + b.lcd(10), QStringLiteral("22"));
         QCOMPARE(b.core.Picture4.lines.size(), std::size_t(1));
         const QString panelAfterQ = panel(b);
         const QString marksAfterQ = marks(b);
 
-        send(b, "P " + payload);
+        b.send("P " + payload);
         QCOMPARE(b.core.m.GridRow, 1);
         QCOMPARE(b.cell(1, 0) + b.cell(2, 3) + b.lcd(10) + b.lcd(0), QString());
         QVERIFY(b.core.MSFlexGrid1->highlightedRows().isEmpty());

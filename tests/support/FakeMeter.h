@@ -79,6 +79,21 @@ struct Bench
         core.Timer1_Timer();
     }
     void frame(const QString &content) { feed("<" + content.toLatin1() + ">"); }
+    // A frame written as its 4-character fields with blanks between them
+    // ("D 1C00 0000 FF38 08CA"); an empty text sends nothing.
+    void send(const QString &fields)
+    {
+        if (!fields.isEmpty())
+            frame(QString(fields).remove(QLatin1Char(' ')));
+    }
+    // All eight cells of a row, "|"-joined: a write into the wrong column shows.
+    QString rowText(int row) const
+    {
+        QStringList cells;
+        for (int c = 0; c < 8; ++c)
+            cells << cell(row, c);
+        return cells.join(QLatin1Char('|'));
+    }
     QString cell(int row, int col) const { return core.MSFlexGrid1->TextMatrix(row, col); }
     QString lcd(int i) const { return core.lcd.lblLCD[std::size_t(i)].Caption; }
     QString caption(int row) const { return core.panel.Label1[std::size_t(row)].Caption; }
