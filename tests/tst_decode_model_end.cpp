@@ -47,7 +47,8 @@ private slots:
         auto &chart = b.core.chart;
         chart.lblY[0].Caption = chart.lblX[7].Caption = chart.LblN[5].Caption = QStringLiteral("1");
         chart.LineY[4] = chart.LineX[5] = chart.LineN[0] = true;
-        b.core.Picture4.lines.push_back({500, 6500, 800, 6000, 0xFF0000});
+        const qint64 traced = b.core.Picture4.segmentCount();
+        QCOMPARE(traced, qint64(4));
 
         for (int i = 0; i < frames; ++i)
             b.frame(content);
@@ -59,7 +60,7 @@ private slots:
         // Axes and labels go, the traces stay, the help text goes on top.
         QVERIFY(chart.lblY[0].Caption.isEmpty() && chart.lblX[7].Caption.isEmpty() && chart.LblN[5].Caption.isEmpty());
         QVERIFY(!chart.LineY[4] && !chart.LineX[5] && !chart.LineN[0]);
-        QCOMPARE(b.core.Picture4.lines.size(), std::size_t(1));
+        QCOMPARE(b.core.Picture4.segmentCount(), traced);
         QStringList printed;
         for (const auto &t : b.core.Picture4.texts)
             printed << QStringLiteral("%1,%2 %3pt #%4 %5").arg(t.x).arg(t.y).arg(t.points).arg(t.rgb).arg(t.text);
@@ -78,14 +79,15 @@ private slots:
         b.frame(QStringLiteral("M05A1.2"));
         b.frame(QStringLiteral("Q600028FA08C803E8"));   // COND layout
         b.core.lcd.lblLCD[10].Caption = QStringLiteral("7");
-        b.core.Picture4.lines.push_back({500, 6500, 800, 6000, 0xFF0000});
+        b.core.Picture4.Print(QStringLiteral("trace"));
         b.frame(QStringLiteral("E"));
         QCOMPARE(b.core.m.GridRow, 1);
         QCOMPARE(b.cell(0, 3), QStringLiteral("COND"));
-        QCOMPARE(b.core.m.TimeBase, qint16(1));
+        QCOMPARE(b.core.m.TimeBase, qint64(1));
         QVERIFY(b.core.Frame1Visible);
         QCOMPARE(b.lcd(10), QString());
-        QVERIFY(b.core.Picture4.lines.empty() && b.core.Picture4.texts.empty());
+        QVERIFY(b.core.Picture4.runs().empty() && b.core.Picture4.texts.empty());
+        QVERIFY(b.core.chart.LineX[0] && b.core.chart.lblY[5].Caption == QStringLiteral("COND(uS)"));   // a fresh frame
         QVERIFY(b.core.Timer2.isActive() && b.core.m.PollingOn);
     }
 };

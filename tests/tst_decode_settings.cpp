@@ -141,14 +141,13 @@ private slots:
         b.send("Q " + payload);
         b.send("D 1C00 0000 FF38 01F4");
         b.send("D 1C00 0000 FF38 01F4");
-        b.core.Picture4.lines.push_back({500, 6500, 800, 6000, 0xFF0000});
         b.core.Picture4.Print(QStringLiteral("trace"));
 
         // The same payload as "Q" changes nothing in the table or the chart.
         b.send("Q " + payload);
         QCOMPARE(b.core.m.GridRow, 3);
         QCOMPARE(b.cell(2, 0) + b.lcd(10), QStringLiteral("22"));
-        QCOMPARE(b.core.Picture4.lines.size(), std::size_t(1));
+        QCOMPARE(b.core.Picture4.segmentCount(), qint64(1));
         const QString panelAfterQ = panel(b);
         const QString marksAfterQ = marks(b);
 
@@ -156,7 +155,7 @@ private slots:
         QCOMPARE(b.core.m.GridRow, 1);
         QCOMPARE(b.cell(1, 0) + b.cell(2, 3) + b.lcd(10) + b.lcd(0), QString());
         QVERIFY(b.core.MSFlexGrid1->highlightedRows().isEmpty());
-        QVERIFY(b.core.Picture4.lines.empty() && b.core.Picture4.texts.empty());
+        QVERIFY(b.core.Picture4.runs().empty() && b.core.Picture4.texts.empty());
         QTEST(b.cell(0, 3), "header");
         QTEST(b.core.Frame1Visible, "rangeSelector");
         QCOMPARE(panel(b), panelAfterQ);

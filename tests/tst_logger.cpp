@@ -129,7 +129,11 @@ private slots:
             + panelRow.repeated(6) + R"(["","",false]],"header":["","","","","","","",""],"row":null,"cells":null,)"
             R"("grid_row":1,"rows":12,"top_row":1,"highlight":null,"polling":false,"poll_timer":false,)"
             R"("poll_command":"A","buttons":{"clear":false,"export":false,"std_add":false},)"
-            R"("range":{"visible":true,"selected":null}})").object();
+            R"("range":{"visible":true,"selected":null},"axes":{"lblY":["","","","","",""],)"
+            R"("lblX":["","","","","","","",""],"LblN":["","","","","",""],"LineY":[false,false,false,false,false],)"
+            R"("LineX":[false,false,false,false,false,false],"LineN":[false,false,false,false,false]},)"
+            R"("cleared":false,"drawn":[],"printed":[],"time_base":1,"value_scale":null,"temp_scale":null,)"
+            R"("start_seconds":null})").object();
         QVERIFY(!startUp.isEmpty());
         QCOMPARE(QJsonDocument(stateSnapshot(b.core, 0)).toJson(), QJsonDocument(startUp).toJson());
 

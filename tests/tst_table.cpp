@@ -86,8 +86,8 @@ private slots:
         QCOMPARE(b.core.Frame1Visible, rangeShown);
         QCOMPARE(b.core.Option1Value, rangeShown ? 2 : -1);
         QCOMPARE(b.core.m.ValueScale.toDouble(), valueScale);
-        QCOMPARE(b.core.m.TempScale, tempScale);
-        QCOMPARE(b.core.m.TimeBase, qint16(1));
+        QCOMPARE(b.core.m.TempScale.toDouble(), tempScale);
+        QCOMPARE(b.core.m.TimeBase, qint64(1));
     }
 
     void beforeAnySettingsTheTableIsPh()
@@ -122,7 +122,7 @@ private slots:
         b.core.cmdClear_Click();
         QVERIFY(b.core.MSFlexGrid1->TextMatrix(0, 3).isEmpty());
         QCOMPARE(b.core.MSFlexGrid1->ColWidth(4), 1400);
-        QCOMPARE(b.core.m.TempScale, 120.0);
+        QCOMPARE(b.core.m.TempScale.toDouble(), 120.0);
         QVERIFY(b.core.Frame1Visible);
         QCOMPARE(b.core.m.GridRow, 1);
         QVERIFY(b.cell(1, 0).isEmpty());

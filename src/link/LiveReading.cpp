@@ -141,6 +141,13 @@ void DecodeLiveReading(MainCore &f)
     // 13. Record number.
     lbl[10].Caption = QString::number(row);
 
+    // 14. Chart: a fresh frame for the first row of a recording, otherwise
+    // one more step of the traces.
+    if (row == 1 && m.PollingOn)
+        f.Draw_Scale();
+    else
+        f.Draw_Line();
+
     // 15. Advance to the next row.
     f.endGridRow();
 }

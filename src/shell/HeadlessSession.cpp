@@ -19,6 +19,7 @@ HeadlessSession::HeadlessSession(MainCore &core, QObject *parent) : QObject(pare
     connect(&core_, &MainCore::rowCompleted, this, &HeadlessSession::onRowCompleted);
     connect(&core_, &MainCore::receiveTickDone, this, &HeadlessSession::onReceiveTickDone);
     connect(&core_, &MainCore::portLost, this, &HeadlessSession::onPortLost);
+    chartMark_ = core_.Picture4.mark();
 }
 
 bool HeadlessSession::start(const QString &device)
@@ -52,6 +53,10 @@ void HeadlessSession::onFrameHandled(const QString &content)
     // Checked here rather than when the row completes, so that the frame that
     // completed the last wanted row is still reported.
     checkRowLimit();
+    // The end of a transfer that left rows in the table (an end frame on an
+    // empty table starts a fresh recording instead).
+    if (isRunning() && untilEnd_ && content.startsWith(QLatin1Char('E')) && core_.m.GridRow > 1)
+        finish(0, true);
 }
 
 void HeadlessSession::onRowCompleted(int row)
@@ -113,7 +118,8 @@ void HeadlessSession::writeEvent(const QJsonObject &lead, int writtenRow)
     QByteArray line = QJsonDocument(lead).toJson(QJsonDocument::Compact);
     line.chop(1);
     line += ',';
-    line += QJsonDocument(stateSnapshot(core_, writtenRow)).toJson(QJsonDocument::Compact).mid(1);
+    line += QJsonDocument(stateSnapshot(core_, writtenRow, chartMark_)).toJson(QJsonDocument::Compact).mid(1);
+    chartMark_ = core_.Picture4.mark();
     line += '\n';
     json_->write(line);
     if (auto *file = qobject_cast<QFileDevice *>(json_))

@@ -1,4 +1,6 @@
 #pragma once
+#include "chart/ChartPicture.h"
+
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -22,7 +24,8 @@ class QJsonObject;
 //   opened, "frame" after each handled frame (with the row it wrote), and
 //   the name of each button pressed on its own ("Clear"), each followed by
 //   the whole visible state.
-// - It ends after a number of completed rows, after a time, or on stop(),
+// - It ends after a number of completed rows, after a time, after an end
+//   frame that found rows in the table (if asked), or on stop(),
 //   in each case sending the exit request as Exit does; finished(0). A lost
 //   port ends it with finished(2) and no request (there is no port to send
 //   it to). After finished() the session ignores the core.
@@ -36,6 +39,7 @@ public:
     void setCsvLog(CsvLog *log) { csv_ = log; }
     void setRowLimit(int rows) { rowLimit_ = rows; }     // 0: no limit
     void setTimeLimit(int ms) { timeLimitMs_ = ms; }     // 0: no limit
+    void setUntilEnd(bool on) { untilEnd_ = on; }       // end after a transfer's end frame
 
     // False when the port did not open (the core has said why through its
     // prompts); the session then stays idle.
@@ -66,8 +70,10 @@ private:
     CsvLog *csv_ = nullptr;
     int rowLimit_ = 0;
     int timeLimitMs_ = 0;
+    bool untilEnd_ = false;
     QTimer timeLimit_;
     bool started_ = false;
     bool finished_ = false;
     int rowsCompleted_ = 0;
+    ChartPicture::Mark chartMark_;   // the chart as the last event left it
 };

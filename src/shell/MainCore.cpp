@@ -10,7 +10,7 @@
 
 MainCore::MainCore(SerialLink *port, UiPrompts *prompts, QObject *parent)
     : QObject(parent), MSFlexGrid1(new FlexGrid(this)), MSComm1(port), listDevices(portnames::presentDevices),
-      prompts_(prompts)
+      prompts_(prompts), chartRows_(std::make_shared<ChartRowCache>(MSFlexGrid1))
 {
     for (int i = 1; i <= 9; ++i)
         Combo1List << QString::number(i);
@@ -125,6 +125,7 @@ void MainCore::startNewRecording()
     lcd.lblLCD[10].Caption.clear();
     Picture4.Cls();
     startPolling();
+    Draw_Scale();
 }
 
 void MainCore::cmdClear_Click()
@@ -149,17 +150,4 @@ void MainCore::Timer2_Timer()
 {
     if (MSComm1->isOpen())
         MSComm1->write("@" + m.PollCommand.toLatin1() + "#");
-}
-
-void MainCore::Option1_Click(int index)
-{
-    // Full scale of each range button, as chart units per uS/cm.
-    static constexpr double kScales[6] = {300, 30, 3, 0.3, 0.03, 0.003};
-    if (index >= 0 && index < 6) {
-        m.ValueScale = kScales[index];
-        Option1Value = index;
-    }
-    if (!m.PollingOn)
-        return;
-    Picture4.Cls();
 }

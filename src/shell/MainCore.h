@@ -1,6 +1,7 @@
 #pragma once
 #include "chart/ChartData.h"
 #include "chart/ChartPicture.h"
+#include "chart/ChartRows.h"
 #include "lcd/LcdMirror.h"
 #include "shell/Module1.h"
 #include "shell/SettingsPanel.h"
@@ -10,6 +11,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 class SerialLink;
 class UiPrompts;
@@ -58,11 +60,15 @@ public:
     void Timer1_Timer();
     void Timer2_Timer();
     void Option1_Click(int index);
+    void Picture4_Click();
 
     // Procedures
     void Init_FlexGrid();
     void Cond_RES_TDS_SAL();
     void pX_mol_mg_ppm();
+    void HhMmSs_Ss();
+    void Draw_Scale();
+    void Draw_Line();
 
     // The two halves of appending a row, shared by the decoders that add rows.
     void beginGridRow();
@@ -71,6 +77,10 @@ public:
     // The serial devices present, in port-number order (replaceable, so a
     // test can stand in a machine's set of adapters).
     std::function<QStringList()> listDevices;
+
+    // What the chart reads from each row of the current table.
+    const ChartRowCache &chartRows() const { return *chartRows_; }
+    std::size_t chartMemoryBytes() const { return chartRows_->memoryBytes() + Picture4.memoryBytes(); }
 
     // The data row the frame being handled wrote, or 0.
     int rowWrittenByFrame() const { return rowWritten_; }
@@ -90,6 +100,7 @@ private:
     void selectPort(bool fromList);
     void onPortLost(const QString &reason);
     void startPolling();
+    TraceParams liveTraceParams() const;
 
 public:
     // Clear's steps, which an end frame on an empty table repeats.
@@ -98,5 +109,6 @@ public:
 private:
 
     UiPrompts *prompts_;
+    std::shared_ptr<ChartRowCache> chartRows_;
     int rowWritten_ = 0;
 };

@@ -74,9 +74,12 @@ struct Module1
 
     // Data table and chart
     qint32 GridRow = 0;
-    qint16 TimeBase = 0;
+    // Seconds per chart step. 1 from start-up, so that a reading before the
+    // table was ever laid out has a usable time axis; wide enough to keep
+    // doubling for a log of any length.
+    qint64 TimeBase = 1;
     Variant ValueScale;
-    double TempScale = 0;
+    Variant TempScale;
     Variant StartSeconds;
     qint32 TimeSeconds = 0;
     QString TimeText;

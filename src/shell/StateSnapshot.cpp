@@ -14,9 +14,64 @@ QJsonArray rowTexts(const FlexGrid &grid, int row)
     return texts;
 }
 
+template <std::size_t N>
+QJsonArray captions(const std::array<Label, N> &labels)
+{
+    QJsonArray a;
+    for (const Label &l : labels)
+        a.append(l.Caption);
+    return a;
+}
+
+template <std::size_t N>
+QJsonArray shown(const std::array<bool, N> &lines)
+{
+    QJsonArray a;
+    for (bool v : lines)
+        a.append(v);
+    return a;
+}
+
+QJsonValue numberOrNull(const Variant &v)
+{
+    return v.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(v.toDouble());
+}
+
+// The chart: its decorations, its scales, and what was drawn on it since
+// `since`: after a clear only what came after the last one.
+void chartState(QJsonObject &s, const MainCore &f, const ChartPicture::Mark &since)
+{
+    const ChartDecorations &d = f.chart;
+    s[QLatin1String("axes")] = QJsonObject{
+        {QLatin1String("lblY"), captions(d.lblY)}, {QLatin1String("lblX"), captions(d.lblX)},
+        {QLatin1String("LblN"), captions(d.LblN)}, {QLatin1String("LineY"), shown(d.LineY)},
+        {QLatin1String("LineX"), shown(d.LineX)},  {QLatin1String("LineN"), shown(d.LineN)},
+    };
+    const ChartPicture &pic = f.Picture4;
+    const bool cleared = pic.clearCount() != since.clears;
+    s[QLatin1String("cleared")] = cleared;
+    QJsonArray drawn;
+    const QJsonValue red(QStringLiteral("#ff0000")), blue(QStringLiteral("#0000ff"));
+    pic.forEachSegment(cleared ? 0 : since.segments, [&](const SegmentPair &p) {
+        drawn.append(QJsonArray{p.x1, p.valueY1, p.x2, p.valueY2, red});
+        drawn.append(QJsonArray{p.x1, p.tempY1, p.x2, p.tempY2, blue});
+    });
+    s[QLatin1String("drawn")] = drawn;
+    QJsonArray printed;
+    for (std::size_t i = cleared ? 0 : since.texts; i < pic.texts.size(); ++i) {
+        const auto &t = pic.texts[i];
+        printed.append(QJsonArray{t.x, t.y, t.text, t.points});
+    }
+    s[QLatin1String("printed")] = printed;
+    s[QLatin1String("time_base")] = double(f.m.TimeBase);
+    s[QLatin1String("value_scale")] = numberOrNull(f.m.ValueScale);
+    s[QLatin1String("temp_scale")] = numberOrNull(f.m.TempScale);
+    s[QLatin1String("start_seconds")] = numberOrNull(f.m.StartSeconds);
+}
+
 } // namespace
 
-QJsonObject stateSnapshot(const MainCore &f, int writtenRow)
+QJsonObject stateSnapshot(const MainCore &f, int writtenRow, const ChartPicture::Mark &since)
 {
     const FlexGrid &grid = *f.MSFlexGrid1;
     QJsonObject s;
@@ -68,5 +123,6 @@ QJsonObject stateSnapshot(const MainCore &f, int writtenRow)
         {QLatin1String("selected"),
          f.Option1Value < 0 ? QJsonValue(QJsonValue::Null) : QJsonValue(f.Option1Value)},
     };
+    chartState(s, f, since);
     return s;
 }

@@ -80,6 +80,7 @@ frmMain::frmMain(QWidget *parent)
 
     chart_ = new ChartWidget(core_->chart, core_->Picture4, this);
     chart_->setGeometry(twipRect(4920, 120, 10095, 7215));
+    connect(chart_, &ChartWidget::clicked, this, [this] { core_->Picture4_Click(); });
 
     grid_ = new GridView(core_->MSFlexGrid1, this);
     grid_->setGeometry(twipRect(4920, 7440, 10095, 3015));

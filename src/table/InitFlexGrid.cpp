@@ -9,6 +9,10 @@ void MainCore::Init_FlexGrid()
 {
     FlexGrid &grid = *MSFlexGrid1;
     grid.Clear();
+    // The chart reads the new table from a cache of its own; traces still
+    // on the chart keep the old one until it is cleared.
+    chartRows_->retire();
+    chartRows_ = std::make_shared<ChartRowCache>(MSFlexGrid1);
     m.GridRow = 1;
     grid.setTopRow(1);
     m.TimeBase = 1;

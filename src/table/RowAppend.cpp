@@ -22,6 +22,11 @@ void MainCore::endGridRow()
 {
     FlexGrid &grid = *MSFlexGrid1;
     const int done = m.GridRow;
+    // The chart reads the finished row from here on (the live step has
+    // usually read it already).
+    const int tempCol = chartmap::chartTempColumn(m.MeterFamily.toDouble());
+    if (!chartRows_->has(done, tempCol))
+        chartRows_->capture(done, tempCol);
     m.GridRow = m.GridRow + 1;
     if (m.GridRow > 10) {
         grid.setRows(grid.Rows() + 1);

@@ -7,6 +7,7 @@
 
 #include "StopSignals.h"
 
+#include "chart/ChartPainter.h"
 #include "shell/HeadlessSession.h"
 #include "shell/MainCore.h"
 #include "shell/QtSerialLink.h"
@@ -16,10 +17,14 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QTimer>
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -41,8 +46,29 @@ public:
 // hands it to the device; this long is ample for three characters at 9600 Bd.
 constexpr int kDrainMs = 100;
 
+// The chart in the window: 10095 x 7215 twips at 15 twips a pixel.
+const QSize kChartWindowSize(673, 481);
+
+// A PNG chart needs fonts and a painter, which need a GUI application (on
+// the offscreen platform when nothing says otherwise); SVG is plain text.
+bool wantsPngChart(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        QString file;
+        if (std::strcmp(argv[i], "--chart") == 0 && i + 1 < argc)
+            file = QString::fromLocal8Bit(argv[i + 1]);
+        else if (std::strncmp(argv[i], "--chart=", 8) == 0)
+            file = QString::fromLocal8Bit(argv[i] + 8);
+        else
+            continue;
+        return QFileInfo(file).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) != 0;
+    }
+    return false;
+}
+
 const char kSynopsis[] =
     "Usage: tq800-log --port DEVICE [--json] [--csv FILE] [--count N] [--seconds S]\n"
+    "                 [--until-end] [--chart FILE]\n"
     "       tq800-log --help";
 
 const char kDescription[] =
@@ -56,20 +82,32 @@ const char kDescription[] =
     "frame and {\"event\":\"Clear\",...} after the automatic Clear, each with the\n"
     "whole visible state (title, lcd, circles, panel, header, row, cells,\n"
     "grid_row, rows, top_row, highlight, polling, poll_timer, poll_command,\n"
-    "buttons, range).\n"
+    "buttons, range, and the chart: axes, cleared, drawn, printed, time_base,\n"
+    "value_scale, temp_scale, start_seconds; see the README).\n"
     "--csv appends every completed row to FILE (UTF-8, CRLF), with a header\n"
     "line before the first row and whenever the columns change.\n"
     "\n"
-    "Ends after --count rows, after --seconds, or on SIGINT/SIGTERM, sending\n"
-    "the meter the exit request.\n"
-    "Exit status: 0 done, 1 bad arguments or the port or FILE would not open,\n"
+    "--chart writes the chart at exit: FILE.svg as SVG, any other name as PNG\n"
+    "at twice the window's chart size.\n"
+    "\n"
+    "Ends after --count rows, after --seconds, with --until-end after an end\n"
+    "frame that found rows in the table (a memory download ends so), or on\n"
+    "SIGINT/SIGTERM, sending the meter the exit request.\n"
+    "Exit status: 0 done, 1 bad arguments, the port or FILE would not open\n"
+    "or the chart could not be written,\n"
     "2 the port was lost while logging.";
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    // Before any Qt object: which kind of application this run needs.
+    const bool pngChart = wantsPngChart(argc, argv);
+    if (pngChart && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> appHolder(pngChart ? new QGuiApplication(argc, argv)
+                                                         : new QCoreApplication(argc, argv));
+    QCoreApplication &app = *appHolder;
     QCoreApplication::setApplicationName(QStringLiteral("tq800-log"));
 
     QCommandLineParser parser;
@@ -85,7 +123,12 @@ int main(int argc, char **argv)
                                       QStringLiteral("N"));
     const QCommandLineOption secondsOpt(QStringLiteral("seconds"), QStringLiteral("Stop after S seconds."),
                                         QStringLiteral("S"));
-    parser.addOptions({portOpt, jsonOpt, csvOpt, countOpt, secondsOpt});
+    const QCommandLineOption untilEndOpt(QStringLiteral("until-end"),
+                                         QStringLiteral("Stop after an end frame that found rows in the table."));
+    const QCommandLineOption chartOpt(QStringLiteral("chart"),
+                                      QStringLiteral("Write the chart to FILE at exit (.svg, else PNG)."),
+                                      QStringLiteral("FILE"));
+    parser.addOptions({portOpt, jsonOpt, csvOpt, countOpt, secondsOpt, untilEndOpt, chartOpt});
     parser.process(app);
 
     auto usageError = [&](const QString &text) {
@@ -137,6 +180,7 @@ int main(int argc, char **argv)
         session.setCsvLog(&csv);
     session.setRowLimit(count);
     session.setTimeLimit(timeLimitMs);
+    session.setUntilEnd(parser.isSet(untilEndOpt));
 
     QObject::connect(&session, &HeadlessSession::message, &printError);
     QObject::connect(&session, &HeadlessSession::finished, &app, [&app](int code) {
@@ -153,5 +197,14 @@ int main(int argc, char **argv)
         printError(QStringLiteral("could not open %1").arg(device));
         return 1;
     }
-    return app.exec();
+    int code = app.exec();
+    if (parser.isSet(chartOpt)) {
+        const QString file = parser.value(chartOpt);
+        const QString error = saveChart(file, kChartWindowSize, core.chart, core.Picture4);
+        if (!error.isEmpty()) {
+            printError(QStringLiteral("the chart was not written to %1: %2").arg(file, error));
+            code = code ? code : 1;
+        }
+    }
+    return code;
 }

@@ -1,0 +1,103 @@
+#include "chart/ChartPainter.h"
+
+#include "chart/ChartLayout.h"
+#include "chart/ChartScene.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QImageWriter>
+#include <QPainter>
+#include <QSaveFile>
+
+namespace {
+
+QColor rgb(unsigned v) { return QColor((v >> 16) & 0xff, (v >> 8) & 0xff, v & 0xff); }
+
+// The painter works in chart units (twips); at 96 dpi a point is 20 twips
+// and a pixel 15, so a font of n points is set as 15 n "points" of the
+// scaled painter.
+QFont fontOf(const QString &family, double points, bool bold)
+{
+    QFont font(family);
+    if (family.isEmpty())
+        font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(points * 15);
+    font.setBold(bold);
+    return font;
+}
+
+} // namespace
+
+void paintChart(QPainter &p, const QSize &size, double lineWidth, const ChartDecorations &decor,
+                const ChartPicture &picture)
+{
+    using namespace chartlayout;
+    p.save();
+    p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    const double sx = size.width() / double(kWidth);
+    p.scale(sx, size.height() / double(kHeight));
+
+    ChartScene scene;
+    scene.polyline = [&](const double *xy, std::size_t n, unsigned colour) {
+        QPen pen(rgb(colour), lineWidth);
+        pen.setCosmetic(true);
+        p.setPen(pen);
+        QPolygonF poly;
+        poly.reserve(qsizetype(n));
+        for (std::size_t i = 0; i < n; ++i)
+            poly << QPointF(xy[2 * i], xy[2 * i + 1]);
+        p.drawPolyline(poly);
+    };
+    scene.print = [&](double x, double y, double points, unsigned colour, const QString &text) {
+        const QFont font = fontOf(QString(), points, false);   // the platform's default sans-serif face
+        p.setFont(font);
+        p.setPen(rgb(colour));
+        p.drawText(QPointF(x, y + QFontMetricsF(font).ascent()), text);
+    };
+    scene.line = [&](const Segment &s, unsigned colour, int widthPx) {
+        QPen pen(rgb(colour), widthPx * lineWidth);
+        pen.setCosmetic(true);
+        p.setPen(pen);
+        p.drawLine(QPointF(s.x1, s.y1), QPointF(s.x2, s.y2));
+    };
+    scene.label = [&](const LabelBox &b, unsigned colour, const QString &text) {
+        p.setFont(fontOf(QStringLiteral("Arial"), b.points > 0 ? b.points : 8, b.bold));
+        p.setPen(rgb(colour));
+        const Qt::Alignment a = b.align == Align::Left ? Qt::AlignLeft
+            : b.align == Align::Right                  ? Qt::AlignRight
+                                                       : Qt::AlignHCenter;
+        p.drawText(QRectF(b.left, b.top, b.width, b.height), int(a | Qt::AlignTop), text);
+    };
+    // One column per device pixel.
+    walkChart(decor, picture, sx, scene);
+    p.restore();
+}
+
+QString saveChart(const QString &path, const QSize &windowSize, const ChartDecorations &decor,
+                  const ChartPicture &picture)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    if (QFileInfo(path).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0) {
+        file.write(chartSvg(decor, picture));
+    } else {
+        QImage image(windowSize * 2, QImage::Format_RGB32);
+        {
+            QPainter p(&image);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.setRenderHint(QPainter::TextAntialiasing);
+            paintChart(p, image.size(), 2, decor, picture);
+        }
+        QImageWriter writer(&file, "png");
+        if (!writer.write(image)) {
+            file.cancelWriting();
+            return writer.errorString();
+        }
+    }
+    if (!file.commit())
+        return file.errorString();
+    return {};
+}

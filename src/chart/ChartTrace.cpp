@@ -1,0 +1,77 @@
+#include "chart/ChartTrace.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+double valueY(const TraceParams &tp, const RowPoint &p)
+{
+    return chartmap::valueY(tp.valueMap, tp.valueScale, p.value, p.unit());
+}
+
+double tempY(const TraceParams &tp, const RowPoint &p)
+{
+    return chartmap::tempY(tp.tempMap, tp.tempScale, p.temp, p.celsius());
+}
+
+} // namespace
+
+qint64 placeRow(const RowPoint &p, qint32 &timeSeconds, qint32 start)
+{
+    if (p.timeOk())
+        timeSeconds = p.tod;
+    qint64 t = timeSeconds;
+    // Earlier than row 1: the log has passed midnight.
+    if (start > t)
+        t += chartmap::kDay;
+    // Each further midnight the rows have passed.
+    if (p.timeOk())
+        t += qint64(p.extraDays) * chartmap::kDay;
+    t = std::clamp<qint64>(t, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max());
+    timeSeconds = qint32(t);
+    return t;
+}
+
+StepResult stepSegment(const ChartRowCache &rows, const TraceParams &tp, int g, qint32 timeSeconds)
+{
+    StepResult r{};
+    // 1. The origin: row 1's time.
+    const RowPoint first = rows.point(1, tp.tempCol);
+    if (first.timeOk())
+        timeSeconds = first.tod;
+    r.start = timeSeconds;
+    // 2. The newest row's steps.
+    const RowPoint newest = rows.point(g, tp.tempCol);
+    const qint64 t2 = placeRow(newest, timeSeconds, r.start);
+    r.steps = chartmap::timeSteps(t2, r.start, tp.timeBase);
+    // 3. The segment from the row before.
+    if (r.steps <= chartmap::kSteps) {
+        const RowPoint before = rows.point(g - 1, tp.tempCol);
+        const qint64 t1 = placeRow(before, timeSeconds, r.start);
+        r.pair = {chartmap::timeX(t1, r.start, tp.timeBase), chartmap::kOriginX + chartmap::kStepX * r.steps,
+                  valueY(tp, before), valueY(tp, newest), tempY(tp, before), tempY(tp, newest)};
+    }
+    r.timeSeconds = timeSeconds;
+    return r;
+}
+
+qint32 redrawSegments(const ChartRowCache &rows, const TraceParams &tp, qint32 start, int first, int last,
+                      qint32 timeSeconds, const std::function<void(const SegmentPair &)> &segment)
+{
+    if (first > last)
+        return timeSeconds;
+    RowPoint a = rows.point(first - 1, tp.tempCol);
+    for (int i = first; i <= last; ++i) {
+        const RowPoint b = rows.point(i, tp.tempCol);
+        // Both ends go through the parser in turn, as the procedures read
+        // them: row i - 1, then row i.
+        const qint64 t1 = placeRow(a, timeSeconds, start);
+        const qint64 t2 = placeRow(b, timeSeconds, start);
+        if (segment)
+            segment({chartmap::timeX(t1, start, tp.timeBase), chartmap::timeX(t2, start, tp.timeBase),
+                     valueY(tp, a), valueY(tp, b), tempY(tp, a), tempY(tp, b)});
+        a = b;
+    }
+    return timeSeconds;
+}
