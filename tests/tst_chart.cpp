@@ -1,0 +1,347 @@
+// The trend chart: time texts, the frame, the live trace with its rescale,
+// the range redraw, and the compact picture that must draw what every
+// segment would.
+#include "chart/ChartScene.h"
+#include "chart/TimeText.h"
+#include "chart/TraceDecimator.h"
+#include "support/FakeMeter.h"
+
+#include <QRandomGenerator>
+#include <QXmlStreamReader>
+#include <QtTest>
+
+namespace {
+
+using Row = QStringList;   // time, value cell, temperature cell
+
+// A recording of one family, started as Clear starts it; rows are logged as
+// the live decoder logs them (cells, then the chart step, then the advance).
+struct ChartBench : Bench
+{
+    explicit ChartBench(int family, int tempUnit = 1)
+    {
+        core.m.MeterFamily = family;
+        core.m.TempUnit = tempUnit;
+        core.cmdClear_Click();
+    }
+    void log(const QString &time, const QString &value = QStringLiteral("0"),
+             const QString &temp = QStringLiteral("25.0°C(ATC)"))
+    {
+        core.beginGridRow();
+        const int r = core.m.GridRow;
+        FlexGrid &g = *core.MSFlexGrid1;
+        g.setTextMatrix(r, 0, QString::number(r));
+        g.setTextMatrix(r, 2, time);
+        g.setTextMatrix(r, 3, value);
+        g.setTextMatrix(r, chartmap::chartTempColumn(core.m.MeterFamily.toDouble()), temp);
+        if (r == 1 && core.m.PollingOn)
+            core.Draw_Scale();
+        else
+            core.Draw_Line();
+        core.endGridRow();
+    }
+    QList<SegmentPair> drawn() const
+    {
+        QList<SegmentPair> all;
+        core.Picture4.forEachSegment(0, [&](const SegmentPair &p) { all << p; });
+        return all;
+    }
+    QString labels(const std::array<Label, 6> &l) const
+    {
+        QStringList s;
+        for (const Label &x : l)
+            s << x.Caption;
+        return s.join(QLatin1Char(','));
+    }
+};
+
+QString clock(int seconds)
+{
+    seconds %= 86400;
+    return QStringLiteral("%1:%2:%3").arg(seconds / 3600).arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+class TestChart : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void timeText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("seconds");   // -1: rejected
+        QTest::newRow("9:05:07") << "9:05:07" << 32707;
+        QTest::newRow("13:40:00") << "13:40:00" << 49200;
+        QTest::newRow("0:00:10") << "0:00:10" << 10;
+        QTest::newRow("23:59:59") << "23:59:59" << 86399;
+        QTest::newRow("header Time") << "Time" << -1;
+        QTest::newRow("empty") << "" << -1;
+        QTest::newRow("8 characters, no colon") << "12345678" << -1;
+        QTest::newRow("7 characters, one colon") << "1234:56" << -1;
+        QTest::newRow("third colon stays in the seconds") << "1:2:3:4" << 3723;
+        QTest::newRow("half a second rounds to even") << "0:0:2.5" << 2;
+        QTest::newRow("and up to even") << "0:0:3.5" << 4;
+        QTest::newRow("a piece without a number is 0") << "x:05:07" << 307;
+        QTest::newRow("beyond 32 bits") << "9E99:0:" << -1;
+    }
+    void timeText()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, seconds);
+        QCOMPARE(parseTimeText(text).value_or(-1), seconds);
+        // The procedure keeps its previous result for a rejected text.
+        Bench b;
+        b.core.m.TimeSeconds = 777;
+        b.core.m.TimeText = text;
+        b.core.HhMmSs_Ss();
+        QCOMPARE(b.core.m.TimeSeconds, seconds < 0 ? 777 : seconds);
+    }
+
+    // Row 1 at the first time, then a row every `every` seconds.
+    void timeAxis_data()
+    {
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("every");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<qint64>("timeBase");
+        QTest::addColumn<double>("newestX");
+        QTest::addColumn<int>("segments");
+        QTest::newRow("exactly 30 steps stays") << 36000 << 1 << 31 << qint64(1) << 9500.0 << 30;
+        QTest::newRow("31 steps doubles, redraws all: x 5150") << 36000 << 1 << 32 << qint64(2) << 5150.0 << 31;
+        QTest::newRow("midnight: 23:59:50 to 0:00:10 at x 6500") << 86390 << 20 << 2 << qint64(1) << 6500.0 << 1;
+        // Eight days, every half hour: the time base passes 16384 s a step
+        // and every day lands after the one before.
+        QTest::newRow("a week and more stays on the chart") << 36000 << 1800 << 8 * 48 + 1 << qint64(32768)
+                                                            << 500 + 8 * 86400 * 300.0 / 32768 << 8 * 48;
+    }
+    void timeAxis()
+    {
+        QFETCH(int, first);
+        QFETCH(int, every);
+        QFETCH(int, rows);
+        ChartBench b(0);
+        for (int i = 0; i < rows; ++i)
+            b.log(clock(first + i * every));
+        QTEST(b.core.m.TimeBase, "timeBase");
+        const QList<SegmentPair> d = b.drawn();
+        QTEST(int(d.size()), "segments");
+        QTEST(d.last().x2, "newestX");
+        QCOMPARE(b.core.m.StartSeconds.toDouble(), double(first));
+        // The time axis runs forward all the way.
+        for (qsizetype i = 1; i < d.size(); ++i)
+            QVERIFY2(d[i].x2 > d[i - 1].x2, qPrintable(QString::number(i)));
+    }
+
+    void holes()
+    {
+        // Before any table was laid out the time base is already usable.
+        Bench fresh;
+        QCOMPARE(fresh.core.m.TimeBase, qint64(1));
+        // Row 1 has no row before it: nothing is drawn for it.
+        ChartBench b(0);
+        b.core.m.PollingOn = false;
+        b.log(QStringLiteral("10:00:00"));
+        QCOMPARE(b.core.Picture4.segmentCount(), qint64(0));
+        b.log(QStringLiteral("10:00:01"));
+        QCOMPARE(b.core.Picture4.segmentCount(), qint64(1));
+        // A table laid out anew without a clear (a download's first record)
+        // keeps the traces drawn from the old table.
+        const QList<SegmentPair> before = b.drawn();
+        b.core.Init_FlexGrid();
+        b.log(QStringLiteral("11:00:00"), QStringLiteral("9"));
+        QCOMPARE(b.drawn().size(), before.size());
+        QCOMPARE(b.drawn().first().valueY2, before.first().valueY2);
+    }
+
+    // Where one reading lands: the second of two equal rows.
+    void heights_data()
+    {
+        QTest::addColumn<int>("family");
+        QTest::addColumn<double>("valueScale");   // 0: the table's own
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("temp");
+        QTest::addColumn<double>("valueY");
+        QTest::addColumn<double>("tempY");
+        QTest::newRow("mV 0 in the middle") << 1 << 0.0 << "0.0" << "25.0°C(ATC)" << 3500.0 << 5000.0;
+        QTest::newRow("2000 mV at the top") << 1 << 1.5 << "2000.0" << "25.0°C(ATC)" << 500.0 << 5000.0;
+        QTest::newRow("pX 8 at the bottom") << 2 << 750.0 << "8.000" << "25.0°C(ATC)" << 6500.0 << 5000.0;
+        QTest::newRow("77 F as high as 25 C") << 0 << 0.0 << "7.00" << "77.0°F(ATC)" << 3500.0 << 5000.0;
+        QTest::newRow("1.234 mS") << 3 << 3.0 << "1.234mS/cm" << "25.0°C(ATC)" << 2798.0 << 3500.0;
+        QTest::newRow("1234 uS, the same") << 3 << 3.0 << "1234uS/cm" << "25.0°C(ATC)" << 2798.0 << 3500.0;
+        QTest::newRow("---- at the bottom") << 3 << 3.0 << "----" << "25.0°C(ATC)" << 6500.0 << 3500.0;
+        QTest::newRow("DO, Fahrenheit") << 4 << 0.0 << "10.00" << "77.0°F(ATC)" << 3500.0 << 3500.0;
+    }
+    void heights()
+    {
+        QFETCH(int, family);
+        QFETCH(double, valueScale);
+        QFETCH(QString, value);
+        QFETCH(QString, temp);
+        ChartBench b(family);
+        if (valueScale)
+            b.core.m.ValueScale = valueScale;
+        b.log(QStringLiteral("10:00:00"), value, temp);
+        b.log(QStringLiteral("10:00:01"), value, temp);
+        const SegmentPair s = b.drawn().last();
+        QFETCH(double, valueY);
+        QFETCH(double, tempY);
+        QVERIFY2(qAbs(s.valueY2 - valueY) < 1e-6, qPrintable(QString::number(s.valueY2)));
+        QVERIFY2(qAbs(s.tempY2 - tempY) < 1e-6, qPrintable(QString::number(s.tempY2)));
+    }
+
+    void frame_data()
+    {
+        QTest::addColumn<int>("family");
+        QTest::addColumn<int>("tempUnit");
+        QTest::addColumn<QVariant>("valueScale");   // invalid: the table's own
+        QTest::addColumn<QString>("valueLabels");
+        QTest::addColumn<QString>("tempLabels");
+        QTest::newRow("cond 20uS") << 3 << 1 << QVariant(300.0) << "0,5,10,15,20,COND(uS)" << "0,,25,,50,°C";
+        QTest::newRow("cond 2000mS") << 3 << 1 << QVariant(0.003) << "0,500,1000,1500,2000,COND(mS)"
+                                     << "0,,25,,50,°C";
+        QTest::newRow("cond, no range: labels stay") << 3 << 1 << QVariant(0.0) << "old,,,,," << "0,,25,,50,°C";
+        QTest::newRow("pH Celsius") << 0 << 1 << QVariant() << "0,,7,,14,pH" << "0,25,50,75,100,°C";
+        QTest::newRow("ISE runs downward") << 2 << 2 << QVariant() << "8,6,4,2,0,pX" << "32,77,122,167,212,°F";
+        QTest::newRow("DO Fahrenheit") << 4 << 2 << QVariant() << "0,5,10,15,20,DO(mg/L)" << "32,,77,,122,°F";
+        QTest::newRow("unknown family: labels stay") << 6 << 1 << QVariant() << "old,,,,," << "old,,,,,";
+    }
+    void frame()
+    {
+        QFETCH(int, family);
+        QFETCH(int, tempUnit);
+        QFETCH(QVariant, valueScale);
+        ChartBench b(family, tempUnit);
+        b.core.chart.clear();
+        b.core.chart.lblY[0].Caption = b.core.chart.LblN[0].Caption = QStringLiteral("old");
+        if (valueScale.isValid())
+            b.core.m.ValueScale = valueScale.toDouble();
+        b.core.Draw_Scale();
+        b.core.Draw_Scale();   // twice is once
+        QTEST(b.labels(b.core.chart.lblY), "valueLabels");
+        QTEST(b.labels(b.core.chart.LblN), "tempLabels");
+        QVERIFY(b.core.chart.LineY[4] && b.core.chart.LineX[5] && b.core.chart.LineN[0]);
+    }
+
+    void timeLabels_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<qint64>("timeBase");
+        QTest::addColumn<QString>("labels");
+        QTest::newRow("base 4") << "23:50:00" << qint64(4)
+                                << "23:50:00,23:50:20,23:50:40,23:51:00,23:51:20,23:51:40,23:52:00,";
+        QTest::newRow("base 64, past midnight") << "23:50:00" << qint64(64)
+                                                << "23:50:00,23:55:20,0:00:40,0:06:00,0:11:20,0:16:40,0:22:00,";
+        QTest::newRow("7 characters") << "9:05:07" << qint64(1)
+                                      << "9:05:07,9:05:12,9:05:17,9:05:22,9:05:27,9:05:32,9:05:37,";
+    }
+    void timeLabels()
+    {
+        QFETCH(QString, first);
+        ChartBench b(0);
+        b.log(first);
+        QFETCH(qint64, timeBase);
+        b.core.m.TimeBase = timeBase;
+        b.core.Draw_Scale();
+        QStringList s;
+        for (const Label &l : b.core.chart.lblX)
+            s << l.Caption;
+        QTEST(s.join(QLatin1Char(',')), "labels");
+    }
+
+    void rangeChange_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<bool>("polling");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<double>("valueY");   // of the newest row; NaN: nothing drawn
+        QTest::newRow("2000uS: 1413 uS at 2261") << 2 << true << 2 << 2261.0;
+        QTest::newRow("20mS: 1413 uS at 6076.1") << 3 << true << 2 << 6076.1;
+        QTest::newRow("20uS: far above the top") << 0 << true << 2 << 6500 - 1413 * 300.0;
+        QTest::newRow("one row: cleared, relabelled, nothing drawn") << 3 << true << 1 << qQNaN();
+        QTest::newRow("not polling: only the scale changes") << 3 << false << 2 << 2261.0;
+    }
+    void rangeChange()
+    {
+        QFETCH(int, button);
+        QFETCH(bool, polling);
+        QFETCH(int, rows);
+        ChartBench b(3);
+        for (int i = 0; i < rows; ++i)
+            b.log(clock(36000 + i), QStringLiteral("1413uS/cm"), QStringLiteral("77.0°F(ATC)"));
+        b.core.m.PollingOn = polling;
+        const quint64 clears = b.core.Picture4.clearCount();
+        b.core.Option1_Click(button);
+        QCOMPARE(b.core.Picture4.clearCount() != clears, polling);
+        QCOMPARE(b.core.chart.lblY[5].Caption, polling && button >= 3 ? QStringLiteral("COND(mS)")
+                                                                      : QStringLiteral("COND(uS)"));
+        const QList<SegmentPair> d = b.drawn();
+        QFETCH(double, valueY);
+        if (qIsNaN(valueY)) {
+            QVERIFY(d.isEmpty());
+            return;
+        }
+        QCOMPARE(d.size(), qsizetype(1));
+        QCOMPARE(d.last().valueY2, valueY);
+        // The range's own temperature scale: 77 F at 6500 - 45 x 66.667.
+        QCOMPARE(d.last().tempY2, polling ? 3499.985 : 3500.0);
+    }
+
+    // Decimated traces keep each column's extremes and the line's ends.
+    void decimationKeepsTheShape()
+    {
+        auto *rng = QRandomGenerator::global();
+        QMap<int, QPair<double, double>> raw, kept;
+        auto note = [](QMap<int, QPair<double, double>> &m, double x, double y) {
+            const int col = int(std::floor(x * 0.1));
+            auto it = m.find(col);
+            if (it == m.end())
+                m.insert(col, {y, y});
+            else
+                *it = {qMin(it->first, y), qMax(it->second, y)};
+        };
+        std::vector<TraceDecimator::Point> all;
+        {
+            TraceDecimator d(0.1, [&](const std::vector<TraceDecimator::Point> &pts) {
+                for (std::size_t i = 0; i + 1 < pts.size(); ++i) {
+                    // Points between two kept ones lie on their segment.
+                    note(kept, pts[i].x, pts[i].y);
+                    note(kept, pts[i + 1].x, pts[i + 1].y);
+                }
+                all.insert(all.end(), pts.begin(), pts.end());
+            });
+            double x = 0, y = 0;
+            for (int i = 0; i < 20000; ++i) {
+                const double nx = x + rng->bounded(3.0), ny = y + rng->bounded(200.0) - 100;
+                d.segment(x, y, nx, ny);
+                note(raw, x, y);
+                note(raw, nx, ny);
+                x = nx;
+                y = ny;
+            }
+        }
+        QCOMPARE(kept, raw);
+        QVERIFY(all.size() < 20000 / 2);
+    }
+
+    void savedPictures()
+    {
+        ChartBench b(3);
+        for (int i = 0; i < 32; ++i)   // the last row redraws all: one run
+            b.log(clock(36000 + i), QStringLiteral("%1uS/cm").arg(1000 + i));
+        b.frame(QStringLiteral("E"));   // the help text over the traces
+        QXmlStreamReader svg(chartSvg(b.core.chart, b.core.Picture4));
+        int polylines = 0, texts = 0;
+        while (!svg.atEnd())
+            if (svg.readNext() == QXmlStreamReader::StartElement)
+                polylines += svg.name() == QLatin1String("polyline"), texts += svg.name() == QLatin1String("text");
+        QVERIFY2(!svg.hasError(), qPrintable(svg.errorString()));
+        QCOMPARE(polylines, 2);
+        QCOMPARE(texts, 3);
+    }
+};
+
+QTEST_MAIN(TestChart)
+#include "tst_chart.moc"
