@@ -1,14 +1,20 @@
 // Logging cost at scale: bytes per table row and the time to append one row
 // (receive tick: cut the frame, decode it, derive, write the cells, move the
-// highlight, grow and scroll the table) from the first row to the millionth.
+// highlight, grow and scroll the table, draw the chart's segment) from the
+// first row to the millionth; at each mark also the worst frame so far (the
+// ones that double the time base and redraw the whole log), a range change
+// redrawing the whole log, and painting the chart at its window size.
 //
 //   tq800-bench [--rows N] [--family ph|cond]
+#include "chart/ChartPainter.h"
 #include "shell/MainCore.h"
 #include "shell/SerialLink.h"
 #include "shell/UiPrompts.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
@@ -60,7 +66,10 @@ QString reading(long i, bool cond)
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    // Painting needs fonts, hence a GUI application; no screen is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     long total = 1000000;
     bool cond = true;
     for (int a = 1; a < argc; ++a) {
@@ -85,8 +94,11 @@ int main(int argc, char **argv)
 
     const long rssStart = residentBytes();
     std::printf("family %s, %ld rows\n", cond ? "COND" : "pH", total);
-    std::printf("%10s %14s %14s %12s %12s %12s\n", "rows", "store B/row", "RSS B/row", "median us", "p99 us",
-                "max us");
+    std::printf("%10s %10s %10s %10s %10s %10s %10s %14s %10s %10s\n", "rows", "store B/r", "chart B/r",
+                "RSS B/r", "median us", "p99 us", "max us", "worst ms (row)", "range ms", "paint ms");
+    double worst = 0;
+    long worstRow = 0;
+    QImage canvas(673, 481, QImage::Format_RGB32);
 
     std::vector<double> window;
     window.reserve(1000);
@@ -98,6 +110,10 @@ int main(int argc, char **argv)
         core.Timer1_Timer();
         const double us = t.nsecsElapsed() / 1000.0;
         window.push_back(us);
+        if (us > worst) {
+            worst = us;
+            worstRow = i;
+        }
         if (core.m.GridRow != i + 1) {
             std::fprintf(stderr, "row %ld was not appended\n", i);
             return 1;
@@ -111,8 +127,23 @@ int main(int argc, char **argv)
                 const double median = w[w.size() / 2];
                 const double p99 = w[std::min(w.size() - 1, w.size() * 99 / 100)];
                 const double store = double(core.MSFlexGrid1->memoryBytes()) / double(i);
+                const double chart = double(core.chartMemoryBytes()) / double(i);
                 const double rss = double(residentBytes() - rssStart) / double(i);
-                std::printf("%10ld %14.1f %14.1f %12.2f %12.2f %12.2f\n", i, store, rss, median, p99, w.back());
+                // A range change redraws the whole log (conductivity only).
+                double rangeMs = 0;
+                if (cond) {
+                    t.start();
+                    core.Option1_Click(2);
+                    rangeMs = t.nsecsElapsed() / 1e6;
+                }
+                t.start();
+                {
+                    QPainter p(&canvas);
+                    paintChart(p, canvas.size(), 1, core.chart, core.Picture4);
+                }
+                const double paintMs = t.nsecsElapsed() / 1e6;
+                std::printf("%10ld %10.1f %10.1f %10.1f %10.2f %10.2f %10.2f %6.2f (%5ld) %10.2f %10.2f\n", i, store,
+                            chart, rss, median, p99, w.back(), worst / 1000, worstRow, rangeMs, paintMs);
                 std::fflush(stdout);
             }
             window.clear();

@@ -45,7 +45,9 @@ QString ChartWidget::saveTo(const QString &path) const
 
 void ChartWidget::saveAs()
 {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (!QDir(folder).exists())
+        folder = QDir::homePath();
     QString selected;
     QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save chart as…"),
                                                 QDir(folder).filePath(QStringLiteral("chart.png")),
