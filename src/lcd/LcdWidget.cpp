@@ -79,7 +79,9 @@ void LcdWidget::fitText(std::size_t i)
 void LcdWidget::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
+    // Without antialiasing a one-pixel pen at integer coordinates covers
+    // exactly one row (or column) of pixels: the rules and circles stay
+    // crisp instead of smearing into two grey rows.
     p.setPen(QPen(Qt::black, 1));
     for (int y : lcd::kRuleY)
         p.drawLine(0, px(y), px(lcd::kRuleRight), px(y));
