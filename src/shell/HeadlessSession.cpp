@@ -19,6 +19,7 @@ HeadlessSession::HeadlessSession(MainCore &core, QObject *parent) : QObject(pare
     connect(&core_, &MainCore::rowCompleted, this, &HeadlessSession::onRowCompleted);
     connect(&core_, &MainCore::receiveTickDone, this, &HeadlessSession::onReceiveTickDone);
     connect(&core_, &MainCore::portLost, this, &HeadlessSession::onPortLost);
+    connect(&core_, &MainCore::portRestored, this, &HeadlessSession::onPortRestored);
     chartMark_ = core_.Picture4.mark();
 }
 
@@ -64,8 +65,12 @@ void HeadlessSession::onRowCompleted(int row)
     if (!isRunning())
         return;
     ++rowsCompleted_;
-    if (csv_ && !csv_->appendGridRow(*core_.MSFlexGrid1, row))
-        emit message(QStringLiteral("row %1 was not written to the CSV file: %2").arg(row).arg(csv_->errorString()));
+    if (csv_ && !csv_->appendGridRow(*core_.MSFlexGrid1, row)) {
+        // A log that silently stops being a log is worse than none: say so
+        // once and end, so the person running it finds out.
+        emit message(QStringLiteral("row %1 was not written to the CSV file: %2; logging ends").arg(row).arg(csv_->errorString()));
+        finish(1, true);
+    }
 }
 
 void HeadlessSession::onReceiveTickDone(bool handledModelFrame)
@@ -85,8 +90,22 @@ void HeadlessSession::onPortLost(const QString &reason)
 {
     if (!isRunning())
         return;
+    writeEvent(QJsonObject{{QLatin1String("event"), QLatin1String("lost")}, {QLatin1String("reason"), reason}}, 0);
+    if (reconnect_) {
+        emit message(QStringLiteral("the port was lost (%1); waiting for %2 to come back")
+                         .arg(reason, core_.MSComm1->device()));
+        return;
+    }
     emit message(QStringLiteral("the port was lost: %1").arg(reason));
     finish(2, false);
+}
+
+void HeadlessSession::onPortRestored(const QString &device)
+{
+    if (!isRunning())
+        return;
+    emit message(QStringLiteral("%1 is back; logging goes on").arg(device));
+    writeEvent(QJsonObject{{QLatin1String("event"), QLatin1String("reconnected")}}, 0);
 }
 
 void HeadlessSession::checkRowLimit()
@@ -104,6 +123,7 @@ void HeadlessSession::finish(int exitCode, bool sendExitRequest)
     // The window would be gone now: nothing more is read or polled.
     core_.Timer1.stop();
     core_.Timer2.stop();
+    core_.ReconnectTimer.stop();
     emit finished(exitCode);
 }
 

@@ -19,7 +19,8 @@ class QJsonObject;
 //   is still stopped at the end of that tick, the session presses Clear.
 //   (An "E" frame on an empty table in the same tick has already restarted
 //   polling, and then nothing needs pressing.)
-// - Every completed table row goes to the CSV log, if one is set.
+// - Every completed table row goes to the CSV log, if one is set; a row the
+//   file does not take ends the session with finished(1) and the exit request.
 // - With a JSON output, one compact object per line: "open" after the port
 //   opened, "frame" after each handled frame (with the row it wrote), and
 //   the name of each button pressed on its own ("Clear"), each followed by
@@ -28,7 +29,9 @@ class QJsonObject;
 //   frame that found rows in the table (if asked), or on stop(),
 //   in each case sending the exit request as Exit does; finished(0). A lost
 //   port ends it with finished(2) and no request (there is no port to send
-//   it to). After finished() the session ignores the core.
+//   it to), after an "event":"lost" object; with reconnection asked for it
+//   goes on instead, and the core reopens the device when it is back
+//   ("event":"reconnected"). After finished() the session ignores the core.
 class HeadlessSession : public QObject
 {
     Q_OBJECT
@@ -40,6 +43,7 @@ public:
     void setRowLimit(int rows) { rowLimit_ = rows; }     // 0: no limit
     void setTimeLimit(int ms) { timeLimitMs_ = ms; }     // 0: no limit
     void setUntilEnd(bool on) { untilEnd_ = on; }       // end after a transfer's end frame
+    void setReconnect(bool on) { reconnect_ = on; }     // wait for a lost port instead of ending
 
     // False when the port did not open (the core has said why through its
     // prompts); the session then stays idle.
@@ -61,6 +65,7 @@ private:
     void onRowCompleted(int row);
     void onReceiveTickDone(bool handledModelFrame);
     void onPortLost(const QString &reason);
+    void onPortRestored(const QString &device);
     void checkRowLimit();
     void finish(int exitCode, bool sendExitRequest);
     void writeEvent(const QJsonObject &lead, int writtenRow);
@@ -71,6 +76,7 @@ private:
     int rowLimit_ = 0;
     int timeLimitMs_ = 0;
     bool untilEnd_ = false;
+    bool reconnect_ = false;
     QTimer timeLimit_;
     bool started_ = false;
     bool finished_ = false;

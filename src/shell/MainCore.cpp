@@ -17,6 +17,8 @@ MainCore::MainCore(SerialLink *port, UiPrompts *prompts, QObject *parent)
     Combo1Text = QStringLiteral("1");
     Timer1.setInterval(10);
     Timer2.setInterval(1000);
+    ReconnectTimer.setInterval(kReconnectMs);
+    connect(&ReconnectTimer, &QTimer::timeout, this, &MainCore::ReconnectTimer_Timer);
     connect(&Timer1, &QTimer::timeout, this, &MainCore::Timer1_Timer);
     connect(&Timer2, &QTimer::timeout, this, &MainCore::Timer2_Timer);
     connect(MSComm1, &SerialLink::lost, this, &MainCore::onPortLost);
@@ -47,6 +49,10 @@ void MainCore::Form_Load()
 
 void MainCore::selectPort(bool fromList)
 {
+    // A port chosen by hand ends any waiting for a lost one.
+    ReconnectTimer.stop();
+    lostDevice_.clear();
+    lossReported_ = false;
     Timer1.stop();
     Timer2.stop();
     enabled.cmdClear = false;
@@ -94,23 +100,6 @@ void MainCore::cmdComm_Click()
         return;
     }
     selectPort(false);
-}
-
-void MainCore::onPortLost(const QString &reason)
-{
-    // The adapter went away while open: keep every logged row, stop asking
-    // the meter, and let the user reconnect by selecting the port again.
-    Timer2.stop();
-    enabled.cmdClear = false;
-    enabled.cmdExport = false;
-    emit changed();
-    emit portLost(reason);
-    // The loss is noticed in the middle of a read or a write; the message
-    // box runs its own event loop, so it waits until that tick has finished.
-    QTimer::singleShot(0, this, [this] {
-        prompts_->MsgBox(QStringLiteral("The commport was disconnected,please check the cable and select again!"),
-                         UiPrompts::Icon::Critical);
-    });
 }
 
 void MainCore::startPolling()

@@ -49,6 +49,8 @@ public:
     SerialLink *MSComm1;
     QTimer Timer1;                                // receive tick, 10 ms
     QTimer Timer2;                                // poll tick, 1000 ms
+    QTimer ReconnectTimer;                        // looks for a lost port, every 2 s
+    static constexpr int kReconnectMs = 2000;
 
     // Handlers
     void Form_Load();
@@ -60,6 +62,7 @@ public:
     void Timer1_Timer();
     void Timer2_Timer();
     void Option1_Click(int index);
+    void ReconnectTimer_Timer();
     void Picture4_Click();
 
     // Procedures
@@ -95,6 +98,7 @@ signals:
     void exitRequested();
     void stdAddRequested();
     void portLost(const QString &reason);
+    void portRestored(const QString &device);
 
 private:
     void selectPort(bool fromList);
@@ -109,6 +113,9 @@ public:
 private:
 
     UiPrompts *prompts_;
+    QString lostDevice_;                          // the port to reopen, while ReconnectTimer runs
+    bool lostWhilePolling_ = false;
+    bool lossReported_ = false;                   // the current loss has been reported
     std::shared_ptr<ChartRowCache> chartRows_;
     int rowWritten_ = 0;
 };

@@ -1,5 +1,7 @@
 #include "shell/PortNames.h"
 
+#include <QFileInfo>
+
 #include <QDir>
 #include <QRegularExpression>
 #include <QSerialPortInfo>
@@ -67,6 +69,20 @@ QString deviceForNumber(int n, const QStringList &present)
         return QString();
     return present[n - 1];
 #endif
+}
+
+QString openFailureDetail(const QString &device, const QString &reason)
+{
+    QString text = QStringLiteral("%1: %2").arg(device, reason.isEmpty() ? QStringLiteral("unknown reason") : reason);
+    if (reason.startsWith(QLatin1String("permission denied"))) {
+        // Serial devices belong to a group (dialout on Debian and Ubuntu);
+        // membership takes effect at the next log-in.
+        const QString group = QFileInfo(device).group();
+        text += QStringLiteral(".\nTo use it, join the group that owns it (sudo usermod -aG %1 $USER), then log out "
+                               "and in again.")
+                    .arg(group.isEmpty() ? QStringLiteral("dialout") : group);
+    }
+    return text;
 }
 
 } // namespace portnames

@@ -23,4 +23,8 @@ QStringList orderDevices(QStringList names);
 // device; "" when there is no such device.
 QString deviceForNumber(int n, const QStringList &present);
 
+// What to tell the user when `device` would not open for `reason` (the
+// link's openError): the reason, and for a permission problem the fix.
+QString openFailureDetail(const QString &device, const QString &reason);
+
 } // namespace portnames

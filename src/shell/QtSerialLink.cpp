@@ -1,5 +1,10 @@
 #include "shell/QtSerialLink.h"
 
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+
 QtSerialLink::QtSerialLink(QObject *parent) : SerialLink(parent)
 {
     // The receive buffer of the line: the tick drains it every 10 ms, so a
@@ -14,8 +19,27 @@ bool QtSerialLink::open(const QString &device)
         port_.close();
     device_ = device;
     port_.setPortName(device);
-    if (!port_.open(QIODevice::ReadWrite))
+    openError_.clear();
+    if (!port_.open(QIODevice::ReadWrite)) {
+        // Plain words for the usual causes, the system's own for the rest.
+        switch (port_.error()) {
+        case QSerialPort::DeviceNotFoundError:
+            openError_ = QStringLiteral("no such device");
+            break;
+        case QSerialPort::PermissionError:
+            // The same error stands for a lock held by another program.
+            openError_ = QFileInfo(device).isReadable() && QFileInfo(device).isWritable()
+                ? QStringLiteral("in use by another program")
+                : QStringLiteral("permission denied");
+            break;
+        default:
+            openError_ = port_.errorString() == QString::fromLocal8Bit(std::strerror(ENOTTY))
+                ? QStringLiteral("not a serial device")
+                : port_.errorString();
+            break;
+        }
         return false;
+    }
     port_.setBaudRate(QSerialPort::Baud9600);
     port_.setDataBits(QSerialPort::Data8);
     port_.setParity(QSerialPort::NoParity);

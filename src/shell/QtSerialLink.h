@@ -14,6 +14,7 @@ public:
     bool isOpen() const override { return port_.isOpen(); }
     QByteArray readAll() override;
     void write(const QByteArray &data) override;
+    QString openError() const override { return openError_; }
     QString device() const override { return device_; }
 
 private:
@@ -21,4 +22,5 @@ private:
 
     QSerialPort port_;
     QString device_;
+    QString openError_;
 };

@@ -19,6 +19,8 @@ public:
     virtual QByteArray readAll() = 0;
     virtual void write(const QByteArray &data) = 0;
     virtual QString device() const = 0;
+    // Why the last open failed, in the system's words; empty if unknown.
+    virtual QString openError() const { return {}; }
 
 signals:
     // The open port went away under us (adapter unplugged, device removed).

@@ -10,6 +10,7 @@
 #include "chart/ChartPainter.h"
 #include "shell/HeadlessSession.h"
 #include "shell/MainCore.h"
+#include "shell/PortNames.h"
 #include "shell/QtSerialLink.h"
 #include "shell/UiPrompts.h"
 #include "table/CsvLog.h"
@@ -68,7 +69,7 @@ bool wantsPngChart(int argc, char **argv)
 
 const char kSynopsis[] =
     "Usage: tq800-log --port DEVICE [--json] [--csv FILE] [--count N] [--seconds S]\n"
-    "                 [--until-end] [--chart FILE]\n"
+    "                 [--until-end] [--chart FILE] [--reconnect]\n"
     "       tq800-log --help";
 
 const char kDescription[] =
@@ -92,7 +93,10 @@ const char kDescription[] =
     "\n"
     "Ends after --count rows, after --seconds, with --until-end after an end\n"
     "frame that found rows in the table (a memory download ends so), or on\n"
-    "SIGINT/SIGTERM, sending the meter the exit request.\n"
+    "SIGINT/SIGTERM, sending the meter the exit request. A CSV row that cannot\n"
+    "be written ends it too (status 1), after the exit request.\n"
+    "--reconnect waits for a lost port to come back (checked every 2 s) and\n"
+    "goes on logging, instead of ending.\n"
     "Exit status: 0 done, 1 bad arguments, the port or FILE would not open\n"
     "or the chart could not be written,\n"
     "2 the port was lost while logging.";
@@ -109,10 +113,12 @@ int main(int argc, char **argv)
                                                          : new QCoreApplication(argc, argv));
     QCoreApplication &app = *appHolder;
     QCoreApplication::setApplicationName(QStringLiteral("tq800-log"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TQ800_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(kDescription));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption portOpt(QStringLiteral("port"),
                                      QStringLiteral("Serial device, e.g. /dev/ttyUSB0 (required)."),
                                      QStringLiteral("DEVICE"));
@@ -128,7 +134,9 @@ int main(int argc, char **argv)
     const QCommandLineOption chartOpt(QStringLiteral("chart"),
                                       QStringLiteral("Write the chart to FILE at exit (.svg, else PNG)."),
                                       QStringLiteral("FILE"));
-    parser.addOptions({portOpt, jsonOpt, csvOpt, countOpt, secondsOpt, untilEndOpt, chartOpt});
+    const QCommandLineOption reconnectOpt(QStringLiteral("reconnect"),
+                                          QStringLiteral("Wait for a lost port to come back instead of ending."));
+    parser.addOptions({portOpt, jsonOpt, csvOpt, countOpt, secondsOpt, untilEndOpt, chartOpt, reconnectOpt});
     parser.process(app);
 
     auto usageError = [&](const QString &text) {
@@ -181,6 +189,7 @@ int main(int argc, char **argv)
     session.setRowLimit(count);
     session.setTimeLimit(timeLimitMs);
     session.setUntilEnd(parser.isSet(untilEndOpt));
+    session.setReconnect(parser.isSet(reconnectOpt));
 
     QObject::connect(&session, &HeadlessSession::message, &printError);
     QObject::connect(&session, &HeadlessSession::finished, &app, [&app](int code) {
@@ -194,10 +203,15 @@ int main(int argc, char **argv)
 
     if (!session.start(device)) {
         // The core has said so in its own words; name the device as well.
-        printError(QStringLiteral("could not open %1").arg(device));
+        printError(QStringLiteral("could not open %1").arg(portnames::openFailureDetail(device, link.openError())));
         return 1;
     }
+    // Where this run logs, and at the end what it wrote.
+    printError(QStringLiteral("logging %1%2").arg(device, csv.isOpen() ? QStringLiteral(" to ") + parser.value(csvOpt)
+                                                                      : QString()));
     int code = app.exec();
+    printError(QStringLiteral("%1 rows logged%2").arg(session.rowsCompleted())
+                   .arg(csv.isOpen() ? QStringLiteral(" to ") + parser.value(csvOpt) : QString()));
     if (parser.isSet(chartOpt)) {
         const QString file = parser.value(chartOpt);
         const QString error = saveChart(file, kChartWindowSize, core.chart, core.Picture4);
