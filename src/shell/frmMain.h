@@ -14,6 +14,7 @@ class QPushButton;
 class QComboBox;
 class QRadioButton;
 class QFrame;
+class RowJournal;
 
 // The main window: draws the core's control data at the window's twip
 // layout and hands clicks and selections to the core's handlers.
@@ -30,6 +31,10 @@ public:
     void selectAtStart(const QString &device);
 
     void MsgBox(const QString &text, Icon icon) override;
+
+    // Keeps every completed row in a journal in `folder` (frmMainJournal.cpp).
+    void enableJournal(const QString &folder);
+    RowJournal *journal() const { return journal_; }
 
 private:
     void render();
@@ -48,4 +53,8 @@ private:
     std::array<QRadioButton *, 6> option1_{};
     QPushButton *cmdClear_, *cmdExport_, *cmdStdAdd_, *cmdExit_, *cmdComm_;
     QComboBox *combo1_;
+    RowJournal *journal_ = nullptr;
+    bool journalFailed_ = false;
+
+    void offerUnfinishedJournals(const QString &folder);
 };

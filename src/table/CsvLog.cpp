@@ -2,6 +2,10 @@
 
 #include "table/FlexGrid.h"
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 bool CsvLog::open(const QString &path)
 {
     close();
@@ -13,6 +17,17 @@ bool CsvLog::open(const QString &path)
     headerWritten_ = false;
     lastHeader_.clear();
     return true;
+}
+
+bool CsvLog::sync()
+{
+    if (!file_.isOpen() || !file_.flush())
+        return false;
+#ifdef Q_OS_UNIX
+    return ::fsync(file_.handle()) == 0;
+#else
+    return true;
+#endif
 }
 
 void CsvLog::close()

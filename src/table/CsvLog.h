@@ -27,6 +27,9 @@ public:
     bool isOpen() const { return file_.isOpen(); }
     void close();
     QString errorString() const { return file_.errorString(); }
+    // Hands everything written so far to the disk itself (not only to the
+    // system), so that a power cut cannot take it.
+    bool sync();
 
     // Writes one row, with a header line before it when one is due. False
     // when the file is not open or the write failed.
