@@ -65,7 +65,7 @@ private slots:
         QVERIFY(RowJournal::unfinished(dir.path()).isEmpty());
 
         const QList<QByteArray> l = lines(first);
-        QCOMPARE(l[0], QByteArray("sn,Date,Time,pH,Temp,,,,Received\r"));
+        QCOMPARE(l[0], QByteArray("\xEF\xBB\xBFsn,Date,Time,pH,Temp,,,,Received\r"));
         QCOMPARE(l[2], QByteArray("2,1-01,0:00:02,7.002,77.0\xC2\xB0" "F(ATC),,,,2026-12-06T09:05:02+01:00\r"));
     }
 

@@ -103,8 +103,8 @@ private slots:
         QVERIFY(!log.errorString().isEmpty());
         QVERIFY(!log.appendRow(QStringList{"h"}, QStringList{"1"}));
 
-        // An earlier session's rows stay; a header goes before the first row
-        // and wherever the header changes; every row is readable at once.
+        // An earlier session's rows stay and go on under its header; a header
+        // goes wherever the header changes; every row is readable at once.
         const QString path = dir.filePath("log.csv");
         QFile old(path);
         QVERIFY(old.open(QIODevice::WriteOnly) && old.write("sn,pH\r\n1,7.00\r\n") > 0);
@@ -113,7 +113,7 @@ private slots:
         QVERIFY(log.open(path));
         QByteArray expected = "sn,pH\r\n1,7.00\r\n";
         for (const auto &[header, cell, lines] :
-             {std::tuple{a, "25.0°C", "sn,pH\r\n25.0\xC2\xB0" "C,x\r\n"}, {a, "2", "2,x\r\n"},
+             {std::tuple{a, "25.0°C", "25.0\xC2\xB0" "C,x\r\n"}, {a, "2", "2,x\r\n"},
               {b, "3", "sn,COND\r\n3,x\r\n"}, {b, "4", "4,x\r\n"}, {a, "5", "sn,pH\r\n5,x\r\n"}}) {
             QVERIFY(log.appendRow(header, QStringList{cell, "x"}));
             QCOMPARE(readFile(path), expected += lines);
@@ -243,7 +243,7 @@ private slots:
         QCOMPARE(ev[1]["title"].toString(), QString("TQ805 BenchLog(05A1.2)"));
         QCOMPARE(ev[2]["range"].toObject(), (QJsonObject{{"visible", false}, {"selected", QJsonValue()}}));
         QCOMPARE(l.session.rowsCompleted(), 2);
-        QCOMPARE(readFile(l.csvPath()), QByteArray("sn,Date,Time,pH,Temp,,,\r\n"
+        QCOMPARE(readFile(l.csvPath()), QByteArray("\xEF\xBB\xBFsn,Date,Time,pH,Temp,,,\r\n"
                                                    "1,3-07,9:05:01,7.00,77.0\xC2\xB0" "F(ATC),,,\r\n"
                                                    "2,3-07,9:05:02,7.00,77.0\xC2\xB0" "F(ATC),,,\r\n"));
     }

@@ -2,6 +2,8 @@
 
 #include "table/FlexGrid.h"
 
+#include <cctype>
+
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
@@ -9,13 +11,17 @@
 bool CsvLog::open(const QString &path)
 {
     close();
+    // What the file already holds: its last header goes on, if any.
+    const QStringList existing = lastHeaderIn(path);
     file_.setFileName(path);
     // Append: a logger restarted on the same file continues it instead of
     // destroying an earlier session's rows.
     if (!file_.open(QIODevice::WriteOnly | QIODevice::Append))
         return false;
-    headerWritten_ = false;
-    lastHeader_.clear();
+    headerWritten_ = !existing.isEmpty();
+    lastHeader_ = existing;
+    if (file_.size() == 0 && !file_.isSequential() && file_.write("\xEF\xBB\xBF") != 3)
+        return false;
     return true;
 }
 
@@ -34,6 +40,62 @@ void CsvLog::close()
 {
     if (file_.isOpen())
         file_.close();
+}
+
+QStringList CsvLog::parseLine(const QString &line)
+{
+    QStringList fields;
+    QString f;
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (quoted && c == QLatin1Char('"')) {
+            if (i + 1 < line.size() && line[i + 1] == QLatin1Char('"'))
+                f += line[++i];
+            else
+                quoted = false;
+        } else if (c == QLatin1Char('"') && f.isEmpty()) {
+            quoted = true;
+        } else if (c == QLatin1Char(',') && !quoted) {
+            fields << f;
+            f.clear();
+        } else {
+            f += c;
+        }
+    }
+    fields << f;
+    return fields;
+}
+
+// The last header line of an existing file: the last line whose first field
+// is not a row number. Read from the end, a block at a time, so a long log
+// costs only as much as lies after its last header.
+QStringList CsvLog::lastHeaderIn(const QString &path)
+{
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly) || in.isSequential())
+        return {};
+    qint64 pos = in.size();
+    QByteArray partial;   // the start of a line cut by the block before
+    while (pos > 0) {
+        const qint64 n = qMin<qint64>(64 * 1024, pos);
+        pos -= n;
+        in.seek(pos);
+        QByteArray block = in.read(n) + partial;
+        const qsizetype firstEnd = pos == 0 ? -1 : block.indexOf('\n');
+        partial = block.left(firstEnd + 1);
+        const QList<QByteArray> lines = block.mid(firstEnd + 1).split('\n');
+        for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
+            QByteArray l = it->trimmed();
+            if (l.startsWith("\xEF\xBB\xBF"))
+                l.remove(0, 3);
+            if (!l.isEmpty() && !std::isdigit(static_cast<unsigned char>(l[0])))
+                return parseLine(QString::fromUtf8(l));
+        }
+        if (firstEnd < 0)
+            break;
+    }
+    return {};
 }
 
 QString CsvLog::field(const QString &text)

@@ -12,8 +12,11 @@ class FlexGrid;
 // is the first row written since the file was opened, or when the header has
 // changed since the last header line: a meter of another family or a fresh
 // layout changes the columns' meaning, and the file must say so where it
-// happens. Every line is flushed as soon as it is written, so a lab can tail
-// the file and a crash loses nothing already logged.
+// happens. A file that already holds rows is continued under its last
+// header, with no second header when the columns are the same. A new file
+// begins with a UTF-8 byte-order mark, so that spreadsheet programs read the
+// degree sign right. Every line is flushed as soon as it is written, so a lab
+// can tail the file and a crash loses nothing already logged.
 class CsvLog
 {
 public:
@@ -40,9 +43,12 @@ public:
     // One field as it appears in the file, and one whole line with its CRLF.
     static QString field(const QString &text);
     static QString line(const QStringList &fields);
+    // The fields of one line (without its line end), quotes undone.
+    static QStringList parseLine(const QString &line);
 
 private:
     bool writeLine(const QStringList &fields);
+    static QStringList lastHeaderIn(const QString &path);
 
     QFile file_;
     bool headerWritten_ = false;
