@@ -9,6 +9,7 @@
 #include "table/GridView.h"
 
 #include <QApplication>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -127,6 +128,7 @@ frmMain::frmMain(QWidget *parent)
     });
     connect(combo1_, &QComboBox::editTextChanged, this, [this](const QString &t) { core_->Combo1Text = t; });
     connect(core_, &MainCore::changed, this, &frmMain::render);
+    connect(core_, &MainCore::portRestored, this, &frmMain::refreshPortTooltip);
     connect(core_, &MainCore::exitRequested, this, &QWidget::close);
 
     core_->Form_Load();
@@ -162,7 +164,15 @@ void frmMain::refreshPortTooltip()
         lines << QStringLiteral("%1 = %2").arg(i + 1).arg(devices[i]);
     if (lines.isEmpty())
         lines << QStringLiteral("No serial device found; type a device such as /dev/ttyUSB0");
+    // The box is only wide enough for a port number: the open device is
+    // named here in full, and the list opens as wide as its longest entry.
+    if (core_->MSComm1->isOpen())
+        lines.prepend(QStringLiteral("Open: %1").arg(core_->MSComm1->device()));
     combo1_->setToolTip(lines.join(QLatin1Char('\n')));
+    int widest = 0;
+    for (int i = 0; i < combo1_->count(); ++i)
+        widest = qMax(widest, combo1_->fontMetrics().horizontalAdvance(combo1_->itemText(i)));
+    combo1_->view()->setMinimumWidth(widest + 3 * combo1_->fontMetrics().averageCharWidth());
 }
 
 void frmMain::render()
