@@ -100,7 +100,7 @@ QString fixed(double v, int minInt, int decimals)
     return out;
 }
 
-QString scientific(double v)
+QString scientific(double v, int expDigits)
 {
     const bool negative = v < 0;
     const double a = std::fabs(v);
@@ -124,7 +124,7 @@ QString scientific(double v)
     out += QLatin1String(mant.mid(1, 2));
     out += QLatin1Char('E');
     out += exp10 < 0 ? QLatin1Char('-') : QLatin1Char('+');
-    out += QString::number(std::abs(exp10)).rightJustified(2, QLatin1Char('0'));
+    out += QString::number(std::abs(exp10)).rightJustified(expDigits, QLatin1Char('0'));
     return out;
 }
 
@@ -134,8 +134,8 @@ QString Format(double value, QStringView pattern)
 {
     if (!std::isfinite(value))
         return QString();
-    if (pattern.contains(QLatin1Char('E')))
-        return scientific(value);
+    if (const qsizetype e = pattern.indexOf(QLatin1Char('E')); e >= 0)   // exponent digits: its "0"s
+        return scientific(value, qMax(1, int(pattern.sliced(e).count(QLatin1Char('0')))));
     const qsizetype dot = pattern.indexOf(QLatin1Char('.'));
     const QStringView intPat = dot < 0 ? pattern : pattern.left(dot);
     const int decimals = dot < 0 ? 0 : int(pattern.size() - dot - 1);

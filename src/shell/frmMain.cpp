@@ -1,4 +1,5 @@
 #include "shell/frmMain.h"
+#include "shell/frmFonts.h"
 
 #include "chart/ChartWidget.h"
 #include "lcd/LcdWidget.h"
@@ -6,6 +7,7 @@
 #include "shell/PortNames.h"
 #include "shell/QtSerialLink.h"
 #include "shell/Twips.h"
+#include "stdadd/frmStdAdd.h"
 #include "table/GridView.h"
 
 #include <QApplication>
@@ -18,13 +20,6 @@
 #include <QRadioButton>
 
 namespace {
-
-QFont arial(double points)
-{
-    QFont f(QStringLiteral("Arial"));
-    f.setPointSizeF(points);
-    return f;
-}
 
 QPushButton *button(QWidget *parent, const char *name, const char *text, QRect geometry)
 {
@@ -130,6 +125,7 @@ frmMain::frmMain(QWidget *parent)
     connect(core_, &MainCore::changed, this, &frmMain::render);
     connect(core_, &MainCore::portRestored, this, &frmMain::refreshPortTooltip);
     connect(core_, &MainCore::exitRequested, this, &QWidget::close);
+    connect(core_, &MainCore::stdAddRequested, this, &frmMain::showStdAdd);
 
     core_->Form_Load();
     refreshPortTooltip();
@@ -141,6 +137,18 @@ frmMain::~frmMain()
     // The core's timers must not fire into a half-destroyed window.
     core_->Timer1.stop();
     core_->Timer2.stop();
+}
+
+void frmMain::showStdAdd()
+{
+    // Not modal, beside the main window.
+    if (!StdAddFormInstance) {
+        StdAddFormInstance = new frmStdAdd(this);
+        StdAddFormInstance->move(frameGeometry().topRight() + QPoint(8, 0));
+    }
+    StdAddFormInstance->show();
+    StdAddFormInstance->raise();
+    StdAddFormInstance->activateWindow();
 }
 
 void frmMain::selectAtStart(const QString &device)

@@ -1,6 +1,7 @@
 #pragma once
 #include "shell/UiPrompts.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <array>
 
@@ -15,6 +16,7 @@ class QComboBox;
 class QRadioButton;
 class QFrame;
 class RowJournal;
+class frmStdAdd;
 
 // The main window: draws the core's control data at the window's twip
 // layout and hands clicks and selections to the core's handlers.
@@ -54,6 +56,9 @@ private:
     QPushButton *cmdClear_, *cmdExport_, *cmdStdAdd_, *cmdExit_, *cmdComm_;
     QComboBox *combo1_;
     RowJournal *journal_ = nullptr;
+    // The calculator, made on first use; Exit unloads (deletes) it.
+    QPointer<frmStdAdd> StdAddFormInstance;
+    void showStdAdd();
     bool journalFailed_ = false;
 
     void offerUnfinishedJournals(const QString &folder);
