@@ -18,6 +18,7 @@ constexpr Dispatch kDecoders[] = {
     {u'Q', DecodeSettingsFrame},
     {u'P', DecodeSettingsFrame},
     {u'D', DecodeLiveReading},
+    {u'S', DecodeStoredRecord},
 };
 
 } // namespace

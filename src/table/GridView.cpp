@@ -55,6 +55,14 @@ GridView::GridView(FlexGrid *grid, QWidget *parent) : QTableView(parent), grid_(
     connect(grid, &FlexGrid::columnWidthsChanged, this, &GridView::applyWidths);
     connect(grid, &FlexGrid::topRowChanged, this, &GridView::applyTopRow);
     connect(grid, &QAbstractItemModel::modelReset, this, [this] { applyTopRow(grid_->TopRow()); });
+    // The view takes in new rows later than the grid reports its top row:
+    // a top row beyond the scroll bar's range as it stands is clamped. So
+    // whenever the range catches up, the wanted row is set again; after a
+    // burst the view then stands where the grid says.
+    connect(verticalScrollBar(), &QScrollBar::rangeChanged, this, [this] {
+        if (verticalScrollBar()->value() != wantedTop_ - 1)
+            verticalScrollBar()->setValue(wantedTop_ - 1);
+    });
 }
 
 void GridView::applyWidths()
@@ -66,5 +74,6 @@ void GridView::applyWidths()
 void GridView::applyTopRow(int row)
 {
     // Model row 0 is grid row 1.
+    wantedTop_ = row;
     verticalScrollBar()->setValue(row - 1);
 }

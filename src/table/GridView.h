@@ -16,4 +16,5 @@ private:
     void applyTopRow(int row);
 
     FlexGrid *grid_;
+    int wantedTop_ = 1;   // the grid's first visible row, to be kept
 };

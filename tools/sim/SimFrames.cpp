@@ -127,6 +127,22 @@ std::string encodeLive(const LiveReading &r)
     return frame('D', f);
 }
 
+std::string encodeStored(const StoredRecord &r)
+{
+    int c = r.value;
+    if (r.mode == 5 || r.mode >= 9)
+        c = asInt(bitField(r.unitCode, 15, 12) | bitField(r.value, 11, 0));
+    else if (r.mode == 6)
+        c = asInt(bitField(r.exponent, 15, 10) | bitField(r.value, 9, 0));
+    else if (r.mode == 7 || r.mode == 8)
+        c = asInt(unsigned(r.unitCode * 10000 + r.value % 10000));
+    const unsigned d = bitField(r.manualTemp ? 1 : 0, 15, 11) | bitField(r.tempTenths + 500, 10, 0);
+    return frame('S', {asInt(bitField(r.mode, 15, 12) | bitField(r.decimals, 11, 10) | bitField(r.month, 9, 6)
+                             | bitField(r.second, 5, 0)),
+                       asInt(bitField(r.day, 15, 11) | bitField(r.hour, 10, 6) | bitField(r.minute, 5, 0)), c,
+                       asInt(d)});
+}
+
 CondField conductivityField(double microSiemens)
 {
     // Decade r scales the field by 10^(r - 10); pick the one that leaves at

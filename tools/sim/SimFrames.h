@@ -127,4 +127,20 @@ std::string encodeModel(std::string_view code);
 
 std::string encodeEnd();
 
+// One record of the meter's memory, "S" frame. The value field is packed
+// by the mode: pH and potentials as a signed number; pX, conductivity and
+// DO as unit code x 4096 + value (0..4095); ISE mg/L and ppm as unit
+// quotient x 10000 + value (0..9999); mol/L as exponent x 1024 + mantissa.
+struct StoredRecord {
+    int mode = 1;
+    int decimals = 0;         // decimals code 0..3 of the value
+    int month = 1, day = 1, hour = 0, minute = 0, second = 0;
+    int value = 0;            // the stored number, in the decimals' units
+    int unitCode = 0;         // pX / COND / DO: 0..15; ISE mg, ppm: quotient 0..3
+    int exponent = 0;         // mol/L: the value is value/100 x 10^-exponent
+    bool manualTemp = false;
+    int tempTenths = 250;
+};
+std::string encodeStored(const StoredRecord &r);
+
 } // namespace sim

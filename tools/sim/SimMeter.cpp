@@ -170,4 +170,54 @@ LiveReading SimMeter::nextReading(const std::tm &now)
     return r;
 }
 
+namespace {
+
+// One stored quantity of a family: its mode, decimals and unit code, and
+// the value in those decimals around which the records scatter.
+struct StoredKind { int mode, decimals, unitCode, centre, spread, exponent; };
+
+// Per family, the kinds its memory holds, in turn. ISE covers pX, mol/L
+// and mg/L (unit quotients 0 mg/L, 1 g/L) and ppm (2 ppm, 3 ppb).
+const std::vector<StoredKind> kStoredKinds[5] = {
+    {{1, 3, 0, 7000, 300, 0}, {1, 2, 0, 400, 30, 0}},
+    {{2, 0, 0, 1500, 200, 0}, {3, 0, 0, 2500, 300, 0}, {4, 0, 0, 4500, 300, 0}},
+    {{5, 0, 0, 250, 20, 0}, {6, 0, 0, 123, 20, 4}, {7, 1, 0, 1000, 100, 0}, {7, 2, 1, 250, 20, 0},
+     {8, 1, 2, 100, 10, 0}, {8, 0, 3, 7000, 500, 0}},
+    {{9, 0, 10, 1413, 20, 0}, {9, 2, 8, 1288, 20, 0}, {10, 0, 13, 708, 10, 0}, {10, 2, 15, 123, 5, 0},
+     {11, 0, 4, 997, 20, 0}, {12, 2, 11, 70, 5, 0}},
+    {{13, 2, 4, 825, 30, 0}, {14, 2, 3, 825, 30, 0}, {15, 1, 9, 953, 20, 0}},
+};
+
+} // namespace
+
+std::vector<StoredRecord> SimMeter::memory(int count, const std::tm &now)
+{
+    const auto &kinds = kStoredKinds[std::clamp(m_options.family->family, 0, 4)];
+    std::vector<StoredRecord> out;
+    out.reserve(static_cast<size_t>(std::max(0, count)));
+    std::uniform_int_distribution<int> jitter(-1000, 1000);
+    for (int i = 0; i < count; ++i) {
+        // Record i was taken count - i minutes before now.
+        std::tm t = now;
+        t.tm_min -= count - i;
+        std::mktime(&t);
+        const StoredKind &k = kinds[static_cast<size_t>(i) % kinds.size()];
+        StoredRecord r;
+        r.mode = k.mode;
+        r.decimals = k.decimals;
+        r.unitCode = k.unitCode;
+        r.exponent = k.exponent;
+        r.value = k.centre + k.spread * jitter(m_rng) / 1000;
+        r.month = t.tm_mon + 1;
+        r.day = t.tm_mday;
+        r.hour = t.tm_hour;
+        r.minute = t.tm_min;
+        r.second = t.tm_sec;
+        r.tempTenths = roundToInt(m_temp.next(m_rng) * 10);
+        r.manualTemp = i % 7 == 3;
+        out.push_back(r);
+    }
+    return out;
+}
+
 } // namespace sim

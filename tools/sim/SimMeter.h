@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sim {
 
@@ -43,6 +44,10 @@ public:
 
     // Advances every drifting quantity one step and reports it at `now`.
     LiveReading nextReading(const std::tm &now);
+
+    // The meter's memory: `count` records of its family, a minute apart up
+    // to `now`, every measuring mode of the family among them.
+    std::vector<StoredRecord> memory(int count, const std::tm &now);
 
 private:
     // A value that wanders randomly but is pulled back towards its centre,

@@ -40,6 +40,8 @@ struct Options {
     bool paced = true;
     int gapMs = 0;
     bool quiet = false;
+    int memory = 50;          // records in the meter's memory
+    int dumpAfterMs = -1;     // send the memory this long after start; -1 never
 };
 
 void usage(std::FILE *out)
@@ -61,7 +63,14 @@ void usage(std::FILE *out)
         "  --gap MS        pause between the frames of one answer (default 0;\n"
         "                  0 with --unpaced writes the whole answer at once)\n"
         "  --seed N        seed of the random drift (default: from the clock)\n"
+        "  --memory N      records in the meter's memory (default 50), every\n"
+        "                  measuring mode of the family among them\n"
+        "  --dump-after S  send the memory S seconds after start; typing \"dump\"\n"
+        "                  on standard input sends it too: the records back to\n"
+        "                  back as \"S\" frames, then \"<E>\" (paced, or with\n"
+        "                  --unpaced as fast as the line takes them)\n"
         "  --quiet         do not log requests and frames on stderr\n"
+        "  --version       show the version\n"
         "  --help          show this text\n",
         sim::familyNames().c_str());
 }
@@ -108,6 +117,17 @@ int parseArgs(int argc, char **argv, Options &o)
         int n = 0;
         if (arg == "--help" || arg == "-h") {
             return 2;
+        } else if (arg == "--version") {
+            return 3;
+        } else if (arg == "--memory") {
+            if (!needValue() || !parseInt(value, 0, 10000000, o.memory))
+                return bad();
+        } else if (arg == "--dump-after") {
+            char *end = nullptr;
+            const double s = needValue() ? std::strtod(value.c_str(), &end) : -1;
+            if (!end || *end != '\0' || !(s >= 0 && s <= 1e6))
+                return bad();
+            o.dumpAfterMs = static_cast<int>(s * 1000);
         } else if (arg == "--unpaced") {
             o.paced = false;
         } else if (arg == "--quiet") {
@@ -322,6 +342,23 @@ public:
         }
     }
 
+    // The whole memory, back to back, then the end frame.
+    void dumpMemory()
+    {
+        const std::time_t t = std::time(nullptr);
+        std::tm now{};
+        localtime_r(&t, &now);
+        std::vector<std::string> frames;
+        for (const sim::StoredRecord &r : m_sim.memory(m_opts.memory, now))
+            frames.push_back(sim::encodeStored(r));
+        frames.push_back(sim::encodeEnd());
+        log("-- sending %d stored records", m_opts.memory);
+        const bool quiet = m_quietFrames;
+        m_quietFrames = frames.size() > 20;   // a long dump is logged by its count
+        send(frames);
+        m_quietFrames = quiet;
+    }
+
 private:
     template <typename... Args>
     void log(const char *format, Args... args)
@@ -338,7 +375,8 @@ private:
             std::string all;
             for (const std::string &f : frames) {
                 all += f;
-                log("-> %s", f.c_str());
+                if (!m_quietFrames)
+                    log("-> %s", f.c_str());
             }
             m_line.write(all);
             return;
@@ -352,7 +390,8 @@ private:
                 if (!sleepUntil(addNanos(t, m_opts.gapMs * 1000000L)))
                     return;
             }
-            log("-> %s", frames[i].c_str());
+            if (!m_quietFrames)
+                log("-> %s", frames[i].c_str());
             if (m_opts.paced)
                 sendPaced(frames[i]);
             else if (!m_line.write(frames[i]))
@@ -377,6 +416,7 @@ private:
     Line &m_line;
     sim::SimMeter m_sim;
     bool m_answering = true;
+    bool m_quietFrames = false;
 };
 
 } // namespace
@@ -389,6 +429,9 @@ int main(int argc, char **argv)
         break;
     case 2:
         usage(stdout);
+        return 0;
+    case 3:
+        std::printf("tq800-sim %s\n", TQ800_VERSION);
         return 0;
     default:
         usage(stderr);
@@ -418,11 +461,43 @@ int main(int argc, char **argv)
     Meter meter(opts, line, now);
 
     std::string pending;
+    std::string typed;            // standard input, for "dump"
+    bool stdinOpen = true;
+    timespec started{};
+    clock_gettime(CLOCK_MONOTONIC, &started);
+    bool dumpDue = opts.dumpAfterMs >= 0;
     char buf[512];
     int status = 0;
     while (!gStop) {
-        pollfd p{line.master, POLLIN, 0};
-        const int rc = ::poll(&p, 1, 500);
+        if (dumpDue) {
+            timespec t{};
+            clock_gettime(CLOCK_MONOTONIC, &t);
+            const long ms = (t.tv_sec - started.tv_sec) * 1000 + (t.tv_nsec - started.tv_nsec) / 1000000;
+            if (ms >= opts.dumpAfterMs) {
+                dumpDue = false;
+                meter.dumpMemory();
+            }
+        }
+        pollfd fds[2] = {{line.master, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+        const int rc = ::poll(fds, stdinOpen ? 2 : 1, dumpDue ? 20 : 500);
+        if (rc > 0 && stdinOpen && (fds[1].revents & (POLLIN | POLLHUP))) {
+            const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+            if (n <= 0) {
+                stdinOpen = false;
+            } else {
+                typed.append(buf, static_cast<size_t>(n));
+                for (size_t nl; (nl = typed.find('\n')) != std::string::npos; typed.erase(0, nl + 1)) {
+                    std::string word = typed.substr(0, nl);
+                    while (!word.empty() && (word.back() == '\r' || word.back() == ' '))
+                        word.pop_back();
+                    if (word == "dump")
+                        meter.dumpMemory();
+                    else if (!word.empty())
+                        std::fprintf(stderr, "tq800-sim: type \"dump\" to send the memory\n");
+                }
+            }
+        }
+        pollfd &p = fds[0];
         if (rc < 0) {
             if (errno == EINTR)
                 continue;
