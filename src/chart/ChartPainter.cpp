@@ -20,9 +20,10 @@ QColor rgb(unsigned v) { return QColor((v >> 16) & 0xff, (v >> 8) & 0xff, v & 0x
 // scaled painter.
 QFont fontOf(const QString &family, double points, bool bold)
 {
-    QFont font(family);
-    if (family.isEmpty())
-        font.setStyleHint(QFont::SansSerif);
+    // No family: the platform's default sans-serif face ("Sans Serif" is
+    // the name every font configuration maps to one).
+    QFont font(family.isEmpty() ? QStringLiteral("Sans Serif") : family);
+    font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(points * 15);
     font.setBold(bold);
     return font;
