@@ -53,9 +53,19 @@ void paintChart(QPainter &p, const QSize &size, double lineWidth, const ChartDec
     };
     scene.print = [&](double x, double y, double points, unsigned colour, const QString &text) {
         const QFont font = fontOf(QString(), points, false);   // the platform's default sans-serif face
+        const QFontMetricsF metrics(font);
+        p.save();
         p.setFont(font);
         p.setPen(rgb(colour));
-        p.drawText(QPointF(x, y + QFontMetricsF(font).ascent()), text);
+        p.translate(x, y + metrics.ascent());
+        // The end frame's help lines are 24 pt from x 1000: in most faces the
+        // first runs past the chart's right edge and would be cut mid-word.
+        // Narrow such a line just enough to stand whole, keeping its height.
+        const double room = kWidth - x, width = metrics.horizontalAdvance(text);
+        if (room > 0 && width > room)
+            p.scale(qMax(0.5, room / width), 1);
+        p.drawText(QPointF(0, 0), text);
+        p.restore();
     };
     scene.line = [&](const Segment &s, unsigned colour, int widthPx) {
         QPen pen(rgb(colour), widthPx * lineWidth);
