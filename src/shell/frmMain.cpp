@@ -1,4 +1,5 @@
 #include "shell/frmMain.h"
+
 #include "shell/frmFonts.h"
 
 #include "chart/ChartWidget.h"
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QScreen>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -144,7 +146,16 @@ void frmMain::showStdAdd()
     // Not modal, beside the main window.
     if (!StdAddFormInstance) {
         StdAddFormInstance = new frmStdAdd(this);
-        StdAddFormInstance->move(frameGeometry().topRight() + QPoint(8, 0));
+        // Beside the main window where the screen has room, else as far
+        // right as it stands whole: never partly off the screen.
+        QPoint at = frameGeometry().topRight() + QPoint(8, 0);
+        if (const QScreen *s = screen()) {
+            const QRect room = s->availableGeometry();
+            const QSize size = StdAddFormInstance->frameGeometry().size();
+            at.setX(qBound(room.left(), at.x(), qMax(room.left(), room.right() + 1 - size.width())));
+            at.setY(qBound(room.top(), at.y(), qMax(room.top(), room.bottom() + 1 - size.height())));
+        }
+        StdAddFormInstance->move(at);
     }
     StdAddFormInstance->show();
     StdAddFormInstance->raise();
