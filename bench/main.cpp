@@ -36,7 +36,7 @@ public:
 class NoPrompts : public UiPrompts
 {
 public:
-    void MsgBox(const QString &, Icon) override {}
+    void MsgBox(const QString &, Icon, const QString & = QString()) override {}
 };
 
 long residentBytes()

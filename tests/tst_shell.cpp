@@ -45,17 +45,22 @@ private slots:
         QTest::addColumn<bool>("fromList");
         QTest::addColumn<QString>("device");   // "" = the selection fails
         QTest::addColumn<int>("icon");
-        QTest::newRow("first adapter") << "1" << true << "/dev/ttyUSB0" << 0;
-        QTest::newRow("third device") << "3" << true << "/dev/ttyS0" << 0;
-        QTest::newRow("halves to even") << "2.5" << false << "/dev/ttyACM0" << 0;
-        QTest::newRow("leading number") << "1 (USB)" << false << "/dev/ttyUSB0" << 0;
-        QTest::newRow("typed device") << "/dev/pts/7" << false << "/dev/pts/7" << 0;
-        QTest::newRow("tty name") << "ttyUSB3" << false << "/dev/ttyUSB3" << 0;
-        QTest::newRow("letters, button") << "abc" << false << "" << int(Icon::None);
-        QTest::newRow("letters, list") << "abc" << true << "" << int(Icon::Critical);
-        QTest::newRow("zero") << "0" << false << "" << int(Icon::None);
-        QTest::newRow("256") << "256" << false << "" << int(Icon::None);
-        QTest::newRow("no such device") << "9" << true << "" << int(Icon::Critical);
+        QTest::addColumn<QString>("detail");   // what the box says under its text
+        QTest::newRow("first adapter") << "1" << true << "/dev/ttyUSB0" << 0 << "";
+        QTest::newRow("third device") << "3" << true << "/dev/ttyS0" << 0 << "";
+        QTest::newRow("halves to even") << "2.5" << false << "/dev/ttyACM0" << 0 << "";
+        QTest::newRow("leading number") << "1 (USB)" << false << "/dev/ttyUSB0" << 0 << "";
+        QTest::newRow("typed device") << "/dev/pts/7" << false << "/dev/pts/7" << 0 << "";
+        QTest::newRow("tty name") << "ttyUSB3" << false << "/dev/ttyUSB3" << 0 << "";
+        QTest::newRow("letters, button") << "abc" << false << "" << int(Icon::None) << "";
+        QTest::newRow("letters, list") << "abc" << true << "" << int(Icon::Critical) << "";
+        QTest::newRow("zero") << "0" << false << "" << int(Icon::None) << "";
+        QTest::newRow("256") << "256" << false << "" << int(Icon::None) << "";
+        QTest::newRow("no such device") << "9" << true << "" << int(Icon::Critical) << "";
+        QTest::newRow("refused: the reason and the fix") << "/dev/ttyUSB7" << false << "" << int(Icon::None)
+                                                        << "/dev/ttyUSB7: permission denied.\nTo use it, join the group "
+                                                           "that owns it (sudo usermod -aG dialout $USER), then log out "
+                                                           "and in again.";
     }
     void portSelection()
     {
@@ -63,7 +68,12 @@ private slots:
         QFETCH(bool, fromList);
         QFETCH(QString, device);
         QFETCH(int, icon);
+        QFETCH(QString, detail);
         Bench b(false);
+        if (!detail.isEmpty()) {
+            b.link.openable = QStringList{};
+            b.link.refusal = QStringLiteral("permission denied");
+        }
         b.core.listDevices = [] {
             return portnames::orderDevices({"/dev/ttyS0", "/dev/ttyACM0", "/dev/ttyUSB0"});
         };
@@ -73,6 +83,7 @@ private slots:
             QCOMPARE(b.prompts.boxes.size(), 1);
             QCOMPARE(b.prompts.boxes[0].text, QStringLiteral("The commport number isn't valid,please select again!"));
             QCOMPARE(int(b.prompts.boxes[0].icon), icon);
+            QCOMPARE(b.prompts.boxes[0].detail, detail);
             QCOMPARE(b.core.Combo1Text, QStringLiteral("1"));
             QVERIFY(!b.core.Timer1.isActive() && !b.core.Timer2.isActive());
             QVERIFY(!b.core.enabled.cmdClear && !b.core.enabled.cmdExport);

@@ -58,11 +58,13 @@ void MainCore::selectPort(bool fromList)
     enabled.cmdClear = false;
     enabled.cmdExport = false;
 
-    auto fail = [&] {
+    // A device that exists but would not open also says why, and what to
+    // do about a permission: the fixed text alone leaves a user guessing.
+    auto fail = [&](const QString &detail = QString()) {
         Combo1Text = QStringLiteral("1");
         emit changed();
         prompts_->MsgBox(QStringLiteral("The commport number isn't valid,please select again!"),
-                         fromList ? UiPrompts::Icon::Critical : UiPrompts::Icon::None);
+                         fromList ? UiPrompts::Icon::Critical : UiPrompts::Icon::None, detail);
     };
 
     QString device;
@@ -77,8 +79,10 @@ void MainCore::selectPort(bool fromList)
     }
     if (MSComm1->isOpen())
         MSComm1->close();
-    if (device.isEmpty() || !MSComm1->open(device))
+    if (device.isEmpty())
         return fail();
+    if (!MSComm1->open(device))
+        return fail(portnames::openFailureDetail(device, MSComm1->openError()));
     Timer1.start();
     Timer2.start();
     enabled.cmdClear = true;

@@ -8,5 +8,6 @@ class UiPrompts
 public:
     enum class Icon { None, Critical };
     virtual ~UiPrompts() = default;
-    virtual void MsgBox(const QString &text, Icon icon) = 0;
+    // `detail` is what the user can do about it, shown under the text.
+    virtual void MsgBox(const QString &text, Icon icon, const QString &detail = QString()) = 0;
 };

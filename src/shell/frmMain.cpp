@@ -1,4 +1,5 @@
 #include "shell/frmMain.h"
+#include "shell/frmMessageBox.h"
 
 #include "shell/frmFonts.h"
 
@@ -168,11 +169,9 @@ void frmMain::selectAtStart(const QString &device)
     core_->cmdComm_Click();
 }
 
-void frmMain::MsgBox(const QString &text, Icon icon)
+void frmMain::MsgBox(const QString &text, Icon icon, const QString &detail)
 {
-    QMessageBox box(icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon,
-                    QApplication::applicationName(), text, QMessageBox::Ok, this);
-    box.exec();
+    showMessageBox(this, text, icon, detail);
 }
 
 void frmMain::refreshPortTooltip()

@@ -32,7 +32,7 @@ public:
     // Opens DEVICE as if it had been typed into the port list and selected.
     void selectAtStart(const QString &device);
 
-    void MsgBox(const QString &text, Icon icon) override;
+    void MsgBox(const QString &text, Icon icon, const QString &detail = QString()) override;
 
     // Keeps every completed row in a journal in `folder` (frmMainJournal.cpp).
     void enableJournal(const QString &folder);

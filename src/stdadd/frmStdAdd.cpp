@@ -1,4 +1,5 @@
 #include "stdadd/frmStdAdd.h"
+#include "shell/frmMessageBox.h"
 
 #include "shell/Twips.h"
 #include "shell/frmFonts.h"
@@ -98,9 +99,7 @@ void frmStdAdd::render()
     cmdEnt_->setEnabled(core_.cmdEntEnabled);
 }
 
-void frmStdAdd::MsgBox(const QString &text, Icon icon)
+void frmStdAdd::MsgBox(const QString &text, Icon icon, const QString &detail)
 {
-    QMessageBox box(icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon,
-                    QApplication::applicationName(), text, QMessageBox::Ok, this);
-    box.exec();
+    showMessageBox(this, text, icon, detail);
 }

@@ -21,7 +21,7 @@ public:
     explicit frmStdAdd(QWidget *parent = nullptr);
 
     StdAddCore &core() { return core_; }
-    void MsgBox(const QString &text, Icon icon) override;
+    void MsgBox(const QString &text, Icon icon, const QString &detail = QString()) override;
 
 private:
     void render();

@@ -15,6 +15,7 @@ class FakeLink : public SerialLink
 public:
     QStringList openable{QStringLiteral("*")};   // devices that open; "*" = any
     QStringList opened;                          // every device opened, in order
+    QString refusal;                             // what a refused open says
     QByteArrayList written;
     QByteArray incoming;
 
@@ -37,6 +38,7 @@ public:
     }
     void write(const QByteArray &data) override { written << data; }
     QString device() const override { return device_; }
+    QString openError() const override { return refusal; }
 
     void unplug()
     {
@@ -52,9 +54,9 @@ private:
 class RecordingPrompts : public UiPrompts
 {
 public:
-    struct Box { QString text; Icon icon; };
+    struct Box { QString text; Icon icon; QString detail; };
     QList<Box> boxes;
-    void MsgBox(const QString &text, Icon icon) override { boxes.append({text, icon}); }
+    void MsgBox(const QString &text, Icon icon, const QString &detail = QString()) override { boxes.append({text, icon, detail}); }
 };
 
 // A core on a fake port, started up and connected, as a user would have it

@@ -40,7 +40,10 @@ void printError(const QString &text)
 class StderrPrompts : public UiPrompts
 {
 public:
-    void MsgBox(const QString &text, Icon) override { printError(text); }
+    void MsgBox(const QString &text, Icon, const QString &detail = QString()) override
+    {
+        printError(detail.isEmpty() ? text : text + QLatin1Char(' ') + detail);
+    }
 };
 
 // The exit request sits in the port's output buffer until the event loop
