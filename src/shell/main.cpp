@@ -3,36 +3,69 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QTimer>
+#include <QIcon>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+struct Options
+{
+    QCommandLineOption port{QStringLiteral("port"),
+                            QStringLiteral("Select and open DEVICE at start-up, as choosing it in the port list would."),
+                            QStringLiteral("DEVICE")};
+    QCommandLineOption noJournal{QStringLiteral("no-journal"), QStringLiteral("Do not keep the rows in the crash journal.")};
+    QCommandLineOption journalDir{QStringLiteral("journal"),
+                                  QStringLiteral("Keep the crash journal in FOLDER instead of the user's data folder."),
+                                  QStringLiteral("FOLDER")};
+};
+
+// --help and --version answer on the terminal, so they must work where no
+// display is: a window application would refuse to start there.
+bool onlyAsksForText(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i)
+        for (const char *o : {"-h", "--help", "--help-all", "-v", "--version", "-?"})
+            if (std::strcmp(argv[i], o) == 0)
+                return true;
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("TQ800"));
-    QApplication::setApplicationVersion(QStringLiteral(TQ800_VERSION));
+    std::unique_ptr<QCoreApplication> app(onlyAsksForText(argc, argv) ? new QCoreApplication(argc, argv)
+                                                                      : new QApplication(argc, argv));
+    QCoreApplication::setApplicationName(QStringLiteral("TQ800"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TQ800_VERSION));
+    if (auto *gui = qobject_cast<QApplication *>(app.get())) {
+        // The menu entry names the window, so a desktop shows its icon.
+        gui->setDesktopFileName(QStringLiteral("org.tq800.TQ800"));
+        QIcon icon;
+        icon.addFile(QStringLiteral(":/icons/tq800-48.png"));
+        icon.addFile(QStringLiteral(":/icons/tq800-256.png"));
+        gui->setWindowIcon(icon);
+    }
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Bench meter companion: live readings, table and chart."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Bench meter companion: live readings, table and chart.\n\n"
+        "Rows are journalled as they land to a CSV file per recording in the user's\n"
+        "data folder (TQ800/journal), unless --no-journal.\n"
+        "Exit status: 0 when the window is closed, 1 for bad arguments."));
     parser.addHelpOption();
     parser.addVersionOption();
-    QCommandLineOption port(QStringLiteral("port"),
-                            QStringLiteral("Select and open DEVICE at start-up, as choosing it in the port list would."),
-                            QStringLiteral("DEVICE"));
-    parser.addOption(port);
-    QCommandLineOption noJournal(QStringLiteral("no-journal"),
-                                 QStringLiteral("Do not keep the rows in the crash journal."));
-    QCommandLineOption journalDir(QStringLiteral("journal"),
-                                  QStringLiteral("Keep the crash journal in FOLDER instead of the user's data folder."),
-                                  QStringLiteral("FOLDER"));
-    parser.addOption(noJournal);
-    parser.addOption(journalDir);
-    parser.process(app);
+    const Options o;
+    parser.addOptions({o.port, o.noJournal, o.journalDir});
+    parser.process(*app);
 
     frmMain w;
     w.show();
-    if (!parser.isSet(noJournal))
-        w.enableJournal(parser.isSet(journalDir) ? parser.value(journalDir) : RowJournal::defaultFolder());
-    if (parser.isSet(port))
-        w.selectAtStart(parser.value(port));
-    return app.exec();
+    if (!parser.isSet(o.noJournal))
+        w.enableJournal(parser.isSet(o.journalDir) ? parser.value(o.journalDir) : RowJournal::defaultFolder());
+    if (parser.isSet(o.port))
+        w.selectAtStart(parser.value(o.port));
+    return app->exec();
 }
