@@ -40,10 +40,9 @@ void printError(const QString &text)
 class StderrPrompts : public UiPrompts
 {
 public:
-    void MsgBox(const QString &text, Icon, const QString &detail = QString()) override
-    {
-        printError(detail.isEmpty() ? text : text + QLatin1Char(' ') + detail);
-    }
+    // A port that would not open is named with its reason after the start
+    // fails (below), so the box's detail is not said twice.
+    void MsgBox(const QString &text, Icon, const QString & = QString()) override { printError(text); }
 };
 
 // The exit request sits in the port's output buffer until the event loop
@@ -213,7 +212,8 @@ int main(int argc, char **argv)
     printError(QStringLiteral("logging %1%2").arg(device, csv.isOpen() ? QStringLiteral(" to ") + parser.value(csvOpt)
                                                                       : QString()));
     int code = app.exec();
-    printError(QStringLiteral("%1 rows logged%2").arg(session.rowsCompleted())
+    printError(QStringLiteral("%1 %2 logged%3").arg(session.rowsCompleted())
+                   .arg(session.rowsCompleted() == 1 ? QStringLiteral("row") : QStringLiteral("rows"))
                    .arg(csv.isOpen() ? QStringLiteral(" to ") + parser.value(csvOpt) : QString()));
     if (parser.isSet(chartOpt)) {
         const QString file = parser.value(chartOpt);
