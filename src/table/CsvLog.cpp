@@ -143,7 +143,10 @@ bool CsvLog::appendRow(const QStringList &header, const QStringList &cells)
         headerWritten_ = true;
         lastHeader_ = header;
     }
-    return writeLine(cells);
+    if (!writeLine(cells))
+        return false;
+    ++rowsWritten_;
+    return true;
 }
 
 bool CsvLog::appendGridRow(const FlexGrid &grid, int row)

@@ -39,6 +39,8 @@ public:
     bool appendRow(const QStringList &header, const QStringList &cells);
     // The same for data row `row` of the grid, with the grid's header row.
     bool appendGridRow(const FlexGrid &grid, int row);
+    // Rows this log has written since it was opened.
+    int rowsWritten() const { return rowsWritten_; }
 
     // One field as it appears in the file, and one whole line with its CRLF.
     static QString field(const QString &text);
@@ -53,4 +55,5 @@ private:
     QFile file_;
     bool headerWritten_ = false;
     QStringList lastHeader_;
+    int rowsWritten_ = 0;
 };

@@ -212,9 +212,12 @@ int main(int argc, char **argv)
     printError(QStringLiteral("logging %1%2").arg(device, csv.isOpen() ? QStringLiteral(" to ") + parser.value(csvOpt)
                                                                       : QString()));
     int code = app.exec();
-    printError(QStringLiteral("%1 %2 logged%3").arg(session.rowsCompleted())
-                   .arg(session.rowsCompleted() == 1 ? QStringLiteral("row") : QStringLiteral("rows"))
-                   .arg(csv.isOpen() ? QStringLiteral(" to ") + parser.value(csvOpt) : QString()));
+    // Rows the file did not take are not counted as written to it.
+    auto rows = [](int n) { return QStringLiteral("%1 %2").arg(n).arg(n == 1 ? "row" : "rows"); };
+    printError(QStringLiteral("%1 logged%2").arg(rows(session.rowsCompleted()),
+                                                 csv.isOpen() ? QStringLiteral(", %1 written to %2")
+                                                                    .arg(rows(csv.rowsWritten()), parser.value(csvOpt))
+                                                              : QString()));
     if (parser.isSet(chartOpt)) {
         const QString file = parser.value(chartOpt);
         const QString error = saveChart(file, kChartWindowSize, core.chart, core.Picture4);
