@@ -36,14 +36,8 @@ bool MainCore::exportTo(const QString &file)
         // 1. Rows 0 to GridRow, cell for cell: the header, every reading and
         //    the empty row below the last. Read as the writers go; nothing
         //    copies the table.
-        const FlexGrid &grid = *MSFlexGrid1;
         const int dataRows = m.GridRow - 1;
-        ExportSource source;
-        source.rows = m.GridRow + 1;
-        source.read = [&grid](int row, ExportSource::Row &cells) {
-            for (int c = 0; c < FlexGrid::kCols; ++c)
-                cells[std::size_t(c)] = grid.TextMatrix(row, c);
-        };
+        ExportSource source = MSFlexGrid1->exportSource(m.GridRow);
         const QString progressText = QStringLiteral("Exporting %1 rows to %2")
                                          .arg(dataRows)
                                          .arg(QDir::toNativeSeparators(file));
