@@ -305,7 +305,8 @@ QString writeXls(QIODevice &out, const ExportSource &source, const QString &scra
 
     // Scratch files beside the target, unnamed where the system allows (a
     // crash leaves nothing behind), unbuffered so that a full disk shows at
-    // the write that met it.
+    // the write that met it. (QTemporaryFile hides open(mode); through
+    // QFile it is the same call.)
     QTemporaryFile sstFile(scratchDir + QStringLiteral("/.tq800-strings-XXXXXX"));
     QTemporaryFile bodyFile(scratchDir + QStringLiteral("/.tq800-sheets-XXXXXX"));
     for (QFile *f : {static_cast<QFile *>(&sstFile), static_cast<QFile *>(&bodyFile)})
