@@ -3,15 +3,20 @@
 // highlight, grow and scroll the table, draw the chart's segment) from the
 // first row to the millionth; at each mark also the worst frame so far (the
 // ones that double the time base and redraw the whole log), a range change
-// redrawing the whole log, and painting the chart at its window size.
+// redrawing the whole log, and painting the chart at its window size. With
+// --export, the whole table is then written as .xls, .xlsx and .csv into
+// FOLDER: the time and the memory the export needs beyond the table.
 //
-//   tq800-bench [--rows N] [--family ph|cond]
+//   tq800-bench [--rows N] [--family ph|cond] [--export FOLDER]
 #include "chart/ChartPainter.h"
 #include "shell/MainCore.h"
 #include "shell/SerialLink.h"
 #include "shell/UiPrompts.h"
+#include "table/ExportWriters.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -47,6 +52,44 @@ long residentBytes()
     return resident * 4096;
 }
 
+// A field of /proc/self/status in bytes (VmRSS, VmHWM).
+long statusBytes(const std::string &field)
+{
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    long kb = 0;
+    while (status >> key) {
+        if (key == field + ":") {
+            status >> kb;
+            return kb * 1024;
+        }
+    }
+    return 0;
+}
+
+// Each format in turn: the time, the peak memory beyond what the process
+// held before (the table), and the file's size.
+void benchExport(const FlexGrid &grid, int lastRow, const QString &folder)
+{
+    for (const char *suffix : {"xls", "xlsx", "csv"}) {
+        const QString file = QDir(folder).filePath(QStringLiteral("bench.%1").arg(QLatin1String(suffix)));
+        std::ofstream("/proc/self/clear_refs") << "5";   // restart the peak at the present size
+        const long before = statusBytes("VmRSS");
+        QElapsedTimer t;
+        t.start();
+        const QString error = exportTable(file, grid.exportSource(lastRow));
+        const double seconds = t.nsecsElapsed() / 1e9;
+        const double peakMb = double(statusBytes("VmHWM") - before) / 1e6;
+        if (!error.isEmpty()) {
+            std::printf("export .%s failed: %s\n", suffix, qPrintable(error));
+            continue;
+        }
+        std::printf("export .%-4s %8d rows %8.2f s %8.1f MB beyond the table %8.1f MB file\n", suffix, lastRow - 1,
+                    seconds, peakMb, double(QFileInfo(file).size()) / 1e6);
+        std::fflush(stdout);
+    }
+}
+
 QString hex4(int v) { return QStringLiteral("%1").arg(v & 0xffff, 4, 16, QLatin1Char('0')).toUpper(); }
 
 // A reading with the clock running one second per row and a drifting value.
@@ -72,12 +115,15 @@ int main(int argc, char **argv)
     QGuiApplication app(argc, argv);
     long total = 1000000;
     bool cond = true;
+    QString exportFolder;
     for (int a = 1; a < argc; ++a) {
         const QString arg = QString::fromLocal8Bit(argv[a]);
         if (arg == QLatin1String("--rows") && a + 1 < argc)
             total = std::atol(argv[++a]);
         else if (arg == QLatin1String("--family") && a + 1 < argc)
             cond = QString::fromLocal8Bit(argv[++a]) != QLatin1String("ph");
+        else if (arg == QLatin1String("--export") && a + 1 < argc)
+            exportFolder = QString::fromLocal8Bit(argv[++a]);
     }
 
     NoLink link;
@@ -152,5 +198,7 @@ int main(int argc, char **argv)
     // Keep the data honest: a row from the middle reads back.
     const QString sample = core.MSFlexGrid1->TextMatrix(int(total / 2), 3);
     std::printf("row %ld column 3 reads \"%s\"\n", total / 2, qPrintable(sample));
+    if (!exportFolder.isEmpty())
+        benchExport(*core.MSFlexGrid1, core.m.GridRow, exportFolder);
     return 0;
 }

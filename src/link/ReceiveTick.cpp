@@ -25,6 +25,11 @@ constexpr Dispatch kDecoders[] = {
 
 void MainCore::Timer1_Timer()
 {
+    // While an export writes the table, what arrives waits in the port's
+    // buffer: it belongs after the table that is being written, in the new
+    // table or in the kept one if the export fails.
+    if (receiveHeld_)
+        return;
     if (MSComm1->isOpen())
         m.RxBuffer += QString::fromLatin1(MSComm1->readAll());
 

@@ -118,6 +118,9 @@ void HeadlessSession::finish(int exitCode, bool sendExitRequest)
 {
     finished_ = true;
     timeLimit_.stop();
+    // As a user would: Export, then Exit.
+    if (!exportFile_.isEmpty())
+        exitCode = exportAtEnd(exitCode);
     if (sendExitRequest)
         core_.cmdExit_Click();
     // The window would be gone now: nothing more is read or polled.
@@ -125,6 +128,18 @@ void HeadlessSession::finish(int exitCode, bool sendExitRequest)
     core_.Timer2.stop();
     core_.ReconnectTimer.stop();
     emit finished(exitCode);
+}
+
+int HeadlessSession::exportAtEnd(int exitCode)
+{
+    // Export pressed with the file chosen in its dialog; a failure has been
+    // told through the core's prompts.
+    const int rows = core_.m.GridRow - 1;
+    if (!core_.exportTo(exportFile_))
+        return exitCode ? exitCode : 1;
+    emit message(rows > 0 ? QStringLiteral("%1 rows exported to %2").arg(rows).arg(exportFile_)
+                          : QStringLiteral("the table is empty: nothing exported to %1").arg(exportFile_));
+    return exitCode;
 }
 
 void HeadlessSession::writeEvent(const QJsonObject &lead, int writtenRow)

@@ -32,6 +32,9 @@ class QJsonObject;
 //   it to), after an "event":"lost" object; with reconnection asked for it
 //   goes on instead, and the core reopens the device when it is back
 //   ("event":"reconnected"). After finished() the session ignores the core.
+// - With an export file, the session's end presses Export and answers its
+//   dialog with that file, then says how many rows went where; an export
+//   that fails makes the exit code 1 (unless it was already non-zero).
 class HeadlessSession : public QObject
 {
     Q_OBJECT
@@ -44,6 +47,7 @@ public:
     void setTimeLimit(int ms) { timeLimitMs_ = ms; }     // 0: no limit
     void setUntilEnd(bool on) { untilEnd_ = on; }       // end after a transfer's end frame
     void setReconnect(bool on) { reconnect_ = on; }     // wait for a lost port instead of ending
+    void setExportFile(const QString &file) { exportFile_ = file; }   // "": no export
 
     // False when the port did not open (the core has said why through its
     // prompts); the session then stays idle.
@@ -68,6 +72,7 @@ private:
     void onPortRestored(const QString &device);
     void checkRowLimit();
     void finish(int exitCode, bool sendExitRequest);
+    int exportAtEnd(int exitCode);
     void writeEvent(const QJsonObject &lead, int writtenRow);
 
     MainCore &core_;
@@ -77,6 +82,7 @@ private:
     int timeLimitMs_ = 0;
     bool untilEnd_ = false;
     bool reconnect_ = false;
+    QString exportFile_;
     QTimer timeLimit_;
     bool started_ = false;
     bool finished_ = false;

@@ -7,6 +7,7 @@
 #include "shell/SettingsPanel.h"
 #include "table/FlexGrid.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -57,6 +58,7 @@ public:
     void Combo1_Click();                          // a list entry was chosen (Combo1Text holds it)
     void cmdComm_Click();
     void cmdClear_Click();
+    void cmdExport_Click();
     void cmdStdAdd_Click();
     void cmdExit_Click();
     void Timer1_Timer();
@@ -77,6 +79,17 @@ public:
     void beginGridRow();
     void endGridRow();
 
+    // Export with the file already chosen, as the button goes on after its
+    // dialog: write the table and start a new recording. An empty table
+    // writes nothing and only starts anew. False when the file could not be
+    // written: the user has been told, and the table, the chart and polling
+    // are as they were.
+    bool exportTo(const QString &file);
+    static constexpr int kExportProgressRows = 50000;   // more rows than this show progress
+
+    // The computer's clock (replaceable, so a test can fix the time).
+    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+
     // The serial devices present, in port-number order (replaceable, so a
     // test can stand in a machine's set of adapters).
     std::function<QStringList()> listDevices;
@@ -96,6 +109,7 @@ signals:
     void receiveTickDone(bool handledModelFrame);
     void rowCompleted(int row);                   // a data row is complete
     void exitRequested();
+    void exported(const QString &file, int rows);  // data rows written; the recording is closed
     void stdAddRequested();
     void portLost(const QString &reason);
     void portRestored(const QString &device);
@@ -118,4 +132,5 @@ private:
     bool lossReported_ = false;                   // the current loss has been reported
     std::shared_ptr<ChartRowCache> chartRows_;
     int rowWritten_ = 0;
+    bool receiveHeld_ = false;                    // an export is writing the table
 };

@@ -1,8 +1,9 @@
 #pragma once
 #include <QString>
 
-// The dialogs the core asks for. The window answers with real message boxes;
-// the headless logger and the tests answer by themselves.
+// The dialogs the core asks for. The window answers with real message boxes
+// and dialogs; the headless logger and the tests answer by themselves (by
+// default: a save dialog is cancelled, progress and opening are not shown).
 class UiPrompts
 {
 public:
@@ -10,4 +11,20 @@ public:
     virtual ~UiPrompts() = default;
     // `detail` is what the user can do about it, shown under the text.
     virtual void MsgBox(const QString &text, Icon icon, const QString &detail = QString()) = 0;
+
+    // The save dialog: the file chosen, or "" when cancelled. `filter` lists
+    // "Description(*.ext)" entries separated by "|".
+    virtual QString SaveFileName(const QString &title, const QString &proposed, const QString &filter)
+    {
+        Q_UNUSED(title) Q_UNUSED(proposed) Q_UNUSED(filter)
+        return {};
+    }
+    // A long task's progress, 0 <= done <= total; done == total closes it.
+    virtual void Progress(const QString &text, int done, int total)
+    {
+        Q_UNUSED(text) Q_UNUSED(done) Q_UNUSED(total)
+    }
+    // Opens a file this program wrote in the desktop's program for it, if
+    // there is one; best effort.
+    virtual void OpenDocument(const QString &file) { Q_UNUSED(file) }
 };

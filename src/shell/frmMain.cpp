@@ -15,6 +15,10 @@
 #include <QApplication>
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QProgressDialog>
+#include <QUrl>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -111,6 +115,7 @@ frmMain::frmMain(QWidget *parent)
     combo1_->setGeometry(px(3960), px(9720), px(615), combo1_->sizeHint().height());
 
     connect(cmdClear_, &QPushButton::clicked, core_, &MainCore::cmdClear_Click);
+    connect(cmdExport_, &QPushButton::clicked, core_, &MainCore::cmdExport_Click);
     connect(cmdStdAdd_, &QPushButton::clicked, core_, &MainCore::cmdStdAdd_Click);
     connect(cmdExit_, &QPushButton::clicked, core_, &MainCore::cmdExit_Click);
     // Adapters come and go: the tooltip is rebuilt after every selection.
@@ -172,6 +177,41 @@ void frmMain::selectAtStart(const QString &device)
 void frmMain::MsgBox(const QString &text, Icon icon, const QString &detail)
 {
     showMessageBox(this, text, icon, detail);
+}
+
+QString frmMain::SaveFileName(const QString &title, const QString &proposed, const QString &filter)
+{
+    // "EXCEL(*.xls)|All File(*.*)": the entries are Qt's filters as they stand.
+    QFileDialog dialog(this, title, QString(), QString(filter).replace(QLatin1Char('|'), QStringLiteral(";;")));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("xls"));
+    dialog.selectFile(proposed);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().first();
+}
+
+void frmMain::Progress(const QString &text, int done, int total)
+{
+    if (done >= total) {
+        delete progress_;
+        progress_ = nullptr;
+        return;
+    }
+    if (!progress_) {
+        // Modal to the window and without a cancel button: the export
+        // cannot be half undone.
+        progress_ = new QProgressDialog(text, QString(), 0, total, this);
+        progress_->setWindowTitle(QApplication::applicationName());
+        progress_->setWindowModality(Qt::WindowModal);
+        progress_->setMinimumDuration(0);
+    }
+    progress_->setValue(done);
+}
+
+void frmMain::OpenDocument(const QString &file)
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(file));
 }
 
 void frmMain::refreshPortTooltip()

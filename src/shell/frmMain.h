@@ -17,6 +17,7 @@ class QRadioButton;
 class QFrame;
 class RowJournal;
 class frmStdAdd;
+class QProgressDialog;
 
 // The main window: draws the core's control data at the window's twip
 // layout and hands clicks and selections to the core's handlers.
@@ -33,6 +34,9 @@ public:
     void selectAtStart(const QString &device);
 
     void MsgBox(const QString &text, Icon icon, const QString &detail = QString()) override;
+    QString SaveFileName(const QString &title, const QString &proposed, const QString &filter) override;
+    void Progress(const QString &text, int done, int total) override;
+    void OpenDocument(const QString &file) override;
 
     // Keeps every completed row in a journal in `folder` (frmMainJournal.cpp).
     void enableJournal(const QString &folder);
@@ -60,6 +64,7 @@ private:
     QPointer<frmStdAdd> StdAddFormInstance;
     void showStdAdd();
     bool journalFailed_ = false;
+    QProgressDialog *progress_ = nullptr;
 
     void offerUnfinishedJournals(const QString &folder);
 };

@@ -24,6 +24,7 @@ void frmMain::enableJournal(const QString &folder)
         }
     });
     connect(core_, &MainCore::exitRequested, journal_, &RowJournal::closeRecording);
+    connect(core_, &MainCore::exported, journal_, &RowJournal::closeRecording);
 }
 
 void frmMain::offerUnfinishedJournals(const QString &folder)

@@ -168,3 +168,14 @@ QVariant FlexGrid::headerData(int section, Qt::Orientation o, int role) const
         return int(Qt::AlignCenter);
     return {};
 }
+
+ExportSource FlexGrid::exportSource(int lastRow) const
+{
+    ExportSource source;
+    source.rows = lastRow + 1;
+    source.read = [this](int row, ExportSource::Row &cells) {
+        for (int c = 0; c < kCols; ++c)
+            cells[std::size_t(c)] = TextMatrix(row, c);
+    };
+    return source;
+}

@@ -1,4 +1,5 @@
 #pragma once
+#include "table/ExportSource.h"
 #include "table/RowStore.h"
 
 #include <QAbstractTableModel>
@@ -48,6 +49,9 @@ public:
     void setColWidth(int col, int twips);
 
     std::size_t memoryBytes() const;
+
+    // Rows 0 (the header) to `lastRow` for an export, read as it goes.
+    ExportSource exportSource(int lastRow) const;
 
     // QAbstractTableModel
     int rowCount(const QModelIndex &parent = {}) const override;

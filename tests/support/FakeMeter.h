@@ -5,6 +5,7 @@
 
 #include <QByteArrayList>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 // A serial port the test scripts: bytes queued by the test arrive on the
@@ -57,6 +58,25 @@ public:
     struct Box { QString text; Icon icon; QString detail; };
     QList<Box> boxes;
     void MsgBox(const QString &text, Icon icon, const QString &detail = QString()) override { boxes.append({text, icon, detail}); }
+
+    // The save dialog answers `saveAs` ("" cancels) and records what it was asked.
+    QString saveAs;
+    QStringList dialogs;   // "title|proposed|filter"
+    QString SaveFileName(const QString &title, const QString &proposed, const QString &filter) override
+    {
+        dialogs << title + u'|' + proposed + u'|' + filter;
+        return saveAs;
+    }
+    QList<int> progress;   // each report's done, -1 for the closing one
+    std::function<void()> duringProgress;
+    void Progress(const QString &, int done, int total) override
+    {
+        progress << (done == total ? -1 : done);
+        if (duringProgress)
+            duringProgress();
+    }
+    QStringList opened;
+    void OpenDocument(const QString &file) override { opened << file; }
 };
 
 // A core on a fake port, started up and connected, as a user would have it

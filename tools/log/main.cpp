@@ -71,7 +71,7 @@ bool wantsPngChart(int argc, char **argv)
 
 const char kSynopsis[] =
     "Usage: tq800-log --port DEVICE [--json] [--csv FILE] [--count N] [--seconds S]\n"
-    "                 [--until-end] [--chart FILE] [--reconnect]\n"
+    "                 [--until-end] [--chart FILE] [--reconnect] [--export FILE]\n"
     "       tq800-log --help";
 
 const char kDescription[] =
@@ -99,8 +99,10 @@ const char kDescription[] =
     "be written ends it too (status 1), after the exit request.\n"
     "--reconnect waits for a lost port to come back (checked every 2 s) and\n"
     "goes on logging, instead of ending.\n"
-    "Exit status: 0 done, 1 bad arguments, the port or FILE would not open\n"
-    "or the chart could not be written,\n"
+    "--export FILE exports the table at the end as the window's Export button\n"
+    "does: .xls (Excel 97-2003), .xlsx or .csv by FILE's name, .xls otherwise.\n"
+    "Exit status: 0 done, 1 bad arguments, the port or FILE would not open,\n"
+    "the chart or the export could not be written,\n"
     "2 the port was lost while logging.";
 
 } // namespace
@@ -138,7 +140,10 @@ int main(int argc, char **argv)
                                       QStringLiteral("FILE"));
     const QCommandLineOption reconnectOpt(QStringLiteral("reconnect"),
                                           QStringLiteral("Wait for a lost port to come back instead of ending."));
-    parser.addOptions({portOpt, jsonOpt, csvOpt, countOpt, secondsOpt, untilEndOpt, chartOpt, reconnectOpt});
+    const QCommandLineOption exportOpt(QStringLiteral("export"),
+                                       QStringLiteral("Export the table to FILE at the end (.xls, .xlsx, .csv)."),
+                                       QStringLiteral("FILE"));
+    parser.addOptions({portOpt, jsonOpt, csvOpt, countOpt, secondsOpt, untilEndOpt, chartOpt, reconnectOpt, exportOpt});
     parser.process(app);
 
     auto usageError = [&](const QString &text) {
@@ -192,6 +197,7 @@ int main(int argc, char **argv)
     session.setTimeLimit(timeLimitMs);
     session.setUntilEnd(parser.isSet(untilEndOpt));
     session.setReconnect(parser.isSet(reconnectOpt));
+    session.setExportFile(parser.value(exportOpt));
 
     QObject::connect(&session, &HeadlessSession::message, &printError);
     QObject::connect(&session, &HeadlessSession::finished, &app, [&app](int code) {

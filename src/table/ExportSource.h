@@ -1,0 +1,26 @@
+#pragma once
+#include <QString>
+
+#include <array>
+#include <functional>
+
+// The rows an export writes, read one at a time so that no writer ever
+// holds a copy of the table: row 0 is the header, then the data rows; each
+// row is eight texts, an empty text an empty cell.
+struct ExportSource
+{
+    using Row = std::array<QString, 8>;
+    static constexpr int kProgressStep = 4096;   // rows between progress reports
+
+    int rows = 0;
+    std::function<void(int row, Row &cells)> read;
+    std::function<void(int done, int total)> progress;   // may be empty
+
+    // Reads row `row` and reports progress every few thousand rows.
+    void take(int row, Row &cells) const
+    {
+        read(row, cells);
+        if (progress && row > 0 && row % kProgressStep == 0)
+            progress(row, rows);
+    }
+};

@@ -1,0 +1,136 @@
+#include "table/ExportWriters.h"
+
+#include "table/CsvLog.h"
+#include "table/WriteAll.h"
+#include "table/XlsWriter.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <xlsxwriter.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+QString writeCsv(QIODevice &out, const ExportSource &source)
+{
+    if (!writeAll(out, QByteArrayLiteral("\xEF\xBB\xBF")))
+        return out.errorString();
+    ExportSource::Row cells;
+    QByteArray chunk;
+    for (int r = 0; r < source.rows; ++r) {
+        source.take(r, cells);
+        chunk += CsvLog::line(QStringList(cells.begin(), cells.end())).toUtf8();
+        if (chunk.size() > (1 << 20) || r + 1 == source.rows) {
+            if (!writeAll(out, chunk))
+                return out.errorString();
+            chunk.clear();
+        }
+    }
+    return {};
+}
+
+// Office Open XML through libxlsxwriter, row by row in its constant-memory
+// mode; a sheet takes 1,048,576 rows, the header at the top of each. The
+// library writes to a file by name: a scratch file beside the target, then
+// copied into `out`.
+QString writeXlsx(QIODevice &out, const ExportSource &source, const QString &scratchDir)
+{
+    constexpr int kSheetRows = 1048576;
+    QTemporaryFile scratch(scratchDir + QStringLiteral("/.tq800-export-XXXXXX.xlsx"));
+    if (!scratch.open())
+        return scratch.errorString();
+    const QByteArray name = QFile::encodeName(scratch.fileName());
+    QByteArray tmpdir = QFile::encodeName(scratchDir);
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    options.tmpdir = tmpdir.data();
+    options.use_zip64 = LXW_TRUE;
+    lxw_workbook *wb = workbook_new_opt(name.constData(), &options);
+    if (!wb)
+        return QStringLiteral("the workbook could not be started");
+    ExportSource::Row header, cells;
+    source.read(0, header);
+    lxw_worksheet *ws = nullptr;
+    int sheetRow = 0;
+    auto writeRow = [&](const ExportSource::Row &row) {
+        for (int c = 0; c < 8; ++c)
+            if (!row[std::size_t(c)].isEmpty())
+                worksheet_write_string(ws, lxw_row_t(sheetRow), lxw_col_t(c), row[std::size_t(c)].toUtf8().constData(),
+                                       nullptr);
+        ++sheetRow;
+    };
+    for (int r = 1; r < qMax(source.rows, 2); ++r) {
+        if (!ws || sheetRow == kSheetRows) {
+            ws = workbook_add_worksheet(wb, nullptr);
+            sheetRow = 0;
+            writeRow(header);
+        }
+        if (r >= source.rows)
+            break;
+        source.take(r, cells);
+        writeRow(cells);
+    }
+    errno = 0;
+    const lxw_error e = workbook_close(wb);
+    // The system's reason where there is one; the library's words are
+    // about its zip container.
+    if (e != LXW_NO_ERROR)
+        return errno ? QString::fromLocal8Bit(std::strerror(errno)) : QString::fromUtf8(lxw_strerror(e));
+    // The library wrote through a handle of its own; read from the start.
+    while (!scratch.atEnd()) {
+        const QByteArray chunk = scratch.read(1 << 20);
+        if (chunk.isEmpty() || !writeAll(out, chunk))
+            return chunk.isEmpty() ? scratch.errorString() : out.errorString();
+    }
+    return {};
+}
+
+enum class Format { Xls, Xlsx, Csv };
+
+Format formatOf(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QLatin1String("xlsx") ? Format::Xlsx : suffix == QLatin1String("csv") ? Format::Csv : Format::Xls;
+}
+
+} // namespace
+
+QString exportTable(const QString &path, const ExportSource &source)
+{
+    const QFileInfo target(path);
+    const QString dir = target.absolutePath();
+    if (!QFileInfo(dir).isDir())
+        return QStringLiteral("the folder %1 does not exist").arg(QDir::toNativeSeparators(dir));
+    if (target.isDir())
+        return QStringLiteral("a folder has that name");
+
+    // QSaveFile writes beside the target and renames on commit; the scratch
+    // files go there too, on the disk that must hold the result anyway (the
+    // system's temporary folder may be memory, or small).
+    // Unbuffered: a write that fails is seen at once, with its reason. (A
+    // buffered one could fail in the flush at commit, which commits the
+    // short file all the same.)
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return file.errorString();
+    QString error;
+    switch (formatOf(path)) {
+    case Format::Csv: error = writeCsv(file, source); break;
+    case Format::Xlsx: error = writeXlsx(file, source, dir); break;
+    case Format::Xls: error = writeXls(file, source, dir); break;
+    }
+    if (error.isEmpty() && file.error() != QFileDevice::NoError)
+        error = file.errorString();
+    if (!error.isEmpty()) {
+        file.cancelWriting();
+        return error;
+    }
+    if (!file.commit())
+        return file.errorString();
+    return {};
+}
