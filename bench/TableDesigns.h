@@ -11,8 +11,10 @@ struct TableFigures
     double bytesPerRow = 0;   // the process's resident memory per row
     double medianUs = 0;      // one append, over the last thousand
     double p99Us = 0;
+    long rows = 0;            // rows appended before the time ran out
 };
 
-// Appends `rows` conductivity rows to a fresh table of that design; run it
-// in a process of its own so the resident figure is the table's alone.
-TableFigures appendRows(TableDesign design, long rows);
+// Appends `rows` conductivity rows to a fresh table of that design, or as
+// many as `budgetSeconds` allow; run it in a process of its own so the
+// resident figure is the table's alone.
+TableFigures appendRows(TableDesign design, long rows, double budgetSeconds);

@@ -1,48 +1,39 @@
-// Logging cost at scale: bytes per table row and the time to append one row
-// (receive tick: cut the frame, decode it, derive, write the cells, move the
-// highlight, grow and scroll the table, draw the chart's segment) from the
-// first row to the millionth; at each mark also the worst frame so far (the
-// ones that double the time base and redraw the whole log), a range change
-// redrawing the whole log, and painting the chart at its window size. With
-// --export, the whole table is then written as .xls, .xlsx and .csv into
-// FOLDER: the time and the memory the export needs beyond the table.
+// What a long log costs, in one table: for logs of 1e3, 1e5 and 1e6 rows
+// (a week at one reading a second is 604,800), the memory per row; the time
+// to handle one live frame end to end (cut, decode, derive, cells, highlight,
+// growth, chart segment), median and p99 over the last thousand and the
+// worst so far (the frames that double the time base and redraw the whole
+// log); a range change redrawing the whole log; painting the chart at its
+// window size; writing the table as .xls, .xlsx and .csv. Then the table
+// alone beside the classic design of such a log, one QTableWidget item per
+// cell, each in a process of its own; and the start-up time to a shown
+// window.
 //
-//   tq800-bench [--rows N] [--family ph|cond] [--export FOLDER]
+//   tq800-bench [--rows N] [--family ph|cond]
+#include "FrameFeed.h"
+#include "TableDesigns.h"
+
 #include "chart/ChartPainter.h"
 #include "shell/MainCore.h"
-#include "shell/SerialLink.h"
-#include "shell/UiPrompts.h"
+#include "shell/frmMain.h"
 #include "table/ExportWriters.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QWindow>
+
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <vector>
 
 namespace {
-
-class NoLink : public SerialLink
-{
-public:
-    bool open(const QString &) override { return false; }
-    void close() override {}
-    bool isOpen() const override { return false; }
-    QByteArray readAll() override { return {}; }
-    void write(const QByteArray &) override {}
-    QString device() const override { return {}; }
-};
-
-class NoPrompts : public UiPrompts
-{
-public:
-    void MsgBox(const QString &, Icon, const QString & = QString()) override {}
-};
 
 long residentBytes()
 {
@@ -52,153 +43,197 @@ long residentBytes()
     return resident * 4096;
 }
 
-// A field of /proc/self/status in bytes (VmRSS, VmHWM).
-long statusBytes(const std::string &field)
+QString cpuName()
 {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    long kb = 0;
-    while (status >> key) {
-        if (key == field + ":") {
-            status >> kb;
-            return kb * 1024;
-        }
+    std::ifstream info("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(info, line))
+        if (line.rfind("model name", 0) == 0)
+            return QString::fromStdString(line.substr(line.find(':') + 2));
+    return QStringLiteral("unknown processor");
+}
+
+double seconds(const QElapsedTimer &t) { return t.nsecsElapsed() / 1e9; }
+
+double exportSeconds(const FlexGrid &grid, int lastRow, const QString &file)
+{
+    QElapsedTimer t;
+    t.start();
+    const QString error = exportTable(file, grid.exportSource(lastRow));
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "export to %s failed: %s\n", qPrintable(file), qPrintable(error));
+        return -1;
     }
+    return seconds(t);
+}
+
+// The same program started again in a mode of its own; its one line of
+// output, split into numbers.
+QList<double> child(const QStringList &args)
+{
+    QProcess p;
+    p.start(QCoreApplication::applicationFilePath(), args);
+    p.waitForFinished(-1);
+    QList<double> numbers;
+    for (const QByteArray &n : p.readAllStandardOutput().simplified().split(' '))
+        numbers << n.toDouble();
+    return numbers;
+}
+
+// Child: the table alone, one design, for at most a minute.
+int tableChild(const QString &design, long rows)
+{
+    constexpr double kBudgetSeconds = 60;
+    const TableFigures f = appendRows(design == QLatin1String("classic") ? TableDesign::Classic : TableDesign::Ours,
+                                      rows, kBudgetSeconds);
+    std::printf("%.1f %.3f %.3f %ld\n", f.bytesPerRow, f.medianUs, f.p99Us, f.rows);
     return 0;
 }
 
-// Each format in turn: the time, the peak memory beyond what the process
-// held before (the table), and the file's size.
-void benchExport(const FlexGrid &grid, int lastRow, const QString &folder)
+// Child: the window, shown; prints how long that took from the start of the
+// process (the parent adds the cost of starting a process).
+int startupChild(const QElapsedTimer &sinceStart)
 {
-    for (const char *suffix : {"xls", "xlsx", "csv"}) {
-        const QString file = QDir(folder).filePath(QStringLiteral("bench.%1").arg(QLatin1String(suffix)));
-        std::ofstream("/proc/self/clear_refs") << "5";   // restart the peak at the present size
-        const long before = statusBytes("VmRSS");
-        QElapsedTimer t;
-        t.start();
-        const QString error = exportTable(file, grid.exportSource(lastRow));
-        const double seconds = t.nsecsElapsed() / 1e9;
-        const double peakMb = double(statusBytes("VmHWM") - before) / 1e6;
-        if (!error.isEmpty()) {
-            std::printf("export .%s failed: %s\n", suffix, qPrintable(error));
-            continue;
-        }
-        std::printf("export .%-4s %8d rows %8.2f s %8.1f MB beyond the table %8.1f MB file\n", suffix, lastRow - 1,
-                    seconds, peakMb, double(QFileInfo(file).size()) / 1e6);
-        std::fflush(stdout);
-    }
+    frmMain w;
+    w.show();
+    while (!w.windowHandle() || !w.windowHandle()->isExposed())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    QCoreApplication::processEvents();   // the first paint
+    std::printf("%.3f\n", sinceStart.nsecsElapsed() / 1e6);
+    return 0;
 }
 
-QString hex4(int v) { return QStringLiteral("%1").arg(v & 0xffff, 4, 16, QLatin1Char('0')).toUpper(); }
-
-// A reading with the clock running one second per row and a drifting value.
-QString reading(long i, bool cond)
+struct Mark
 {
-    const int second = int(i % 60), minute = int(i / 60 % 60), hour = int(i / 3600 % 24);
-    const int day = 1 + int(i / 86400 % 28), month = 1 + int(i / (86400 * 28) % 12);
-    const int mode = cond ? 9 : 1;
-    const int w1 = mode << 12 | 3 << 10 | month << 6 | second;
-    const int w2 = day << 11 | hour << 6 | minute;
-    const int value = cond ? 1400 + int(i % 37) : 7000 + int(i % 41) - 20;
-    const int temp = (cond ? 10 << 12 : 0) | (750 + int(i % 11) - 5);
-    return QStringLiteral("<D") + hex4(w1) + hex4(w2) + hex4(value) + hex4(temp) + QLatin1Char('>');
-}
+    long rows;
+    double bytesPerRow, medianUs, p99Us, worstMs, paintMs, rangeMs, xls, xlsx, csv;
+};
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    // Painting needs fonts, hence a GUI application; no screen is needed.
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    // Painting needs fonts and the window needs widgets; no screen is needed.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() >= 4 && args[1] == QLatin1String("--table"))
+        return tableChild(args[2], args[3].toLong());
+    if (args.size() >= 2 && args[1] == QLatin1String("--startup"))
+        return startupChild(sinceStart);
+
     long total = 1000000;
     bool cond = true;
-    QString exportFolder;
-    for (int a = 1; a < argc; ++a) {
-        const QString arg = QString::fromLocal8Bit(argv[a]);
-        if (arg == QLatin1String("--rows") && a + 1 < argc)
-            total = std::atol(argv[++a]);
-        else if (arg == QLatin1String("--family") && a + 1 < argc)
-            cond = QString::fromLocal8Bit(argv[++a]) != QLatin1String("ph");
-        else if (arg == QLatin1String("--export") && a + 1 < argc)
-            exportFolder = QString::fromLocal8Bit(argv[++a]);
+    for (int a = 1; a < args.size(); ++a) {
+        if (args[a] == QLatin1String("--rows") && a + 1 < args.size())
+            total = args[++a].toLong();
+        else if (args[a] == QLatin1String("--family") && a + 1 < args.size())
+            cond = args[++a] != QLatin1String("ph");
+        else if (args[a] == QLatin1String("--help") || args[a] == QLatin1String("--version")) {
+            std::printf("tq800-bench %s\nusage: tq800-bench [--rows N] [--family ph|cond]\n", TQ800_VERSION);
+            return 0;
+        }
     }
+    std::vector<long> marks;
+    for (long m : {1000L, 100000L, 1000000L, 10000000L})
+        if (m < total)
+            marks.push_back(m);
+    marks.push_back(total);
 
-    NoLink link;
-    NoPrompts prompts;
-    MainCore core(&link, &prompts);
-    core.Form_Load();
-    core.Timer1.stop();
-    if (cond) {   // a conductivity meter: 25 degC reference, 2 %/degC
-        core.m.RxBuffer = QStringLiteral("<Q600028FA08C803E8>");
-        core.Timer1_Timer();
-    }
-    core.cmdClear_Click();
-    core.Timer2.stop();
-
-    const long rssStart = residentBytes();
-    std::printf("family %s, %ld rows\n", cond ? "COND" : "pH", total);
-    std::printf("%10s %10s %10s %10s %10s %10s %10s %14s %10s %10s\n", "rows", "store B/r", "chart B/r",
-                "RSS B/r", "median us", "p99 us", "max us", "worst ms (row)", "range ms", "paint ms");
-    double worst = 0;
-    long worstRow = 0;
+    FrameFeed feed(cond);
+    MainCore &core = feed.core();
+    QTemporaryDir scratch(QDir::current().filePath(QStringLiteral("tq800-bench-XXXXXX")));
     QImage canvas(673, 481, QImage::Format_RGB32);
 
-    std::vector<double> window;
-    window.reserve(1000);
+    // 1. The log grows; at each mark, the figures over the last thousand
+    //    frames, then the whole-log operations.
+    const long rssStart = residentBytes();
+    std::vector<Mark> results;
+    std::vector<double> last;
+    last.reserve(1000);
+    double worstUs = 0;
     QElapsedTimer t;
-    const long marks[] = {1000, 10000, 100000, 1000000, 10000000};
     for (long i = 1; i <= total; ++i) {
-        core.m.RxBuffer = reading(i, cond);
-        t.start();
-        core.Timer1_Timer();
-        const double us = t.nsecsElapsed() / 1000.0;
-        window.push_back(us);
-        if (us > worst) {
-            worst = us;
-            worstRow = i;
-        }
-        if (core.m.GridRow != i + 1) {
+        const double us = feed.append(i);
+        if (us < 0) {
             std::fprintf(stderr, "row %ld was not appended\n", i);
             return 1;
         }
-        const bool mark = std::find(std::begin(marks), std::end(marks), i) != std::end(marks) || i == total;
-        if (window.size() == 1000 || mark) {
-            if (mark) {
-                // Figures over the last 1000 appends before this row count.
-                std::vector<double> w = window;
-                std::sort(w.begin(), w.end());
-                const double median = w[w.size() / 2];
-                const double p99 = w[std::min(w.size() - 1, w.size() * 99 / 100)];
-                const double store = double(core.MSFlexGrid1->memoryBytes()) / double(i);
-                const double chart = double(core.chartMemoryBytes()) / double(i);
-                const double rss = double(residentBytes() - rssStart) / double(i);
-                // A range change redraws the whole log (conductivity only).
-                double rangeMs = 0;
-                if (cond) {
-                    t.start();
-                    core.Option1_Click(2);
-                    rangeMs = t.nsecsElapsed() / 1e6;
-                }
-                t.start();
-                {
-                    QPainter p(&canvas);
-                    paintChart(p, canvas.size(), 1, core.chart, core.Picture4);
-                }
-                const double paintMs = t.nsecsElapsed() / 1e6;
-                std::printf("%10ld %10.1f %10.1f %10.1f %10.2f %10.2f %10.2f %6.2f (%5ld) %10.2f %10.2f\n", i, store,
-                            chart, rss, median, p99, w.back(), worst / 1000, worstRow, rangeMs, paintMs);
-                std::fflush(stdout);
-            }
-            window.clear();
+        worstUs = std::max(worstUs, us);
+        if (last.size() == 1000)
+            last.clear();
+        last.push_back(us);
+        if (std::find(marks.begin(), marks.end(), i) == marks.end())
+            continue;
+        Mark m{};
+        m.rows = i;
+        m.bytesPerRow = double(residentBytes() - rssStart) / double(i);
+        std::vector<double> w = last;
+        std::sort(w.begin(), w.end());
+        m.medianUs = w[w.size() / 2];
+        m.p99Us = w[std::min(w.size() - 1, w.size() * 99 / 100)];
+        m.worstMs = worstUs / 1000;
+        t.start();
+        {
+            QPainter p(&canvas);
+            paintChart(p, canvas.size(), 1, core.chart, core.Picture4);
         }
+        m.paintMs = t.nsecsElapsed() / 1e6;
+        if (cond) {
+            t.start();
+            core.Option1_Click(2);
+            m.rangeMs = t.nsecsElapsed() / 1e6;
+        }
+        const int lastRow = core.m.GridRow;
+        m.xls = exportSeconds(*core.MSFlexGrid1, lastRow, scratch.filePath(QStringLiteral("log.xls")));
+        m.xlsx = exportSeconds(*core.MSFlexGrid1, lastRow, scratch.filePath(QStringLiteral("log.xlsx")));
+        m.csv = exportSeconds(*core.MSFlexGrid1, lastRow, scratch.filePath(QStringLiteral("log.csv")));
+        results.push_back(m);
+        std::fprintf(stderr, "%ld rows done\n", i);
     }
+
+    // 2. The table alone, ours beside the classic design, at the same marks.
+    std::vector<QList<double>> ours, classic;
+    for (long rows : marks) {
+        ours.push_back(child({QStringLiteral("--table"), QStringLiteral("ours"), QString::number(rows)}));
+        classic.push_back(child({QStringLiteral("--table"), QStringLiteral("classic"), QString::number(rows)}));
+    }
+
+    // 3. Start-up to a shown window: the best of five, each a new process.
+    double startupMs = 1e9;
+    for (int k = 0; k < 5; ++k) {
+        QElapsedTimer spawn;
+        spawn.start();
+        const QList<double> shown = child({QStringLiteral("--startup")});
+        Q_UNUSED(shown)
+        startupMs = std::min(startupMs, spawn.nsecsElapsed() / 1e6);
+    }
+
+    std::printf("TQ800 benchmark: %s log; %s, %d cores\n", cond ? "conductivity" : "pH", qPrintable(cpuName()),
+                QThread::idealThreadCount());
+    std::printf("\n%9s %7s | %9s %7s %8s | %8s %8s | %7s %7s %7s\n", "rows", "B/row", "median us", "p99 us",
+                "worst ms", "paint ms", "range ms", "xls s", "xlsx s", "csv s");
+    for (const Mark &m : results)
+        std::printf("%9ld %7.1f | %9.2f %7.2f %8.2f | %8.2f %8.2f | %7.2f %7.2f %7.2f\n", m.rows, m.bytesPerRow,
+                    m.medianUs, m.p99Us, m.worstMs, m.paintMs, m.rangeMs, m.xls, m.xlsx, m.csv);
+    std::printf("\nthe table alone: ours against one QTableWidget item per cell (same highlight and growth)\n");
+    std::printf("(each for at most a minute: where the items ran out of time, at the rows they reached)\n");
+    std::printf("%9s %11s %11s %7s | %11s %11s %7s\n", "rows", "ours B/row", "items B/row", "ratio", "ours us",
+                "items us", "ratio");
+    for (std::size_t k = 0; k < marks.size(); ++k) {
+        const QList<double> &o = ours[k], &c = classic[k];
+        if (o.size() < 4 || c.size() < 4)
+            continue;
+        const QString reached = c[3] < marks[k] ? QStringLiteral(" (items: %1 rows)").arg(long(c[3])) : QString();
+        std::printf("%9ld %11.1f %11.1f %7.1f | %11.2f %11.2f %7.1f%s\n", marks[k], o[0], c[0], c[0] / o[0], o[1],
+                    c[1], c[1] / o[1], qPrintable(reached));
+    }
+    std::printf("\nstart-up to a shown window: %.0f ms (best of 5, new process each)\n", startupMs);
     // Keep the data honest: a row from the middle reads back.
-    const QString sample = core.MSFlexGrid1->TextMatrix(int(total / 2), 3);
-    std::printf("row %ld column 3 reads \"%s\"\n", total / 2, qPrintable(sample));
-    if (!exportFolder.isEmpty())
-        benchExport(*core.MSFlexGrid1, core.m.GridRow, exportFolder);
+    std::printf("row %ld column 3 reads \"%s\"\n", total / 2,
+                qPrintable(core.MSFlexGrid1->TextMatrix(int(total / 2), 3)));
     return 0;
 }
