@@ -1,4 +1,5 @@
 // The window draws the core's data where the layout puts it (offscreen).
+#include "chart/ChartPainter.h"
 #include "shell/MainCore.h"
 #include "shell/frmMain.h"
 
@@ -6,6 +7,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
@@ -109,6 +111,42 @@ private slots:
         child<QRadioButton>(w, "Option1_4")->click();
         QCOMPARE(w.core().Option1Value, 4);
         QCOMPARE(w.core().m.ValueScale.toDouble(), 0.03);
+    }
+
+    // The chart keeps its traces between paints and only adds what was drawn
+    // since; after live steps, a doubling of the time base and more steps it
+    // must look like the chart painted whole.
+    void chartRepaintsMatchAWholePaint()
+    {
+        frmMain w;
+        w.show();
+        deliver(w, QStringLiteral("<P600028FA08C803E8>"));
+        w.core().cmdClear_Click();
+        auto *chart = child<QWidget>(w, "Picture4");
+        for (int s = 0; s < 45; ++s) {
+            const int value = 1000 + (s * 37) % 900, temp = 0xB000 | (700 + (s * 13) % 150);
+            deliver(w, QStringLiteral("<D%1%2%3%4>")
+                           .arg(0x9000 | 1 << 6 | s, 4, 16, QLatin1Char('0'))
+                           .arg(1 << 11 | 10 << 6, 4, 16, QLatin1Char('0'))
+                           .arg(value, 4, 16, QLatin1Char('0'))
+                           .arg(temp, 4, 16, QLatin1Char('0')));
+            if (s % 4 == 0)
+                chart->grab();   // a paint, as after each reading
+        }
+        QCOMPARE(w.core().m.TimeBase, 2);
+        QImage whole(chart->size(), QImage::Format_RGB32);
+        QPainter p(&whole);
+        paintChart(p, whole.size(), 1, w.core().chart, w.core().Picture4);
+        p.end();
+        const QImage shown = chart->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shown.size(), whole.size());
+        // Segments drawn one by one and as one polyline may differ in a
+        // join's pixel; a missing or misplaced segment differs in dozens.
+        int differ = 0;
+        for (int y = 0; y < whole.height(); ++y)
+            for (int x = 0; x < whole.width(); ++x)
+                differ += shown.pixel(x, y) != whole.pixel(x, y);
+        QVERIFY2(differ <= 4, qPrintable(QString::number(differ)));
     }
 };
 

@@ -1,6 +1,7 @@
 #include "chart/ChartPainter.h"
 
 #include "chart/ChartLayout.h"
+#include "chart/ChartPicture.h"
 #include "chart/ChartScene.h"
 
 #include <QFile>
@@ -29,19 +30,12 @@ QFont fontOf(const QString &family, double points, bool bold)
     return font;
 }
 
-} // namespace
-
-void paintChart(QPainter &p, const QSize &size, double lineWidth, const ChartDecorations &decor,
-                const ChartPicture &picture)
+// The painter's way of drawing each part of the scene, in chart units.
+ChartScene painterScene(QPainter &p, double lineWidth)
 {
     using namespace chartlayout;
-    p.save();
-    p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-    const double sx = size.width() / double(kWidth);
-    p.scale(sx, size.height() / double(kHeight));
-
     ChartScene scene;
-    scene.polyline = [&](const double *xy, std::size_t n, unsigned colour) {
+    scene.polyline = [&p, lineWidth](const double *xy, std::size_t n, unsigned colour) {
         QPen pen(rgb(colour), lineWidth);
         pen.setCosmetic(true);
         p.setPen(pen);
@@ -51,7 +45,7 @@ void paintChart(QPainter &p, const QSize &size, double lineWidth, const ChartDec
             poly << QPointF(xy[2 * i], xy[2 * i + 1]);
         p.drawPolyline(poly);
     };
-    scene.print = [&](double x, double y, double points, unsigned colour, const QString &text) {
+    scene.print = [&p](double x, double y, double points, unsigned colour, const QString &text) {
         const QFont font = fontOf(QString(), points, false);   // the platform's default sans-serif face
         const QFontMetricsF metrics(font);
         p.save();
@@ -67,13 +61,13 @@ void paintChart(QPainter &p, const QSize &size, double lineWidth, const ChartDec
         p.drawText(QPointF(0, 0), text);
         p.restore();
     };
-    scene.line = [&](const Segment &s, unsigned colour, int widthPx) {
+    scene.line = [&p, lineWidth](const Segment &s, unsigned colour, int widthPx) {
         QPen pen(rgb(colour), widthPx * lineWidth);
         pen.setCosmetic(true);
         p.setPen(pen);
         p.drawLine(QPointF(s.x1, s.y1), QPointF(s.x2, s.y2));
     };
-    scene.label = [&](const LabelBox &b, unsigned colour, const QString &text) {
+    scene.label = [&p](const LabelBox &b, unsigned colour, const QString &text) {
         p.setFont(fontOf(QStringLiteral("Arial"), b.points > 0 ? b.points : 8, b.bold));
         p.setPen(rgb(colour));
         const Qt::Alignment a = b.align == Align::Left ? Qt::AlignLeft
@@ -81,9 +75,72 @@ void paintChart(QPainter &p, const QSize &size, double lineWidth, const ChartDec
                                                        : Qt::AlignHCenter;
         p.drawText(QRectF(b.left, b.top, b.width, b.height), int(a | Qt::AlignTop), text);
     };
+    return scene;
+}
+
+// Chart units onto a target of `size` pixels.
+double toChartUnits(QPainter &p, const QSize &size)
+{
+    const double sx = size.width() / double(chartlayout::kWidth);
+    p.scale(sx, size.height() / double(chartlayout::kHeight));
+    return sx;
+}
+
+} // namespace
+
+void paintChart(QPainter &p, const QSize &size, double lineWidth, const ChartDecorations &decor,
+                const ChartPicture &picture)
+{
+    p.save();
+    p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    const double sx = toChartUnits(p, size);
     // One column per device pixel.
-    walkChart(decor, picture, sx, scene);
+    walkChart(decor, picture, sx, painterScene(p, lineWidth));
     p.restore();
+}
+
+void paintOverlay(QPainter &p, const QSize &size, double lineWidth, const ChartDecorations &decor,
+                  const ChartPicture &picture)
+{
+    p.save();
+    toChartUnits(p, size);
+    walkOverlay(decor, picture, painterScene(p, lineWidth));
+    p.restore();
+}
+
+const QImage &TraceImage::update(const ChartPicture &picture, const QSize &size, qreal dpr)
+{
+    const QSize pixels = (QSizeF(size) * dpr).toSize();
+    QPainter p;
+    if (image_.size() != pixels || clears_ != picture.clearCount() || drawn_ > picture.segmentCount()) {
+        // A new picture (a clear, a rescale, a range change) or a new size:
+        // every run again, decimated to the pixel columns.
+        image_ = QImage(pixels, QImage::Format_RGB32);
+        image_.setDevicePixelRatio(dpr);
+        image_.fill(Qt::white);
+        p.begin(&image_);
+        const double sx = toChartUnits(p, size) * dpr;
+        walkTraces(picture, sx, painterScene(p, 1));
+        drawn_ = picture.segmentCount();
+        clears_ = picture.clearCount();
+        return image_;
+    }
+    if (drawn_ == picture.segmentCount())
+        return image_;
+    // Only what was drawn since: the image is the picture's backing store.
+    p.begin(&image_);
+    toChartUnits(p, size);
+    QPen red(rgb(chartlayout::kRed), 1), blue(rgb(chartlayout::kBlue), 1);
+    red.setCosmetic(true);
+    blue.setCosmetic(true);
+    picture.forEachSegment(drawn_, [&](const SegmentPair &s) {
+        p.setPen(red);
+        p.drawLine(QPointF(s.x1, s.valueY1), QPointF(s.x2, s.valueY2));
+        p.setPen(blue);
+        p.drawLine(QPointF(s.x1, s.tempY1), QPointF(s.x2, s.tempY2));
+    });
+    drawn_ = picture.segmentCount();
+    return image_;
 }
 
 QString saveChart(const QString &path, const QSize &windowSize, const ChartDecorations &decor,

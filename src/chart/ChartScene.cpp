@@ -28,10 +28,9 @@ void walkLabels(const std::array<Label, N> &labels, const std::array<chartlayout
 
 } // namespace
 
-void walkChart(const ChartDecorations &decor, const ChartPicture &picture, double columnsPerUnit,
-               const ChartScene &scene)
+void walkTraces(const ChartPicture &picture, double columnsPerUnit, const ChartScene &scene)
 {
-    // 1. The traces, run by run: the value trace, then the temperature trace.
+    // The traces, run by run: the value trace, then the temperature trace.
     std::vector<std::vector<double>> pieces[2];
     for (const ChartPicture::Run &run : picture.runs()) {
         for (auto &p : pieces)
@@ -60,14 +59,25 @@ void walkChart(const ChartDecorations &decor, const ChartPicture &picture, doubl
         for (const auto &piece : pieces[1])
             scene.polyline(piece.data(), piece.size() / 2, chartlayout::kBlue);
     }
-    // 2. Printed texts.
+}
+
+void walkOverlay(const ChartDecorations &decor, const ChartPicture &picture, const ChartScene &scene)
+{
+    // 1. Printed texts.
     for (const auto &t : picture.texts)
         scene.print(t.x, t.y, t.points, t.rgb, t.text);
-    // 3. The decorations.
+    // 2. The decorations.
     walkLines(decor.LineY, chartlayout::kLineY, chartlayout::kRed, scene);
     walkLines(decor.LineX, chartlayout::kLineX, 0x000000, scene);
     walkLines(decor.LineN, chartlayout::kLineN, chartlayout::kBlue, scene);
     walkLabels(decor.lblY, chartlayout::kLblY, chartlayout::kRed, scene);
     walkLabels(decor.lblX, chartlayout::kLblX, 0x000000, scene);
     walkLabels(decor.LblN, chartlayout::kLblN, chartlayout::kBlue, scene);
+}
+
+void walkChart(const ChartDecorations &decor, const ChartPicture &picture, double columnsPerUnit,
+               const ChartScene &scene)
+{
+    walkTraces(picture, columnsPerUnit, scene);
+    walkOverlay(decor, picture, scene);
 }

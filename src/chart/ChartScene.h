@@ -21,6 +21,10 @@ struct ChartScene
 
 void walkChart(const ChartDecorations &decor, const ChartPicture &picture, double columnsPerUnit,
                const ChartScene &scene);
+// Its two layers: the traces alone, and what stands above them (the printed
+// texts, then the decorations).
+void walkTraces(const ChartPicture &picture, double columnsPerUnit, const ChartScene &scene);
+void walkOverlay(const ChartDecorations &decor, const ChartPicture &picture, const ChartScene &scene);
 
 // The chart as an SVG document in chart units.
 QByteArray chartSvg(const ChartDecorations &decor, const ChartPicture &picture);

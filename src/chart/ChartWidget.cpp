@@ -22,7 +22,8 @@ ChartWidget::ChartWidget(const ChartDecorations &decorations, const ChartPicture
 void ChartWidget::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    paintChart(p, size(), 1, decor_, picture_);
+    p.drawImage(QPoint(0, 0), traces_.update(picture_, size(), devicePixelRatioF()));
+    paintOverlay(p, size(), 1, decor_, picture_);
 }
 
 void ChartWidget::mousePressEvent(QMouseEvent *e)

@@ -1,4 +1,6 @@
 #pragma once
+#include "chart/ChartPainter.h"
+
 #include <QWidget>
 
 struct ChartDecorations;
@@ -30,4 +32,5 @@ private:
 
     const ChartDecorations &decor_;
     const ChartPicture &picture_;
+    TraceImage traces_;
 };
