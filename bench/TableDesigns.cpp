@@ -12,8 +12,6 @@
 #include <fstream>
 #include <vector>
 
-namespace {
-
 long residentBytes()
 {
     std::ifstream statm("/proc/self/statm");
@@ -21,6 +19,8 @@ long residentBytes()
     statm >> pages >> resident;
     return resident * 4096;
 }
+
+namespace {
 
 // The eight texts of a conductivity row, varying as readings do.
 std::array<QString, 8> rowTexts(long i)

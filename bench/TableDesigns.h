@@ -14,6 +14,9 @@ struct TableFigures
     long rows = 0;            // rows appended before the time ran out
 };
 
+// The process's resident memory in bytes.
+long residentBytes();
+
 // Appends `rows` conductivity rows to a fresh table of that design, or as
 // many as `budgetSeconds` allow; run it in a process of its own so the
 // resident figure is the table's alone.

@@ -35,14 +35,6 @@
 
 namespace {
 
-long residentBytes()
-{
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return resident * 4096;
-}
-
 QString cpuName()
 {
     std::ifstream info("/proc/cpuinfo");
