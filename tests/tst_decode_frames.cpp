@@ -80,7 +80,6 @@ private slots:
         row("pH PU_1 only, timer 5 s", "", "Q 0005 4400", "Solu :|CH/PU_1 :|ON/PU_2 :|OFF/Timer :|0:05");
         row("bare Q: pH page of zeros", kPhExample, "Q", "Solu :|" + ph0);
         row("mV, Uref 200.0", "", "Q 2000 87D0", "Uref :|200.0 mV/Timer:|OFF");
-        row("ISE Na", "", kSodium, "ISE :|Na/Cal1 :|1.00pX/Cal2 :|5.00pX/Timer:|OFF", "...", true, 22.99);
         row("ISE Ca, widest Cal1, negative Cal2", "", "Q 4000 4FFF FF38",
             "ISE :|Ca/Cal1 :|20.47pX/Cal2 :|-2.00pX/Timer:|OFF", "...", true, 40.08);
         row("ISE user ion: molar mass in field 9 bits 11..0", "", "Q 4000 5000 0000 0000 0000 0000 0000 0000 107B",
@@ -91,8 +90,6 @@ private slots:
             "ISE :|/Cal1 :|0.00pX/Cal2 :|0.00pX/Timer:|OFF", "...", true, 22.99);
         // COND page: field 2 is set/decimals/Tref, field 3 standard x 1024 + CTC
         row("COND example", "", kCondExample, "Solu :|USA/Con :|1.000/Tref :|25°C/CTC :|2.00%/Timer:|OFF", ".M.");
-        row("COND CH, decimals 1, Tref 20, standard 1, timer", "", "Q 605A 12C8 04C8 03E8",
-            "Solu :|CH/Con :|100.0/Tref :|20°C/CTC :|2.00%/Timer :|1:30", "L..");
         row("COND decimals 3, standard 4 shows H", "", "Q 6000 16FA 10C8 03E8",
             "Solu :|CH/Con :|10.00/Tref :|25°C/CTC :|2.00%/Timer:|OFF", "..H");
         row("COND decimals 7, set 3, standard 5, field 4 top bits ignored", kPhExample, "Q 6000 3EFA 14C8 23E8",
@@ -162,7 +159,6 @@ private slots:
         QTest::addColumn<QString>("content");
         QTest::addColumn<QString>("title");
         QTest::newRow("bare M") << "M" << "TQ8 BenchLog()";
-        QTest::newRow("05A1.2") << "M05A1.2" << "TQ805 BenchLog(05A1.2)";
         QTest::newRow("20 characters: first 16 kept") << "M0123456789ABCDEFGHIJ" << "TQ801 BenchLog(0123456789ABCDEF)";
     }
     void modelFrame()
@@ -208,23 +204,6 @@ private slots:
         QVERIFY(!b.core.Timer2.isActive() && !b.core.m.PollingOn);
         QVERIFY(chart.lblY[0].Caption.isEmpty() && chart.lblX[7].Caption.isEmpty() && chart.LblN[5].Caption.isEmpty());
         QVERIFY(!chart.LineY[4] && !chart.LineX[5] && !chart.LineN[0]);
-    }
-
-    // After a model frame polling is off; an end frame on the still empty
-    // table does what Clear does.
-    void endFrameOnEmptyTable()
-    {
-        Bench b;
-        b.frame(QStringLiteral("M05A1.2"));
-        b.frame(QStringLiteral("Q600028FA08C803E8"));   // COND layout
-        b.core.lcd.lblLCD[10].Caption = QStringLiteral("7");
-        b.core.Picture4.Print(QStringLiteral("trace"));
-        b.frame(QStringLiteral("E"));
-        QCOMPARE(b.core.m.GridRow, 1);
-        QCOMPARE(b.cell(0, 3) + '|' + b.lcd(10) + '|' + b.core.chart.lblY[5].Caption, QStringLiteral("COND||COND(uS)"));
-        QVERIFY(b.core.Frame1Visible && b.core.chart.LineX[0] && b.core.m.TimeBase == 1);
-        QVERIFY(b.core.Picture4.runs().empty() && b.core.Picture4.texts.empty());
-        QVERIFY(b.core.Timer2.isActive() && b.core.m.PollingOn);
     }
 };
 
