@@ -86,9 +86,6 @@ private slots:
         }, "<Q600028FA08C8E3E8>");
         settings("DO, longest timer, spare bits",
                  [](S s) { s.family = 4; s.timerSeconds = 8191; s.oxygen.spareThousandths = 0xFFF; }, "<Q9FFFAFFF>");
-        settings("family without a page: temperature unit only", [](S s) { s.family = 5; }, "<QA0008000>");
-        QTest::newRow("model code as given, however long")
-            << q(sim::encodeModel("0123456789ABCDEFGHIJ")) << "<M0123456789ABCDEFGHIJ>";
     }
     void frames()
     {
@@ -115,7 +112,6 @@ private slots:
         QTest::addColumn<QStringList>("commands");
         QTest::addColumn<QString>("tail");
         QTest::newRow("identify and reading in one read") << QStringList{"@A#@#"} << QStringList{"A", ""} << "";
-        QTest::newRow("one request over three reads") << QStringList{"@", "A", "#"} << QStringList{"A"} << "";
         QTest::newRow("unfinished request kept") << QStringList{"@A#@"} << QStringList{"A"} << "@";
         QTest::newRow("noise around requests") << QStringList{"xy#@B#zz@#q"} << QStringList{"B", ""} << "";
         QTest::newRow("a new @ restarts a broken request") << QStringList{"@A", "@#"} << QStringList{""} << "";

@@ -69,7 +69,6 @@ private slots:
         QTest::newRow("two-digit exponent") << 1.5e12 << 0 << "Cx = 1.50E+12 mol/L";
         QTest::newRow("mg/L exactly 0.01") << 0.01 << 1 << "Cx = 10.0 \u03bcg/L";
         QTest::newRow("mg/L 0.0101") << 0.0101 << 1 << "Cx = 0.010 mg/L";
-        QTest::newRow("ppm 2.5") << 2.5 << 2 << "Cx = 2.500 ppm";
         QTest::newRow("no unit chosen") << 2.5 << -1 << "";
     }
     void resultTexts()

@@ -27,10 +27,7 @@ private slots:
         QTest::newRow("negative zero") << -0.0 << "#0.0" << "0.0";
         // A negative value keeps its sign even when it rounds to zero.
         QTest::newRow("tiny negative") << -0.04 << "#0.0" << "-0.0";
-        QTest::newRow("large") << 123456789.0 << "#0" << "123456789";
         QTest::newRow("two digits") << 5.0 << "00" << "05";
-        QTest::newRow("fahrenheit") << -55 * 0.18 + 32 << "#0.0" << "22.1";
-        QTest::newRow("sci 0.001") << 0.001 << "0.00E+00" << "1.00E-03";
         QTest::newRow("sci carry") << 9.995e-5 << "0.00E+00" << "1.00E-04";
         QTest::newRow("sci zero") << 0.0 << "0.00E+00" << "0.00E+00";
         QTest::newRow("sci 3 digit exponent") << 1e-120 << "0.00E+00" << "1.00E-120";
@@ -48,14 +45,12 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<double>("value");
-        QTest::newRow("units") << "1413 uS/cm" << 1413.0;
         QTest::newRow("time text") << "9:05:45" << 9.0;
         QTest::newRow("negative") << "-1.5mV" << -1.5;
         QTest::newRow("leading point") << ".5" << 0.5;
         QTest::newRow("exponent") << "1.00E-03" << 0.001;
         QTest::newRow("E without digits") << "3E" << 3.0;
         QTest::newRow("no number") << "abc" << 0.0;
-        QTest::newRow("empty") << "" << 0.0;
         QTest::newRow("comma is not a point") << "2,5" << 2.0;
     }
     void leadingNumber()
@@ -70,7 +65,6 @@ private slots:
         QTest::addColumn<int>("signedValue");
         QTest::addColumn<int>("packed");
         QTest::newRow("FFFF") << "DFFFF" << -1 << 65535;
-        QTest::newRow("F830") << "DF830" << -2000 << 63536;
         QTest::newRow("8000") << "D8000" << -32768 << 32768;
         QTest::newRow("lower case") << "Dff38" << -200 << 65336;
         QTest::newRow("stops at G") << "D12G4" << 18 << 18;
