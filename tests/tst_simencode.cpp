@@ -51,13 +51,6 @@ private slots:
         using R = sim::StoredRecord &;
         using S = sim::Settings &;
 
-        live("pH -0.200, three decimals, MTC below zero",
-             [](L r) { r.decimals = 3; r.value = -200; r.manualTemp = true; r.tempTenths = -298; },
-             "<D1C000000FF3808CA>");
-        live("dissolved oxygen", [](L r) {
-            r.mode = 13; r.month = 3; r.day = 7; r.hour = 9; r.minute = 5; r.second = 45; r.value = 825;
-            r.saturationTenths = 953; r.pressureTenths = 1013;
-        }, "<DD0ED3A45033903B903F5000002EE>");
         live("fields too wide are cut, not spilled", [](L r) {
             r.decimals = 2; r.month = 12 + 16; r.day = 31; r.hour = 23 + 32; r.minute = 59 + 64; r.second = 59;
             r.value = 7000; r.manualTemp = true; r.tempTenths = -500;
