@@ -119,11 +119,8 @@ private slots:
         Bench b;
         b.core.cmdClear_Click();
         FlexGrid &g = *b.core.MSFlexGrid1;
-        for (int i = 1; i <= 9; ++i)
+        for (int i = 1; i <= 10; ++i)
             b.feed(kReading);
-        QCOMPARE(g.Rows(), 12);
-        QCOMPARE(g.TopRow(), 1);
-        b.feed(kReading);   // the tenth
         QCOMPARE(b.core.m.GridRow, 11);
         QCOMPARE(g.Rows(), 13);
         QCOMPARE(g.TopRow(), 2);
