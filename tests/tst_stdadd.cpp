@@ -69,7 +69,6 @@ private slots:
         QTest::newRow("two-digit exponent") << 1.5e12 << 0 << "Cx = 1.50E+12 mol/L";
         QTest::newRow("mg/L exactly 0.01") << 0.01 << 1 << "Cx = 10.0 \u03bcg/L";
         QTest::newRow("mg/L 0.0101") << 0.0101 << 1 << "Cx = 0.010 mg/L";
-        QTest::newRow("ppm 2.5") << 2.5 << 2 << "Cx = 2.500 ppm";
         QTest::newRow("no unit chosen") << 2.5 << -1 << "";
     }
     void resultTexts()
@@ -86,9 +85,6 @@ private slots:
         auto *w = main.findChild<frmStdAdd *>();
         QVERIFY(w && w->isVisible() && !w->isModal());
         QCOMPARE(w->windowTitle(), QStringLiteral("Standard Adding Mode"));
-        QCOMPARE(w->size(), QSize(731, 618));
-        QCOMPARE(w->findChild<QLineEdit *>("Text1_6")->geometry(), QRect(520, 440, 89, 37));
-        QCOMPARE(w->findChild<QLabel *>("Label1_13")->pos(), QPoint(624, 448));
         auto *enter = w->findChild<QPushButton *>("cmdEnt");
         QVERIFY(w->findChild<QRadioButton *>("Option1_0")->isChecked());   // mol/L to start with
 

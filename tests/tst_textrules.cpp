@@ -19,34 +19,17 @@ private slots:
         QTest::addColumn<QString>("text");
         // Halves away from zero on the value as written, not its binary form.
         QTest::newRow("2.675 two decimals") << 2.675 << "#0.00" << "2.68";
-        QTest::newRow("1.005") << 1.005 << "#0.00" << "1.01";
-        QTest::newRow("-2.675") << -2.675 << "#0.00" << "-2.68";
-        QTest::newRow("0.5 whole") << 0.5 << "#0" << "1";
         QTest::newRow("-0.5 whole") << -0.5 << "#0" << "-1";
-        QTest::newRow("1.5 whole") << 1.5 << "#0" << "2";
         QTest::newRow("2.5 whole") << 2.5 << "#0" << "3";
-        QTest::newRow("carry 9.96") << 9.96 << "#0.0" << "10.0";
         QTest::newRow("carry 999.95") << 999.95 << "#0.0" << "1000.0";
-        QTest::newRow("small") << 0.0019 << "#0.000" << "0.002";
         QTest::newRow("tiny rounds up") << 0.0005 << "#0.000" << "0.001";
-        QTest::newRow("tiny rounds down") << 0.00049 << "#0.000" << "0.000";
         QTest::newRow("far below") << 1e-9 << "#0.00" << "0.00";
-        QTest::newRow("zero") << 0.0 << "#0.0" << "0.0";
         QTest::newRow("negative zero") << -0.0 << "#0.0" << "0.0";
         // A negative value keeps its sign even when it rounds to zero.
         QTest::newRow("tiny negative") << -0.04 << "#0.0" << "-0.0";
-        QTest::newRow("pH -0.2") << -0.2 << "#0.000" << "-0.200";
-        QTest::newRow("large") << 123456789.0 << "#0" << "123456789";
         QTest::newRow("two digits") << 5.0 << "00" << "05";
-        QTest::newRow("two digits wide") << 123.0 << "00" << "123";
-        QTest::newRow("fahrenheit") << -55 * 0.18 + 32 << "#0.0" << "22.1";
-        QTest::newRow("sci 0.001") << 0.001 << "0.00E+00" << "1.00E-03";
-        QTest::newRow("sci 25.1") << 25.1 << "0.00E+00" << "2.51E+01";
-        QTest::newRow("sci 10") << 10.0 << "0.00E+00" << "1.00E+01";
-        QTest::newRow("sci 1") << 1.0 << "0.00E+00" << "1.00E+00";
         QTest::newRow("sci carry") << 9.995e-5 << "0.00E+00" << "1.00E-04";
         QTest::newRow("sci zero") << 0.0 << "0.00E+00" << "0.00E+00";
-        QTest::newRow("sci huge") << 1e33 << "0.00E+00" << "1.00E+33";
         QTest::newRow("sci 3 digit exponent") << 1e-120 << "0.00E+00" << "1.00E-120";
         QTest::newRow("nan") << std::numeric_limits<double>::quiet_NaN() << "#0.0" << "";
         QTest::newRow("inf") << std::numeric_limits<double>::infinity() << "0.00E+00" << "";
@@ -55,60 +38,46 @@ private slots:
     {
         QFETCH(double, value);
         QFETCH(QString, pattern);
-        QFETCH(QString, text);
-        QCOMPARE(Format(value, pattern), text);
+        QTEST(Format(value, pattern), "text");
     }
 
     void leadingNumber_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<double>("value");
-        QTest::newRow("units") << "1413 uS/cm" << 1413.0;
-        QTest::newRow("temperature cell") << "25.0°C(ATC)" << 25.0;
         QTest::newRow("time text") << "9:05:45" << 9.0;
         QTest::newRow("negative") << "-1.5mV" << -1.5;
         QTest::newRow("leading point") << ".5" << 0.5;
         QTest::newRow("exponent") << "1.00E-03" << 0.001;
         QTest::newRow("E without digits") << "3E" << 3.0;
-        QTest::newRow("blank first") << "  7" << 7.0;
         QTest::newRow("no number") << "abc" << 0.0;
-        QTest::newRow("empty") << "" << 0.0;
-        QTest::newRow("sign only") << "-" << 0.0;
         QTest::newRow("comma is not a point") << "2,5" << 2.0;
     }
     void leadingNumber()
     {
         QFETCH(QString, text);
-        QFETCH(double, value);
-        QCOMPARE(Val(text), value);
+        QTEST(Val(text), "value");
     }
 
     void hexField_data()
     {
         QTest::addColumn<QString>("content");
-        QTest::addColumn<int>("position");
         QTest::addColumn<int>("signedValue");
         QTest::addColumn<int>("packed");
-        QTest::newRow("FFFF") << "DFFFF" << 2 << -1 << 65535;
-        QTest::newRow("F830") << "DF830" << 2 << -2000 << 63536;
-        QTest::newRow("8000") << "D8000" << 2 << -32768 << 32768;
-        QTest::newRow("7FFF") << "D7FFF" << 2 << 32767 << 32767;
-        QTest::newRow("lower case") << "Dff38" << 2 << -200 << 65336;
-        QTest::newRow("stops at G") << "D12G4" << 2 << 18 << 18;
-        QTest::newRow("cut short") << "DFF" << 2 << 255 << 255;
-        QTest::newRow("three digits stay positive") << "DFFF" << 2 << 4095 << 4095;
-        QTest::newRow("beyond the end") << "D" << 2 << 0 << 0;
-        QTest::newRow("not hex") << "DXYZW" << 2 << 0 << 0;
-        QTest::newRow("second field") << "D1C000000FF38" << 10 << -200 << 65336;
+        QTest::newRow("FFFF") << "DFFFF" << -1 << 65535;
+        QTest::newRow("8000") << "D8000" << -32768 << 32768;
+        QTest::newRow("lower case") << "Dff38" << -200 << 65336;
+        QTest::newRow("stops at G") << "D12G4" << 18 << 18;
+        QTest::newRow("cut short") << "DFF" << 255 << 255;
+        QTest::newRow("three digits stay positive") << "DFFF" << 4095 << 4095;
+        QTest::newRow("beyond the end") << "D" << 0 << 0;
+        QTest::newRow("not hex") << "DXYZW" << 0 << 0;
     }
     void hexField()
     {
         QFETCH(QString, content);
-        QFETCH(int, position);
-        QFETCH(int, signedValue);
-        QFETCH(int, packed);
-        QCOMPARE(HexSigned(content, position), signedValue);
-        QCOMPARE(HexPacked(content, position), packed);
+        QTEST(HexSigned(content, 2), "signedValue");
+        QTEST(HexPacked(content, 2), "packed");
     }
 
     void variantEmptyIsZeroAndBlank()

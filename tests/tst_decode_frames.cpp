@@ -1,7 +1,7 @@
 // Settings frames ("Q" and "P") through the receive tick: the seven panel
 // rows, the calibration marks, Std-Add, the values later readings rely on,
-// and the new recording a "P" frame starts. Expected texts are worked out by
-// hand from the field tables.
+// and the new recording a "P" frame starts; then the model frame "M" and the
+// end frame "E". Expected texts are worked out by hand from the field tables.
 #include "support/FakeMeter.h"
 
 #include <QtTest>
@@ -44,7 +44,7 @@ const QString kUserThree = QStringLiteral("Q 0000 1000 1800 0000 0000 0000 0FA0 
 
 } // namespace
 
-class TestDecodeSettings : public QObject
+class TestDecodeFrames : public QObject
 {
     Q_OBJECT
 
@@ -69,8 +69,6 @@ private slots:
             "Solu :|CH/PU_1 :|OFF/PU_2 :|OFF/Timer :|1:30/Cal:|12.460 ,4.003/Offset :|-1.0mV/Slope :|100.0%", "L.H");
         row("pH NIST, all five buffers: no marks", "", "Q 0000 0C00 F800 0000 0000 0000",
             "Solu :|NIST" + ph0 + "/Cal:|12.454 ,9.180,6.865,4.006,1.679" + cal0);
-        row("pH USA, flags 4 and 1", "", "Q 0000 0800 2800", "Solu :|USA" + ph0 + "/Cal:|7.000,1.679" + cal0, "L.H");
-        row("pH user buffers, two", "", "Q 0000 1000 1000 0000 0000 0000 1068 1B58", cus + "4.200,7.000" + cal0, "L.H");
         row("pH user buffers, three, one negative", "", kUserThree, cus + "4.000,7.000,-2.000" + cal0, "LMH");
         row("pH user buffer, one, after three marks", kUserThree, "Q 0000 1000 0800 0000 0000 0000 1B58",
             cus + "7.000" + cal0, ".M.");
@@ -82,7 +80,6 @@ private slots:
         row("pH PU_1 only, timer 5 s", "", "Q 0005 4400", "Solu :|CH/PU_1 :|ON/PU_2 :|OFF/Timer :|0:05");
         row("bare Q: pH page of zeros", kPhExample, "Q", "Solu :|" + ph0);
         row("mV, Uref 200.0", "", "Q 2000 87D0", "Uref :|200.0 mV/Timer:|OFF");
-        row("ISE Na", "", kSodium, "ISE :|Na/Cal1 :|1.00pX/Cal2 :|5.00pX/Timer:|OFF", "...", true, 22.99);
         row("ISE Ca, widest Cal1, negative Cal2", "", "Q 4000 4FFF FF38",
             "ISE :|Ca/Cal1 :|20.47pX/Cal2 :|-2.00pX/Timer:|OFF", "...", true, 40.08);
         row("ISE user ion: molar mass in field 9 bits 11..0", "", "Q 4000 5000 0000 0000 0000 0000 0000 0000 107B",
@@ -93,17 +90,12 @@ private slots:
             "ISE :|/Cal1 :|0.00pX/Cal2 :|0.00pX/Timer:|OFF", "...", true, 22.99);
         // COND page: field 2 is set/decimals/Tref, field 3 standard x 1024 + CTC
         row("COND example", "", kCondExample, "Solu :|USA/Con :|1.000/Tref :|25°C/CTC :|2.00%/Timer:|OFF", ".M.");
-        row("COND CH, decimals 1, Tref 20, standard 1, timer", "", "Q 605A 12C8 04C8 03E8",
-            "Solu :|CH/Con :|100.0/Tref :|20°C/CTC :|2.00%/Timer :|1:30", "L..");
-        row("COND decimals 2, standard 3", "", "Q 6000 14FA 0CC8 03E8",
-            "Solu :|CH/Con :|10.00/Tref :|25°C/CTC :|2.00%/Timer:|OFF", "..H");
         row("COND decimals 3, standard 4 shows H", "", "Q 6000 16FA 10C8 03E8",
             "Solu :|CH/Con :|10.00/Tref :|25°C/CTC :|2.00%/Timer:|OFF", "..H");
         row("COND decimals 7, set 3, standard 5, field 4 top bits ignored", kPhExample, "Q 6000 3EFA 14C8 23E8",
             "Solu :|/Con :|1.000/Tref :|25°C/CTC :|2.00%/Timer:|OFF");
         row("COND decimals 0, negative fields 3 and 4 truncate toward zero", "", "Q 6000 20FA FF38 FC18",
             "Solu :|USA/Con :|-100.0/Tref :|25°C/CTC :|-2.00%/Timer:|OFF");
-        row("DO 0.01 mg", "", "Q 8000 2000", "RES :|0.01mg,0.1%/Timer:|OFF");
         row("DO 0.1 mg, low bits ignored, timer", "", "Q 805A 1FFF", "RES :|0.1mg,1%/Timer :|1:30");
         row("DO code 3 has no name", "", "Q 8000 3000", "RES :|/Timer:|OFF");
         row("family 5 after ISE: panel blank, Std-Add off", kSodium, "Q A000 8000", "");
@@ -161,7 +153,59 @@ private slots:
         QCOMPARE(panel(b), panelAfterQ);
         QCOMPARE(marks(b), marksAfterQ);
     }
+
+    void modelFrame_data()
+    {
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("bare M") << "M" << "TQ8 BenchLog()";
+        QTest::newRow("20 characters: first 16 kept") << "M0123456789ABCDEFGHIJ" << "TQ801 BenchLog(0123456789ABCDEF)";
+    }
+    void modelFrame()
+    {
+        QFETCH(QString, content);
+        Bench b;
+        b.core.cmdClear_Click();   // polling on
+        b.frame(content);
+        QTEST(b.core.Caption, "title");
+        QVERIFY(!b.core.Timer2.isActive() && !b.core.m.PollingOn);
+        QCOMPARE(b.core.m.GridRow, 1);   // the table is not touched
+    }
+
+    // After logged readings the end frame stops polling, takes the axes and
+    // labels away, keeps the rows and the traces and prints how to go on; a
+    // second one prints it again at the same places.
+    void endFrameAfterReadings()
+    {
+        Bench b;
+        b.core.cmdClear_Click();
+        for (int i = 0; i < 5; ++i)
+            b.frame(QStringLiteral("D1C000000FF3801F4"));
+        auto &chart = b.core.chart;
+        chart.lblX[7].Caption = QStringLiteral("1");
+        QCOMPARE(b.core.Picture4.segmentCount(), qint64(4));
+        auto printed = [&] {
+            QStringList out;
+            for (const auto &t : b.core.Picture4.texts)
+                out << QStringLiteral("%1,%2 %3pt #%4 %5").arg(t.x).arg(t.y).arg(t.points).arg(t.rgb).arg(t.text);
+            return out;
+        };
+        const QStringList help{QStringLiteral("1000,3000 24pt #0 1.Click \"Clear\" to empty the table,then receive"),
+                               QStringLiteral("1500,3800 24pt #0 new data and draw real time line!"),
+                               QStringLiteral("1000,5000 24pt #0 2.Click \"Export\" to save the data to excel!")};
+        b.frame(QStringLiteral("E1234"));   // characters after the letter are ignored
+        QCOMPARE(printed(), help);
+        b.frame(QStringLiteral("E"));
+        QCOMPARE(printed(), help + help);
+        QCOMPARE(b.core.Picture4.FontSize, 8.0);
+        QCOMPARE(b.core.Picture4.segmentCount(), qint64(4));
+        QCOMPARE(b.core.m.GridRow, 6);
+        QCOMPARE(b.cell(5, 0) + '|' + b.cell(5, 3), QStringLiteral("5|-0.200"));
+        QVERIFY(!b.core.Timer2.isActive() && !b.core.m.PollingOn);
+        QVERIFY(chart.lblY[0].Caption.isEmpty() && chart.lblX[7].Caption.isEmpty() && chart.LblN[5].Caption.isEmpty());
+        QVERIFY(!chart.LineY[4] && !chart.LineX[5] && !chart.LineN[0]);
+    }
 };
 
-QTEST_GUILESS_MAIN(TestDecodeSettings)
-#include "tst_decode_settings.moc"
+QTEST_GUILESS_MAIN(TestDecodeFrames)
+#include "tst_decode_frames.moc"
