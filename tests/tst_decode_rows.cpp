@@ -69,6 +69,8 @@ private slots:
 
         row("record 7.000 pH, 2-07 9:05:11, 10.0 C", kPh, "S 1C8B 3A45 1B58 0258",
             "1|2-07|9:05:11|7.000|10.0°C(ATC)|||", "pH|2-07 9:05:11|7.000|pH|10.0°C||ATC|1|");
+        row("record pH, decimals 0: a whole number", kPh, "S 1000 0000 0007 02EE",
+            "1|0-00|0:00:00|7|25.0°C(ATC)|||", "pH|0-00 0:00:00|7|pH|25.0°C||ATC|1|");
         row("record -10.0 mV", kMv, "S 2000 0000 FF9C 02EE",
             "1|0-00|0:00:00|-10.0|25.0°C(ATC)|||", "mV|0-00 0:00:00|-10.0|mV|25.0°C||ATC|1|");
         row("record pX 2.50", kSodium, "S 5000 0000 00FA 02EE",
