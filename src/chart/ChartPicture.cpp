@@ -12,6 +12,13 @@ void ChartPicture::Cls()
     CurrentX = CurrentY = 0;
 }
 
+void ChartPicture::Print(const QString &text)
+{
+    const Text t{CurrentX, CurrentY, FontSize, ForeColor, text};
+    if (std::find(texts.begin(), texts.end(), t) == texts.end())
+        texts.push_back(t);
+}
+
 void ChartPicture::addStep(const std::shared_ptr<const ChartRowCache> &rows, const TraceParams &tp, int g,
                            qint32 timeIn, const StepResult &step)
 {

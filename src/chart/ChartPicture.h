@@ -20,7 +20,14 @@
 class ChartPicture
 {
 public:
-    struct Text { double x, y; double points; quint32 rgb; QString text; };
+    struct Text
+    {
+        double x, y;
+        double points;
+        quint32 rgb;
+        QString text;
+        bool operator==(const Text &) const = default;
+    };
 
     enum class RunKind : quint8 {
         Step,     // live steps, one segment per reading
@@ -48,7 +55,11 @@ public:
     bool AutoRedraw = false;        // keep the drawing across repaints (it always is kept)
 
     void Cls();
-    void Print(const QString &text) { texts.push_back({CurrentX, CurrentY, FontSize, ForeColor, text}); }
+    // A text already printed in the same place, size and colour since the
+    // last Cls is not kept twice: it would show nothing new, and a meter
+    // repeating its end frame (or a line full of them) would otherwise grow
+    // the picture with every frame.
+    void Print(const QString &text);
 
     // A live step for row g drawn with `step` (from stepSegment, which ran
     // with the parser's result `timeIn`).
