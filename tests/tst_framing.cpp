@@ -106,6 +106,15 @@ private slots:
         QTest::newRow("no marks at all") << QByteArray(512, 'z') << 2000;
         QTest::newRow("a frame that never ends") << QByteArray("<D") + QByteArray(300, '1') << 200;
         QTest::newRow("starts only") << QByteArray("<<<<") << 2000;
+        // 100 MiB of line noise without a closing mark, in reads as large as
+        // a port hands over after the program was held up.
+        QByteArray noise(64 * 1024, Qt::Uninitialized);
+        QRandomGenerator rng(10);
+        for (char &c : noise)
+            c = char(rng.bounded(256));
+        noise.replace('>', '<');
+        QTest::newRow("100 MiB of noise") << noise << 1600;
+        QTest::newRow("1 MiB reads of closing marks") << QByteArray(1024 * 1024, '>') << 4;
     }
     void noiseNeverGrowsTheBuffer()
     {

@@ -7,9 +7,32 @@ void ChartPicture::Cls()
     runs_.clear();
     runs_.shrink_to_fit();
     texts.clear();
+    prints_ = 0;
+    recentPrints_.clear();
     segments_ = 0;
     ++clears_;
     CurrentX = CurrentY = 0;
+}
+
+void ChartPicture::Print(const QString &text)
+{
+    const Text t{CurrentX, CurrentY, FontSize, ForeColor, text};
+    auto at = std::find(texts.begin(), texts.end(), t);
+    if (at == texts.end())
+        at = texts.insert(texts.end(), t);
+    ++prints_;
+    recentPrints_.push_back(std::size_t(at - texts.begin()));
+    if (recentPrints_.size() > kRecentPrints)
+        recentPrints_.pop_front();
+}
+
+std::vector<const ChartPicture::Text *> ChartPicture::printedSince(quint64 ordinal) const
+{
+    std::vector<const Text *> out;
+    const quint64 oldest = prints_ - recentPrints_.size();
+    for (quint64 i = qMax(ordinal, oldest); i < prints_; ++i)
+        out.push_back(&texts[recentPrints_[std::size_t(i - oldest)]]);
+    return out;
 }
 
 void ChartPicture::addStep(const std::shared_ptr<const ChartRowCache> &rows, const TraceParams &tp, int g,

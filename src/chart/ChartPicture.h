@@ -4,6 +4,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -20,7 +21,14 @@
 class ChartPicture
 {
 public:
-    struct Text { double x, y; double points; quint32 rgb; QString text; };
+    struct Text
+    {
+        double x, y;
+        double points;
+        quint32 rgb;
+        QString text;
+        bool operator==(const Text &) const = default;
+    };
 
     enum class RunKind : quint8 {
         Step,     // live steps, one segment per reading
@@ -38,7 +46,7 @@ public:
     };
 
     // Ordinals for telling what happened since an earlier moment.
-    struct Mark { quint64 clears = 0; qint64 segments = 0; std::size_t texts = 0; };
+    struct Mark { quint64 clears = 0; qint64 segments = 0; quint64 prints = 0; };
 
     std::vector<Text> texts;
     double FontSize = 8;
@@ -48,7 +56,15 @@ public:
     bool AutoRedraw = false;        // keep the drawing across repaints (it always is kept)
 
     void Cls();
-    void Print(const QString &text) { texts.push_back({CurrentX, CurrentY, FontSize, ForeColor, text}); }
+    // A text already printed in the same place, size and colour since the
+    // last Cls is not kept twice: it would show nothing new, and a meter
+    // repeating its end frame (or a line full of them) would otherwise grow
+    // the picture with every frame. It still counts as printed again.
+    void Print(const QString &text);
+    // The texts printed since print `ordinal` of mark() (0: since the last
+    // clear), in order, each time it was printed; the last few dozen prints
+    // are remembered, far more than one event makes.
+    std::vector<const Text *> printedSince(quint64 ordinal) const;
 
     // A live step for row g drawn with `step` (from stepSegment, which ran
     // with the parser's result `timeIn`).
@@ -61,7 +77,7 @@ public:
 
     const std::vector<Run> &runs() const { return runs_; }
     qint64 segmentCount() const { return segments_; }
-    Mark mark() const { return {clears_, segments_, texts.size()}; }
+    Mark mark() const { return {clears_, segments_, prints_}; }
     quint64 clearCount() const { return clears_; }
 
     // Every segment pair drawn since the last clear, from ordinal `from` on,
@@ -74,6 +90,9 @@ public:
 
 private:
     std::vector<Run> runs_;
+    static constexpr std::size_t kRecentPrints = 64;
+    quint64 prints_ = 0;                      // prints since the last clear
+    std::deque<std::size_t> recentPrints_;    // which text each of the last prints was
     qint64 segments_ = 0;
     quint64 clears_ = 0;
 };

@@ -60,7 +60,9 @@ public:
     std::size_t memoryBytes() const;
 
 private:
-    static constexpr int kChunkBits = 16;
+    // 4096 rows (96 KB) a chunk: a week of readings is some 150 chunks, and
+    // a new recording does not pay for 65536 rows before its first one.
+    static constexpr int kChunkBits = 12;
     static constexpr int kChunk = 1 << kChunkBits;
 
     const RowPoint &entry(int row) const

@@ -58,10 +58,8 @@ void chartState(QJsonObject &s, const MainCore &f, const ChartPicture::Mark &sin
     });
     s[QLatin1String("drawn")] = drawn;
     QJsonArray printed;
-    for (std::size_t i = cleared ? 0 : since.texts; i < pic.texts.size(); ++i) {
-        const auto &t = pic.texts[i];
-        printed.append(QJsonArray{t.x, t.y, t.text, t.points});
-    }
+    for (const ChartPicture::Text *t : pic.printedSince(cleared ? 0 : since.prints))
+        printed.append(QJsonArray{t->x, t->y, t->text, t->points});
     s[QLatin1String("printed")] = printed;
     s[QLatin1String("time_base")] = double(f.m.TimeBase);
     s[QLatin1String("value_scale")] = numberOrNull(f.m.ValueScale);
