@@ -11,7 +11,7 @@
 
 // What has been drawn into the chart picture (Picture4), in chart units
 // (twips from the top-left corner, y downward): the two traces and printed
-// texts. Cls() erases them; the decorations (ChartData.h) are separate
+// texts. Cls() erases them; the decorations (ChartDecorations.h) are separate
 // controls and are not touched by it.
 //
 // The traces are kept as runs, not lines: a run is a range of consecutive

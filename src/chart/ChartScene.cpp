@@ -1,6 +1,6 @@
 #include "chart/ChartScene.h"
 
-#include "chart/ChartData.h"
+#include "chart/ChartDecorations.h"
 #include "chart/ChartPicture.h"
 #include "chart/TraceDecimator.h"
 

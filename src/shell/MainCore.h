@@ -1,5 +1,5 @@
 #pragma once
-#include "chart/ChartData.h"
+#include "chart/ChartDecorations.h"
 #include "chart/ChartPicture.h"
 #include "chart/ChartRows.h"
 #include "lcd/LcdMirror.h"
