@@ -1,5 +1,7 @@
 #include "chart/ChartMapping.h"
 
+#include "table/GridLayouts.h"
+
 #include <array>
 #include <cmath>
 
@@ -11,7 +13,6 @@ bool isFamily(double family) { return family >= 0 && family <= 4 && family == st
 
 constexpr std::array<ValueMap, 5> kValueMap{ValueMap::Plain, ValueMap::Potential, ValueMap::Ion, ValueMap::Cond,
                                             ValueMap::Plain};
-constexpr std::array<int, 5> kTempColumn{4, 4, 7, 7, 6};
 
 } // namespace
 
@@ -22,7 +23,8 @@ ValueMap valueMapForFamily(double family)
 
 int chartTempColumn(double family)
 {
-    return isFamily(family) ? kTempColumn[std::size_t(family)] : 0;
+    const int col = gridlayout::temperatureColumn(family);
+    return col < 0 ? 0 : col;
 }
 
 double valueY(ValueMap map, double valueScale, double v, CondUnit unit)

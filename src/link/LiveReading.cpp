@@ -1,25 +1,13 @@
 #include "link/Decoders.h"
 #include "link/HexField.h"
 #include "link/MeasModes.h"
+#include "link/ReadingWords.h"
 #include "link/TextForms.h"
 #include "shell/MainCore.h"
 #include "shell/NumberFormat.h"
+#include "table/GridLayouts.h"
 
 #include <cmath>
-
-namespace {
-
-// Which column holds the temperature, by meter family; -1 none.
-int temperatureColumn(const Variant &family)
-{
-    static constexpr int kColumn[5] = {4, 4, 7, 7, 6};
-    const double f = family.toDouble();
-    if (f >= 0 && f <= 4 && f == std::floor(f))
-        return kColumn[int(f)];
-    return -1;
-}
-
-} // namespace
 
 // A live reading "D": one new table row, the display mirror, the chart.
 void DecodeLiveReading(MainCore &f)
@@ -30,15 +18,7 @@ void DecodeLiveReading(MainCore &f)
     const QString &s = m.RxBuffer;
 
     // 1. Mode, decimals, date and time.
-    const int w1 = HexPacked(s, 2);
-    const int w2 = HexPacked(s, 6);
-    m.MeasMode = Bits(w1, 15, 12);
-    m.PhDecimals = Bits(w1, 11, 10);
-    m.ReadMonth = Bits(w1, 9, 6);
-    m.ReadSecond = quint8(Bits(w1, 5, 0));
-    m.ReadDay = Bits(w2, 15, 11);
-    m.ReadHour = Bits(w2, 10, 6);
-    m.ReadMinute = Bits(w2, 5, 0);
+    readModeDateTime(m, s);
     const int mode = m.MeasMode.toInt();
 
     // 2. The main value; dissolved oxygen carries three more.
@@ -134,7 +114,7 @@ void DecodeLiveReading(MainCore &f)
     lbl[4].Caption = temperature;
     lbl[5].Caption = m.MtcFlag != 1 ? QString() : compensation;
     lbl[6].Caption = m.MtcFlag != 1 ? compensation : QString();
-    const int tempCol = temperatureColumn(m.MeterFamily);
+    const int tempCol = gridlayout::temperatureColumn(m.MeterFamily.toDouble());   // -1: no cell
     if (tempCol >= 0)   // "25.0°C(ATC)"
         grid.setTextMatrix(row, tempCol, temperature + QLatin1Char('(') + compensation + QLatin1Char(')'));
 

@@ -1,9 +1,11 @@
 #include "link/Decoders.h"
 #include "link/HexField.h"
 #include "link/MeasModes.h"
+#include "link/ReadingWords.h"
 #include "link/TextForms.h"
 #include "shell/MainCore.h"
 #include "shell/NumberFormat.h"
+#include "table/GridLayouts.h"
 
 #include <array>
 
@@ -58,12 +60,6 @@ constexpr std::array<const char *, 16> kUnitText{
 // ISE mg/L and ppm records carry their unit as field C / 10000.
 constexpr std::array<int, 4> kIonUnitByQuotient{4, 5, 3, 14};
 
-// The temperature column by meter family; 4 for any other family.
-int temperatureColumn(double family)
-{
-    static constexpr int kColumn[5] = {4, 4, 7, 7, 6};
-    return family >= 0 && family <= 4 && family == int(family) ? kColumn[int(family)] : 4;
-}
 
 } // namespace
 
@@ -77,15 +73,7 @@ void DecodeStoredRecord(MainCore &f)
     const QString &s = m.RxBuffer;
 
     // 1. Fields A, B, C, D.
-    const int a = HexPacked(s, 2);
-    const int b = HexPacked(s, 6);
-    m.MeasMode = Bits(a, 15, 12);
-    m.PhDecimals = Bits(a, 11, 10);
-    m.ReadMonth = Bits(a, 9, 6);
-    m.ReadSecond = quint8(Bits(a, 5, 0));
-    m.ReadDay = Bits(b, 15, 11);
-    m.ReadHour = Bits(b, 10, 6);
-    m.ReadMinute = Bits(b, 5, 0);
+    readModeDateTime(m, s);
     const int mode = m.MeasMode.toInt();
     const RecordPlan &plan = kPlans[std::size_t(mode)];
     const int c = HexPacked(s, 10);
@@ -182,7 +170,9 @@ void DecodeStoredRecord(MainCore &f)
     lbl[4].Caption = temperature;
     lbl[5].Caption = m.MtcFlag == 1 ? mark : QString();
     lbl[6].Caption = m.MtcFlag == 1 ? QString() : mark;
-    grid.setTextMatrix(r, temperatureColumn(m.MeterFamily.toDouble()),
+    // A family without a layout: column 4, where the first layouts keep it.
+    const int tempCol = gridlayout::temperatureColumn(m.MeterFamily.toDouble());
+    grid.setTextMatrix(r, tempCol < 0 ? 4 : tempCol,
                        temperature + QLatin1Char('(') + mark + QLatin1Char(')'));
 
     // 12.-13. Record number; the row is done.

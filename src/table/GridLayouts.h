@@ -26,6 +26,17 @@ inline const std::array<Layout, 5> kLayouts{{
      6000.0 / 20, 6000.0 / 50},
 }};
 
+// The column each layout keeps the temperature in.
+inline constexpr std::array<int, 5> kTemperatureColumn{4, 4, 7, 7, 6};
+
+// The temperature column of meter family `family`, or -1 for a family that
+// has no layout (each caller knows what such a family gets).
+inline int temperatureColumn(double family)
+{
+    const bool known = family >= 0 && family <= 4 && family == double(int(family));
+    return known ? kTemperatureColumn[std::size_t(family)] : -1;
+}
+
 inline constexpr int kCondFamily = 3;
 inline constexpr int kDefaultCondRange = 2;   // "2000uS"
 
