@@ -16,17 +16,13 @@ class Shell : public QObject
 private slots:
     void startUp()
     {
+        // The logger's snapshot test pins the display, the panel, the table,
+        // the chart and the buttons the window shows; here the rest.
         Bench b(false);
-        for (const Label &l : b.core.lcd.lblLCD)
-            QVERIFY(l.Caption.isEmpty());
-        QCOMPARE(b.core.lcd.Shape1, (std::array<bool, 3>{false, false, false}));
-        QCOMPARE(b.core.Caption, QStringLiteral("Form1"));
-        QVERIFY(!b.core.enabled.cmdClear && !b.core.enabled.cmdExport && !b.core.enabled.cmdStdAdd);
         QVERIFY(b.core.enabled.cmdExit && b.core.enabled.cmdComm);
         QVERIFY(b.core.Timer1.isActive() && !b.core.Timer2.isActive());
         QVERIFY(!b.link.isOpen() && b.link.written.isEmpty());
         QCOMPARE(b.core.m.PollCommand, QStringLiteral("A"));
-        QCOMPARE(b.core.m.GridRow, 1);
         QCOMPARE(b.core.CommPort, 1);
         QCOMPARE(b.core.Combo1Text, QStringLiteral("1"));
         QCOMPARE(b.core.Combo1List.size(), 9);
