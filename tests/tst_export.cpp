@@ -1,18 +1,17 @@
 // Export: the proposed name, the files read back by readers this project did
-// not write (xlrd, Gnumeric's ssconvert, Python's csv), a structural check of
-// the .xls, and what a cancel, a failure or a long export leaves behind.
+// not write (xlrd, Gnumeric's ssconvert, Python's csv) with a structural
+// check of the .xls, and what a cancel, a failure or a long export leaves.
 #include "shell/ExportName.h"
 #include "shell/HeadlessSession.h"
 #include "support/FakeMeter.h"
-#include "table/CsvLog.h"
 
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <QtTest>
 
 #include <csignal>
@@ -20,8 +19,6 @@
 #include <unistd.h>
 
 namespace {
-
-using Sheets = QList<QList<QStringList>>;   // sheets of rows of cells
 
 // pH on 3-07, one reading a second from 0:00:00, the value drifting.
 QByteArray reading(int i)
@@ -39,87 +36,97 @@ void fill(Bench &b, int n)
         b.feed(reading(i));
 }
 
-// Eight cells a row; trailing empty rows dropped (readers differ on them).
-QList<QStringList> normalised(QList<QStringList> rows)
+// What a sheet holding table rows [first, last] reads: the header, then those rows.
+QJsonValue sheet(const Bench &b, int first, int last)
 {
-    for (QStringList &r : rows)
-        while (r.size() < 8)
-            r << QString();
-    while (!rows.isEmpty() && rows.last().join(QString()).isEmpty())
-        rows.removeLast();
+    QJsonArray rows{QJsonArray::fromStringList(b.rowText(0).split(u'|'))};
+    for (int r = first; r <= last; ++r)
+        rows << QJsonArray::fromStringList(b.rowText(r).split(u'|'));
     return rows;
 }
 
-// What a sheet holding table rows [first, last] should read: the header, then those rows.
-QList<QStringList> expectedSheet(const Bench &b, int first, int last)
+QByteArray json(const QJsonValue &v)
 {
-    QList<QStringList> rows{b.rowText(0).split(u'|')};
-    for (int r = first; r <= last; ++r)
-        rows << b.rowText(r).split(u'|');
-    return normalised(rows);
+    return QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact);
 }
 
-// Debian's python with xlrd for .xls and .xlsx, its csv module for .csv:
-// the sheets' names, then their rows; a cell that is not text reads "#type".
-const char kPythonReader[] = R"(
-import sys, json, csv
-p = sys.argv[1]
+// Debian's python reads a file back: a .csv with its csv module; a workbook
+// with xlrd and with Gnumeric's ssconvert (which says what it finds wrong
+// on stderr), each sheet as rows of eight texts without trailing empty
+// rows; and checks an .xls by hand: through the allocation table (and the
+// DIFAT sectors, if any) to the Workbook stream, in which every record is
+// at most 8,224 bytes, every pointer lands on a record of its kind (a sheet
+// offset on a sheet's BOF, an INDEX entry on a DBCELL, a DBCELL back on a
+// ROW, an EXTSST bucket on the string record it names), and the string
+// table counts as many uses as there are text cells.
+const char kReader[] = R"(
+import csv, glob, json, struct, subprocess, sys, tempfile
+u16 = lambda b, at: struct.unpack_from('<H', b, at)[0]
+u32 = lambda b, at: struct.unpack_from('<I', b, at)[0]
+def table(rows):
+    rows = [list(r) + [''] * (8 - len(r)) for r in rows]
+    while rows and not ''.join(rows[-1]): rows.pop()
+    return rows
+def structure(f):
+    sector = lambda s: f[512 + 512 * s:1024 + 512 * s]
+    if len(f) < 1536 or len(f) % 512 or u16(f, 30) != 9: return 'not a compound file of 512-byte sectors', 0
+    count, difat, d = u32(f, 44), 0, u32(f, 68)
+    fats = [u32(f, 76 + 4 * i) for i in range(109)][:count]
+    while d < 0xFFFFFFFA and difat <= count:
+        fats += [u32(sector(d), 4 * i) for i in range(127)][:count - len(fats)]
+        d, difat = u32(sector(d), 508), difat + 1
+    if difat != u32(f, 72): return 'DIFAT chain of %d sectors, header says %d' % (difat, u32(f, 72)), difat
+    fat = b''.join(map(sector, fats))
+    if any(u32(fat, 4 * s) != 0xFFFFFFFD for s in fats): return 'a FAT sector is not marked as one', difat
+    def chain(s):
+        parts = []
+        while s < 0xFFFFFFFA and len(parts) < len(fat) // 4: parts.append(sector(s)); s = u32(fat, 4 * s)
+        return b''.join(parts)
+    dirs = chain(u32(f, 48))
+    e = next((e for e in range(0, len(dirs), 128) if dirs[e:e + 16] == 'Workbook'.encode('utf-16-le')), -1)
+    if e < 0: return 'no Workbook stream', difat
+    if u32(dirs, e + 120) < 4096: return 'a stream under 4096 bytes and no mini stream', difat
+    w = chain(u32(dirs, e + 116))[:u32(dirs, e + 120)]
+    kind, pointers, sst, labels, sheets, at = {}, [], None, 0, 0, 0
+    while at + 4 <= len(w) and w[at:at + 4] != bytes(4):
+        rid, n, x = u16(w, at), u16(w, at + 2), at + 4
+        if n > 8224 or x + n > len(w): return 'record 0x%x at %d is %d bytes' % (rid, at, n), difat
+        kind[at] = rid | (u16(w, x + 2) << 16 if rid == 0x809 else 0)
+        if rid == 0x85: pointers.append(('sheet offset', u32(w, x), (0x100809,))); sheets += 1
+        if rid == 0x20B: pointers += [('INDEX entry', u32(w, x + i), (0xD7,)) for i in range(16, n, 4)]
+        if rid == 0xD7: pointers.append(('DBCELL', at - u32(w, x), (0x208,)))
+        if rid == 0xFF: pointers += [('EXTSST bucket', u32(w, x + i) - u16(w, x + i + 4), (0xFC, 0x3C)) for i in range(2, n - 7, 8)]
+        if rid == 0xFC: sst = u32(w, x)
+        labels += rid == 0xFD
+        at = x + n
+    for what, to, kinds in pointers:
+        if kind.get(to) not in kinds: return '%s at %d points at no record of its kind' % (what, to), difat
+    return '' if sheets and sst == labels else '%d sheets, SST counts %s uses, %d text cells' % (sheets, sst, labels), difat
+p, out = sys.argv[1], {}
 if p.endswith('.csv'):
-    with open(p, encoding='utf-8-sig', newline='') as f:
-        print(json.dumps([['csv'], list(csv.reader(f))]))
+    out['csv'] = [table(csv.reader(open(p, encoding='utf-8-sig', newline='')))]
 else:
     import xlrd
     b = xlrd.open_workbook(p)
     cell = lambda c: c.value if c.ctype == 1 else ('' if c.ctype == 0 else '#type')
-    print(json.dumps([[s.name for s in b.sheets()]]
-                     + [[[cell(c) for c in s.row(r)] for r in range(s.nrows)] for s in b.sheets()]))
+    out['names'] = b.sheet_names()
+    out['xlrd'] = [table([cell(c) for c in s.row(r)] for r in range(s.nrows)) for s in b.sheets()]
+    with tempfile.TemporaryDirectory() as d:
+        run = subprocess.run(['ssconvert', '-S', '-T', 'Gnumeric_stf:stf_csv', p, d + '/%n.csv'], capture_output=True)
+        out['complaints'] = run.stderr.decode()
+        out['gnumeric'] = [table(csv.reader(open('%s/%d.csv' % (d, n), encoding='utf-8', newline='')))
+                           for n in range(len(glob.glob(d + '/*.csv')))]
+    if not p.endswith('.xlsx'): out['structure'], out['difat'] = structure(open(p, 'rb').read())
+print(json.dumps(out))
 )";
 
-QByteArray run(const QString &program, const QStringList &args, QByteArray *err = nullptr)
+QJsonObject readBack(const QString &path)
 {
     QProcess p;
-    p.start(program, args);
+    p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromLatin1(kReader), path});
     if (!p.waitForFinished(240000) || p.exitCode() != 0)
-        qWarning() << program << p.readAllStandardError();
-    if (err)
-        *err = p.readAllStandardError();
-    return p.readAllStandardOutput();
-}
-
-Sheets readWithPython(const QString &path, QStringList &names)
-{
-    QJsonArray all = QJsonDocument::fromJson(run(QStringLiteral("/usr/bin/python3"),
-                                                 {QStringLiteral("-c"), QString::fromLatin1(kPythonReader), path}))
-                         .array();
-    names = QVariant(all.takeAt(0).toArray().toVariantList()).toStringList();
-    Sheets sheets;
-    for (const QJsonValue &s : all) {
-        QList<QStringList> rows;
-        for (const QJsonValue &r : s.toArray())
-            rows << QVariant(r.toArray().toVariantList()).toStringList();
-        sheets << normalised(rows);
-    }
-    return sheets;
-}
-
-// Gnumeric's ssconvert, one CSV per sheet; anything on stderr is a fault it found.
-Sheets readWithGnumeric(const QString &path, QByteArray *complaints)
-{
-    QTemporaryDir out;
-    run(QStringLiteral("ssconvert"), {QStringLiteral("-S"), QStringLiteral("-T"), QStringLiteral("Gnumeric_stf:stf_csv"),
-                                      path, out.filePath(QStringLiteral("s.%n.csv"))},
-        complaints);
-    Sheets sheets;
-    for (int n = 0;; ++n) {
-        QFile f(out.filePath(QStringLiteral("s.%1.csv").arg(n)));
-        if (!f.open(QIODevice::ReadOnly))
-            break;
-        QList<QStringList> rows;
-        for (const QString &line : QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts))
-            rows << CsvLog::parseLine(QString(line).remove(u'\r'));
-        sheets << normalised(rows);
-    }
-    return sheets;
+        qWarning() << p.readAllStandardError();
+    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
 }
 
 bool haveReaders()
@@ -128,116 +135,10 @@ bool haveReaders()
         && QProcess::execute(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QStringLiteral("import xlrd")}) == 0;
 }
 
-// The structure of an .xls, checked by hand: the container's allocation
-// table (through DIFAT sectors when there are any) yields the Workbook
-// stream, in which every record is at most 8,224 bytes, each sheet offset
-// lands on a sheet's BOF, each INDEX entry on a DBCELL, and the string
-// table counts as many uses as there are text cells.
-QString checkXlsStructure(const QString &path, int *difatSectors)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return f.errorString();
-    const QByteArray file = f.readAll();
-    const auto u16 = [](const QByteArray &b, qsizetype at) { return qFromLittleEndian<quint16>(b.constData() + at); };
-    const auto u32 = [](const QByteArray &b, qsizetype at) { return qFromLittleEndian<quint32>(b.constData() + at); };
-    const auto sector = [&](quint32 s) { return file.mid(512 + qsizetype(s) * 512, 512); };
-    if (file.size() < 1536 || file.size() % 512 || u16(file, 30) != 9)
-        return QStringLiteral("not a compound file of 512-byte sectors");
-
-    // The FAT's sectors: 109 in the header, the rest in the DIFAT chain.
-    const quint32 fatCount = u32(file, 44);
-    QList<quint32> fatSectors;
-    for (int i = 0; i < 109 && quint32(fatSectors.size()) < fatCount; ++i)
-        fatSectors << u32(file, 76 + 4 * i);
-    *difatSectors = 0;
-    for (quint32 d = u32(file, 68); d < 0xFFFFFFFA; d = u32(sector(d), 508), ++*difatSectors)
-        for (int i = 0; i < 127 && quint32(fatSectors.size()) < fatCount; ++i)
-            fatSectors << u32(sector(d), 4 * i);
-    if (quint32(*difatSectors) != u32(file, 72))
-        return QStringLiteral("DIFAT chain of %1 sectors, header says %2").arg(*difatSectors).arg(u32(file, 72));
-    QByteArray fat;
-    for (quint32 s : fatSectors)
-        fat += sector(s);
-    for (quint32 s : fatSectors)
-        if (u32(fat, 4 * s) != 0xFFFFFFFD)
-            return QStringLiteral("FAT sector %1 not marked").arg(s);
-    const auto chain = [&](quint32 s) {
-        QByteArray bytes;
-        for (int guard = 0; s < 0xFFFFFFFA && guard < fat.size() / 4; ++guard, s = u32(fat, 4 * s))
-            bytes += sector(s);
-        return bytes;
-    };
-    const QByteArray dir = chain(u32(file, 48));
-    const QByteArray name = QByteArray("W\0o\0r\0k\0b\0o\0o\0k\0", 16);
-    qsizetype e = 0;
-    while (e < dir.size() && dir.mid(e, 16) != name)
-        e += 128;
-    if (e >= dir.size())
-        return QStringLiteral("no Workbook stream");
-    if (u32(dir, e + 120) < 4096)
-        return QStringLiteral("a stream under 4096 bytes belongs in a mini stream, and there is none");
-    const QByteArray stream = chain(u32(dir, e + 116)).left(u32(dir, e + 120));
-
-    // Every pointer must land on a record of its kind: a sheet offset on a
-    // sheet's BOF, an INDEX entry on a DBCELL, a DBCELL back on a ROW, an
-    // EXTSST bucket on the string record it names.
-    struct Pointer { qint64 to; QList<quint32> kinds; const char *what; };
-    QList<Pointer> pointers;
-    QHash<qint64, quint32> kindAt;   // record id, with a BOF's type above it
-    quint32 sstTotal = 0, labels = 0, sheets = 0;
-    for (qsizetype at = 0; at + 4 <= stream.size();) {
-        const quint16 id = u16(stream, at), len = u16(stream, at + 2);
-        if (id == 0 && len == 0)
-            break;   // the padding after the last sheet
-        if (len > 8224 || at + 4 + len > stream.size())
-            return QStringLiteral("record 0x%1 at %2 is %3 bytes").arg(id, 0, 16).arg(at).arg(len);
-        const qsizetype data = at + 4;
-        kindAt[at] = id == 0x0809 ? id | quint32(u16(stream, data + 2)) << 16 : id;
-        if (id == 0x0085) {
-            pointers << Pointer{u32(stream, data), {0x100809}, "sheet offset"};
-            ++sheets;
-        } else if (id == 0x020B)
-            for (qsizetype i = 16; i < len; i += 4)
-                pointers << Pointer{u32(stream, data + i), {0x00D7}, "INDEX entry"};
-        else if (id == 0x00D7)
-            pointers << Pointer{at - u32(stream, data), {0x0208}, "DBCELL"};
-        else if (id == 0x00FF)
-            for (qsizetype i = 2; i + 8 <= len; i += 8)
-                pointers << Pointer{u32(stream, data + i) - u16(stream, data + i + 4), {0x00FC, 0x003C}, "EXTSST bucket"};
-        else if (id == 0x00FC)
-            sstTotal = u32(stream, data);
-        else if (id == 0x00FD)
-            ++labels;
-        at = data + len;
-    }
-    for (const Pointer &p : pointers)
-        if (!p.kinds.contains(kindAt.value(p.to)))
-            return QStringLiteral("%1 at %2 points at no record of its kind").arg(QLatin1String(p.what)).arg(p.to);
-    if (sheets == 0 || sstTotal != labels)
-        return QStringLiteral("%1 sheets, SST counts %2 uses for %3 text cells").arg(sheets).arg(sstTotal).arg(labels);
-    return {};
-}
-
 QStringList entries(const QString &dir)
 {
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
-
-// Every write past `bytes` into any file fails (EFBIG), as on a full disk.
-struct FileSizeLimit
-{
-    rlimit saved{};
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &saved);
-        rlimit tight = saved;
-        tight.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &tight);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
-};
 
 } // namespace
 
@@ -254,8 +155,6 @@ private slots:
         QTest::newRow("drive D") << march << true << "D:\\03071405.xls";
         QTest::newRow("documents") << march << false << QDir::toNativeSeparators("/home/lab/Documents/03071405.xls");
         QTest::newRow("midnight, new year") << QDateTime(QDate(2027, 1, 1), QTime(0, 0)) << true << "D:\\01010000.xls";
-        QTest::newRow("last minute of the year") << QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59)) << true
-                                                 << "D:\\12312359.xls";
     }
     void proposedName()
     {
@@ -270,14 +169,17 @@ private slots:
     void writtenTableReadsBack_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::newRow("xls") << "t.xls";
-        QTest::newRow("no suffix is xls") << "t";
-        QTest::newRow("xlsx") << "t.xlsx";
-        QTest::newRow("csv") << "t.csv";
+        QTest::addColumn<QByteArray>("head");   // how the file begins
+        const QByteArray xls("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
+        QTest::newRow("xls") << "t.xls" << xls;
+        QTest::newRow("no suffix is xls") << "t" << xls;
+        QTest::newRow("xlsx") << "t.xlsx" << QByteArray("PK\x03\x04");
+        QTest::newRow("csv") << "t.csv" << QByteArray("\xEF\xBB\xBFsn,Date,Time,pH,Temp,,,\r\n1,3-07,0:00:00,");
     }
     void writtenTableReadsBack()
     {
         QFETCH(QString, name);
+        QFETCH(QByteArray, head);
         if (!haveReaders())
             QSKIP("python3-xlrd or gnumeric is not installed");
         Bench b;
@@ -286,7 +188,7 @@ private slots:
         b.core.MSFlexGrid1->setTextMatrix(3, 7, QStringLiteral("say \"1,5\""));
         b.core.MSFlexGrid1->setTextMatrix(1, 6, QString(3000, QChar(0x03A9)) + QStringLiteral("😀").repeated(2500));
         QCOMPARE(b.cell(1, 4), QStringLiteral("77.0°F(ATC)"));   // no settings frame: Fahrenheit
-        const QList<QStringList> table = expectedSheet(b, 1, b.core.m.GridRow);
+        const QJsonArray table{sheet(b, 1, 3)};
         QTemporaryDir dir;
         b.prompts.saveAs = dir.filePath(name);
         b.core.now = [] { return QDateTime(QDate(2026, 3, 7), QTime(14, 5)); };
@@ -294,41 +196,34 @@ private slots:
         const quint64 clears = b.core.Picture4.mark().clears;
         b.core.cmdExport_Click();
 
-        QCOMPARE(b.prompts.dialogs.size(), 1);
-        QCOMPARE(b.prompts.dialogs[0].section(u'|', 0, 0), QStringLiteral("Export Data"));
-        QVERIFY(b.prompts.dialogs[0].section(u'|', 1, 1).endsWith(QDir::toNativeSeparators("/03071405.xls")));
-        QCOMPARE(b.prompts.dialogs[0].section(u'|', 2), QStringLiteral("EXCEL(*.xls)|All File(*.*)"));
+        QCOMPARE(b.prompts.dialogs, QStringList{"Export Data|" + QDir::toNativeSeparators(documentsFolder() + "/03071405.xls")
+                                                + "|EXCEL(*.xls)|All File(*.*)"});
         QVERIFY2(b.prompts.boxes.isEmpty(), qPrintable(b.prompts.boxes.value(0).text));
         QCOMPARE(b.prompts.opened, QStringList{b.prompts.saveAs});
         QCOMPARE(exported.size(), 1);
         QCOMPARE(exported[0][1].toInt(), 3);
         QCOMPARE(entries(dir.path()), QStringList{name});   // no scratch file left
         // A new recording: empty table, blank chart, polling.
-        QCOMPARE(b.core.m.GridRow, 1);
-        QVERIFY(b.cell(1, 0).isEmpty());
+        QVERIFY(b.core.m.GridRow == 1 && b.cell(1, 0).isEmpty());
         QVERIFY(b.core.Picture4.mark().clears > clears && b.core.Picture4.mark().segments == 0);
         QVERIFY(b.core.Timer2.isActive() && b.core.m.PollingOn);
 
-        QStringList sheetNames;
-        QCOMPARE(readWithPython(b.prompts.saveAs, sheetNames), Sheets{table});
-        if (name.endsWith(QLatin1String(".csv"))) {
-            QFile f(b.prompts.saveAs);
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            QVERIFY(f.readAll().startsWith("\xEF\xBB\xBFsn,Date,Time,pH,Temp,,,\r\n1,3-07,0:00:00,"));
+        QFile f(b.prompts.saveAs);
+        QVERIFY(f.open(QIODevice::ReadOnly) && f.read(head.size()) == head);
+        const QJsonObject read = readBack(b.prompts.saveAs);
+        const bool csv = name.endsWith(QLatin1String(".csv"));
+        QCOMPARE(json(read[csv ? "csv" : "xlrd"]), json(table));
+        if (csv)
             return;
-        }
-        QCOMPARE(sheetNames, QStringList{"Sheet1"});
-        QByteArray complaints;
-        QCOMPARE(readWithGnumeric(b.prompts.saveAs, &complaints), Sheets{table});
-        QCOMPARE(complaints, QByteArray());
-        int difat = -1;
-        if (!name.endsWith(QLatin1String(".xlsx")))
-            QCOMPARE(checkXlsStructure(b.prompts.saveAs, &difat), QString());
+        QCOMPARE(json(read["names"]), json(QJsonArray{"Sheet1"}));
+        QCOMPARE(json(read["gnumeric"]), json(table));
+        QCOMPARE(read["complaints"].toString(), QString());
+        QCOMPARE(read["structure"].toString(), QString());   // none for .xlsx
     }
 
-    // A long table: two sheets, a container with DIFAT sectors, a progress
-    // dialog, and a reading that arrives while the file is written lands in
-    // the new table, not in the file.
+    // 70,000 rows: two sheets with the header on each and every row once, a
+    // container large enough for DIFAT sectors, a progress dialog, and a
+    // reading that arrives while the file is written lands in the new table.
     void longTableMakesSheetsAndHoldsTheReceiveTick()
     {
         if (!haveReaders())
@@ -336,8 +231,7 @@ private slots:
         Bench b;
         const int n = 70000;
         fill(b, n);
-        const QList<QStringList> first = expectedSheet(b, 1, 65535);
-        const QList<QStringList> second = expectedSheet(b, 65536, n);
+        const QJsonArray sheets{sheet(b, 1, 65535), sheet(b, 65536, n)};
         QTemporaryDir dir;
         b.prompts.saveAs = dir.filePath("long.xls");
         b.prompts.duringProgress = [&] {
@@ -350,18 +244,15 @@ private slots:
         QCOMPARE(b.prompts.progress.last(), -1);
         QCOMPARE(b.core.m.GridRow, 1);
         b.core.Timer1_Timer();
-        QCOMPARE(b.core.m.GridRow, 2);
         QCOMPARE(b.cell(1, 0), QStringLiteral("1"));
 
-        int difat = 0;
-        QCOMPARE(checkXlsStructure(b.prompts.saveAs, &difat), QString());
-        QVERIFY(difat > 0);
-        QStringList names;
-        QVERIFY(readWithPython(b.prompts.saveAs, names) == (Sheets{first, second}));
-        QCOMPARE(names, (QStringList{"Sheet1", "Sheet2"}));
-        QByteArray complaints;
-        QVERIFY(readWithGnumeric(b.prompts.saveAs, &complaints) == (Sheets{first, second}));
-        QCOMPARE(complaints, QByteArray());
+        const QJsonObject read = readBack(b.prompts.saveAs);
+        QCOMPARE(read["structure"].toString(), QString());
+        QVERIFY(read["difat"].toInt() > 0);
+        QCOMPARE(json(read["names"]), json(QJsonArray{"Sheet1", "Sheet2"}));
+        QVERIFY(json(read["xlrd"]) == json(sheets));
+        QVERIFY(json(read["gnumeric"]) == json(sheets));
+        QCOMPARE(read["complaints"].toString(), QString());
     }
 
     // Whatever stops an export, the table, the chart and polling stay as
@@ -398,28 +289,29 @@ private slots:
         const QStringList before = entries(dir.path());
         const auto clears = b.core.Picture4.mark().clears;
         b.prompts.saveAs = file;
-        {
-            std::unique_ptr<FileSizeLimit> limit(sizeLimit ? new FileSizeLimit(rlim_t(sizeLimit)) : nullptr);
-            b.core.cmdExport_Click();
-        }
+        // Past the limit every write into any file fails (EFBIG), as on a full disk.
+        rlimit saved, tight;
+        getrlimit(RLIMIT_FSIZE, &saved);
+        tight = saved;
+        tight.rlim_cur = sizeLimit ? rlim_t(sizeLimit) : saved.rlim_cur;
+        std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &tight);
+        b.core.cmdExport_Click();
+        setrlimit(RLIMIT_FSIZE, &saved);
         QCOMPARE(b.prompts.dialogs.size(), 1);
         QCOMPARE(b.core.m.GridRow, 301);
-        QCOMPARE(b.cell(300, 0), QStringLiteral("300"));
         QCOMPARE(b.core.Picture4.mark().clears, clears);
-        QVERIFY(!b.core.Timer2.isActive() && !b.core.m.PollingOn);
-        QVERIFY(b.prompts.opened.isEmpty());
+        QVERIFY(!b.core.Timer2.isActive() && !b.core.m.PollingOn && b.prompts.opened.isEmpty());
         QCOMPARE(entries(dir.path()), before);
         QVERIFY(!QFile::exists(ro + "/t.xls"));
-        if (name.isEmpty()) {
-            QVERIFY(b.prompts.boxes.isEmpty());
+        QCOMPARE(b.prompts.boxes.size(), name.isEmpty() ? 0 : 1);
+        if (name.isEmpty())
             return;
-        }
-        QCOMPARE(b.prompts.boxes.size(), 1);
         const QString text = b.prompts.boxes[0].text;
         QVERIFY2(text.startsWith(QStringLiteral("The table could not be exported to %1: ").arg(QDir::toNativeSeparators(file)))
-                     && text.endsWith(QStringLiteral(". Nothing was cleared.")),
+                     && text.endsWith(QStringLiteral(". Nothing was cleared."))
+                     && text.contains(QString(reason).replace("%1", QDir::toNativeSeparators(dir.path()))),
                  qPrintable(text));
-        QVERIFY2(text.contains(QString(reason).replace("%1", QDir::toNativeSeparators(dir.path()))), qPrintable(text));
         QCOMPARE(int(b.prompts.boxes[0].icon), int(UiPrompts::Icon::Critical));
         // The rows that come next go on in the kept table.
         b.feed(reading(300));
@@ -437,6 +329,7 @@ private slots:
     }
 
     // The logger's --export: the session's end presses Export with the file.
+    // Two rows make a stream too short for the container's regular sectors.
     void loggerExportsAtTheEnd_data()
     {
         QTest::addColumn<QString>("name");
@@ -448,6 +341,8 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(int, exitCode);
+        if (!haveReaders())
+            QSKIP("python3-xlrd or gnumeric is not installed");
         Bench b(false);
         HeadlessSession session(b.core);
         QTemporaryDir dir;
@@ -461,18 +356,13 @@ private slots:
         QCOMPARE(finished.size(), 1);
         QCOMPARE(finished[0][0].toInt(), exitCode);
         QCOMPARE(b.link.written.last(), QByteArray("@B#"));
+        QCOMPARE(b.prompts.boxes.size(), exitCode);   // the failure, said as in the window
         if (exitCode == 0) {
             QCOMPARE(said.size(), 1);
             QCOMPARE(said[0][0].toString(), QStringLiteral("2 rows exported to %1").arg(dir.filePath(name)));
-            int difat = -1;
-            QCOMPARE(checkXlsStructure(dir.filePath(name), &difat), QString());
-            QStringList names;
-            if (haveReaders())
-                QCOMPARE(readWithPython(dir.filePath(name), names).value(0).size(), 3);
-        } else {
-            QCOMPARE(b.prompts.boxes.size(), 1);
-            QVERIFY(b.prompts.boxes[0].text.contains(QStringLiteral("does not exist")));
-            QCOMPARE(b.core.m.GridRow, 3);
+            const QJsonObject read = readBack(dir.filePath(name));
+            QCOMPARE(read["structure"].toString(), QString());
+            QCOMPARE(read["xlrd"].toArray().first().toArray().size(), 3);
         }
     }
 };

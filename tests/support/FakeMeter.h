@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <utility>
 
 // A serial port the test scripts: bytes queued by the test arrive on the
 // next read, writes are recorded, and the device can "vanish".
@@ -31,12 +32,7 @@ public:
     }
     void close() override { open_ = false; }
     bool isOpen() const override { return open_; }
-    QByteArray readAll() override
-    {
-        QByteArray out;
-        out.swap(incoming);
-        return out;
-    }
+    QByteArray readAll() override { return std::exchange(incoming, {}); }
     void write(const QByteArray &data) override { written << data; }
     QString device() const override { return device_; }
     QString openError() const override { return refusal; }
