@@ -6,6 +6,7 @@
 #include "table/CsvLog.h"
 
 #include <QBuffer>
+#include <QProcess>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSignalSpy>
@@ -292,6 +293,61 @@ private slots:
         QCOMPARE(readFile(l.csvPath()).count("\r\n"), rows + 1);   // with the header
         QCOMPARE(messages.size(), how == 3 ? 1 : 0);
         QVERIFY(how != 3 || messages[0][0].toString().contains("device removed"));
+    }
+
+    // The program itself against the simulator on a pseudo-terminal: its
+    // options, what it says on standard error and its exit status.
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("sim");      // empty: no simulator
+        QTest::addColumn<QString>("args");         // DEV and DIR stand for the device and a scratch folder
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("said");         // on standard error
+        QTest::addColumn<QByteArray>("fileStart"); // the start of DIR/out.*, if any
+        const QStringList ph{"--family", "ph", "--unpaced"};
+        QTest::newRow("count and csv") << ph << "--count 2 --csv DIR/out.csv" << 0
+                                       << "2 rows logged, 2 rows written to DIR/out.csv" << QByteArray("\xEF\xBB\xBFsn,Date");
+        QTest::newRow("a download until its end") << QStringList{"--family", "ph", "--unpaced", "--memory", "6", "--dump-after", "0"}
+                                                  << "--until-end --csv DIR/out.csv" << 0 << "rows written to DIR/out.csv"
+                                                  << QByteArray("\xEF\xBB\xBF");
+        QTest::newRow("export at the end") << ph << "--count 1 --export DIR/out.xls" << 0
+                                           << "1 row exported to DIR/out.xls" << QByteArray("\xD0\xCF\x11\xE0");
+        QTest::newRow("export that fails") << ph << "--count 1 --export DIR/none/out.xls" << 1
+                                           << "could not be exported to DIR/none/out.xls" << QByteArray();
+        QTest::newRow("a CSV that takes nothing") << ph << "--count 2 --csv /proc/version" << 1
+                                                  << "1 row logged, 0 rows written to /proc/version" << QByteArray();
+        QTest::newRow("not a serial device") << QStringList{} << "--port /dev/null" << 1
+                                             << "could not open /dev/null: not a serial device" << QByteArray();
+        QTest::newRow("no port") << QStringList{} << "--count 1" << 1 << "" << QByteArray();
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, sim);
+        QFETCH(QString, args);
+        QTemporaryDir dir;
+        QProcess meter;
+        QString device = QStringLiteral("/dev/null");
+        if (!sim.isEmpty()) {
+            meter.start(QStringLiteral(TQ800_SIM), sim << "--quiet" << "--link" << dir.filePath("meter"));
+            QTRY_VERIFY(QFileInfo(dir.filePath("meter")).isSymLink());
+            device = dir.filePath("meter");
+        }
+        QProcess log;
+        const QString withPaths = args.replace("DEV", device).replace("DIR", dir.path());
+        log.start(QStringLiteral(TQ800_LOG), (sim.isEmpty() ? QStringList{} : QStringList{"--port", device})
+                                                 + withPaths.split(u' '));
+        QVERIFY(log.waitForFinished(30000));
+        meter.terminate();
+        meter.waitForFinished();
+        QTEST(log.exitCode(), "status");
+        QFETCH(QString, said);
+        const QString stderrText = QString::fromUtf8(log.readAllStandardError());
+        QVERIFY2(stderrText.contains(said.replace("DIR", dir.path())), qPrintable(stderrText));
+        QFETCH(QByteArray, fileStart);
+        const QStringList files = QDir(dir.path()).entryList({QStringLiteral("out.*")});
+        QCOMPARE(files.size(), fileStart.isEmpty() ? 0 : 1);
+        if (!files.isEmpty())
+            QVERIFY(readFile(dir.filePath(files[0])).startsWith(fileStart));
     }
 };
 

@@ -137,7 +137,9 @@ int HeadlessSession::exportAtEnd(int exitCode)
     const int rows = core_.m.GridRow - 1;
     if (!core_.exportTo(exportFile_))
         return exitCode ? exitCode : 1;
-    emit message(rows > 0 ? QStringLiteral("%1 rows exported to %2").arg(rows).arg(exportFile_)
+    emit message(rows > 0 ? QStringLiteral("%1 %2 exported to %3")
+                                .arg(rows)
+                                .arg(rows == 1 ? QStringLiteral("row") : QStringLiteral("rows"), exportFile_)
                           : QStringLiteral("the table is empty: nothing exported to %1").arg(exportFile_));
     return exitCode;
 }
