@@ -1,7 +1,4 @@
 #include "shell/frmMain.h"
-#include "shell/frmMessageBox.h"
-
-#include "shell/frmFonts.h"
 
 #include "chart/ChartWidget.h"
 #include "lcd/LcdWidget.h"
@@ -9,22 +6,23 @@
 #include "shell/PortNames.h"
 #include "shell/QtSerialLink.h"
 #include "shell/Twips.h"
+#include "shell/frmFonts.h"
+#include "shell/frmMessageBox.h"
 #include "stdadd/frmStdAdd.h"
 #include "table/GridView.h"
 
-#include <QApplication>
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFileDialog>
-#include <QProgressDialog>
-#include <QUrl>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
-#include <QScreen>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QUrl>
 
 namespace {
 

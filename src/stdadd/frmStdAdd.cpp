@@ -1,6 +1,6 @@
 #include "stdadd/frmStdAdd.h"
-#include "shell/frmMessageBox.h"
 
+#include "shell/frmMessageBox.h"
 #include "shell/Twips.h"
 #include "shell/frmFonts.h"
 
