@@ -39,7 +39,9 @@ void fill(Bench &b, int n)
 // What a sheet holding table rows [first, last] reads: the header, then those rows.
 QJsonValue sheet(const Bench &b, int first, int last)
 {
-    QJsonArray rows{QJsonArray::fromStringList(b.rowText(0).split(u'|'))};
+    // Appended, not braced: one compiler reads QJsonArray{anArray} as a copy.
+    QJsonArray rows;
+    rows << QJsonArray::fromStringList(b.rowText(0).split(u'|'));
     for (int r = first; r <= last; ++r)
         rows << QJsonArray::fromStringList(b.rowText(r).split(u'|'));
     return rows;
