@@ -130,14 +130,11 @@ const QImage &TraceImage::update(const ChartPicture &picture, const QSize &size,
     // Only what was drawn since: the image is the picture's backing store.
     p.begin(&image_);
     toChartUnits(p, size);
-    QPen red(rgb(chartlayout::kRed), 1), blue(rgb(chartlayout::kBlue), 1);
-    red.setCosmetic(true);
-    blue.setCosmetic(true);
+    const ChartScene scene = painterScene(p, 1);
     picture.forEachSegment(drawn_, [&](const SegmentPair &s) {
-        p.setPen(red);
-        p.drawLine(QPointF(s.x1, s.valueY1), QPointF(s.x2, s.valueY2));
-        p.setPen(blue);
-        p.drawLine(QPointF(s.x1, s.tempY1), QPointF(s.x2, s.tempY2));
+        const double value[] = {s.x1, s.valueY1, s.x2, s.valueY2}, temp[] = {s.x1, s.tempY1, s.x2, s.tempY2};
+        scene.polyline(value, 2, chartlayout::kRed);
+        scene.polyline(temp, 2, chartlayout::kBlue);
     });
     drawn_ = picture.segmentCount();
     return image_;
