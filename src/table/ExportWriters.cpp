@@ -82,11 +82,8 @@ QString writeXlsx(QIODevice &out, const ExportSource &source, const QString &scr
     if (e != LXW_NO_ERROR)
         return errno ? QString::fromLocal8Bit(std::strerror(errno)) : QString::fromUtf8(lxw_strerror(e));
     // The library wrote through a handle of its own; read from the start.
-    while (!scratch.atEnd()) {
-        const QByteArray chunk = scratch.read(1 << 20);
-        if (chunk.isEmpty() || !writeAll(out, chunk))
-            return chunk.isEmpty() ? scratch.errorString() : out.errorString();
-    }
+    if (!copyAll(scratch, 0, scratch.size(), out))
+        return scratch.error() != QFileDevice::NoError ? scratch.errorString() : out.errorString();
     return {};
 }
 

@@ -22,3 +22,18 @@ inline bool writeAll(QIODevice &out, const QByteArray &data)
 {
     return writeAll(out, data.constData(), data.size());
 }
+
+// Copies `size` bytes of `from`, starting at `start`, into `out` a megabyte
+// at a time: scratch files are read back into the file being written.
+inline bool copyAll(QIODevice &from, qint64 start, qint64 size, QIODevice &out)
+{
+    if (!from.seek(start))
+        return false;
+    while (size > 0) {
+        const QByteArray chunk = from.read(qMin<qint64>(size, 1 << 20));
+        if (chunk.isEmpty() || !writeAll(out, chunk))
+            return false;
+        size -= chunk.size();
+    }
+    return true;
+}

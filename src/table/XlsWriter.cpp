@@ -281,19 +281,6 @@ struct SheetBody
     }
 };
 
-bool copy(QIODevice &from, qint64 start, qint64 size, QIODevice &to)
-{
-    if (!from.seek(start))
-        return false;
-    while (size > 0) {
-        const QByteArray chunk = from.read(qMin<qint64>(size, 1 << 20));
-        if (chunk.isEmpty() || !writeAll(to, chunk))
-            return false;
-        size -= chunk.size();
-    }
-    return true;
-}
-
 } // namespace
 
 QString writeXls(QIODevice &out, const ExportSource &source, const QString &scratchDir)
@@ -431,11 +418,11 @@ QString writeXls(QIODevice &out, const ExportSource &source, const QString &scra
 
     // 3. The stream into its container.
     const bool written = writeCompoundFile(out, QStringLiteral("Workbook"), at, [&](QIODevice &o) {
-        if (!writeAll(o, prefix) || !copy(sstFile, 0, qint64(sst.size()), o) || !writeAll(o, extsst)
+        if (!writeAll(o, prefix) || !copyAll(sstFile, 0, qint64(sst.size()), o) || !writeAll(o, extsst)
             || !writeAll(o, eof))
             return false;
         for (std::size_t i = 0; i < bodies.size(); ++i)
-            if (!writeAll(o, leads[i]) || !copy(bodyFile, bodies[i].start, bodies[i].size, o))
+            if (!writeAll(o, leads[i]) || !copyAll(bodyFile, bodies[i].start, bodies[i].size, o))
                 return false;
         return true;
     });
