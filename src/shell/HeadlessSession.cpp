@@ -137,9 +137,7 @@ int HeadlessSession::exportAtEnd(int exitCode)
     const int rows = core_.m.GridRow - 1;
     if (!core_.exportTo(exportFile_))
         return exitCode ? exitCode : 1;
-    emit message(rows > 0 ? QStringLiteral("%1 %2 exported to %3")
-                                .arg(rows)
-                                .arg(rows == 1 ? QStringLiteral("row") : QStringLiteral("rows"), exportFile_)
+    emit message(rows > 0 ? QStringLiteral("%1 exported to %2").arg(rowsText(rows), exportFile_)
                           : QStringLiteral("the table is empty: nothing exported to %1").arg(exportFile_));
     return exitCode;
 }
@@ -161,4 +159,9 @@ void HeadlessSession::writeEvent(const QJsonObject &lead, int writtenRow)
     json_->write(line);
     if (auto *file = qobject_cast<QFileDevice *>(json_))
         file->flush();
+}
+
+QString rowsText(int n)
+{
+    return QStringLiteral("%1 %2").arg(n).arg(n == 1 ? QStringLiteral("row") : QStringLiteral("rows"));
 }

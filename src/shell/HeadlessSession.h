@@ -35,6 +35,9 @@ class QJsonObject;
 // - With an export file, the session's end presses Export and answers its
 //   dialog with that file, then says how many rows went where; an export
 //   that fails makes the exit code 1 (unless it was already non-zero).
+// "1 row", "2 rows": how the logger counts rows in what it says.
+QString rowsText(int n);
+
 class HeadlessSession : public QObject
 {
     Q_OBJECT

@@ -219,10 +219,9 @@ int main(int argc, char **argv)
                                                                       : QString()));
     int code = app.exec();
     // Rows the file did not take are not counted as written to it.
-    auto rows = [](int n) { return QStringLiteral("%1 %2").arg(n).arg(n == 1 ? "row" : "rows"); };
-    printError(QStringLiteral("%1 logged%2").arg(rows(session.rowsCompleted()),
+    printError(QStringLiteral("%1 logged%2").arg(rowsText(session.rowsCompleted()),
                                                  csv.isOpen() ? QStringLiteral(", %1 written to %2")
-                                                                    .arg(rows(csv.rowsWritten()), parser.value(csvOpt))
+                                                                    .arg(rowsText(csv.rowsWritten()), parser.value(csvOpt))
                                                               : QString()));
     if (parser.isSet(chartOpt)) {
         const QString file = parser.value(chartOpt);
