@@ -60,7 +60,6 @@ constexpr std::array<const char *, 16> kUnitText{
 // ISE mg/L and ppm records carry their unit as field C / 10000.
 constexpr std::array<int, 4> kIonUnitByQuotient{4, 5, 3, 14};
 
-
 } // namespace
 
 // A stored record "S": one row from the meter's memory. Polling stops for

@@ -16,18 +16,15 @@ const QString kExportFilter = QStringLiteral("EXCEL(*.xls)|All File(*.*)");
 // new recording. A cancel changes nothing; an empty table only starts anew.
 void MainCore::cmdExport_Click()
 {
-    if (m.GridRow > 1) {
-        const QString file = prompts_->SaveFileName(
-            kExportTitle, proposedExportName(now(), hasDriveD(), documentsFolder()), kExportFilter);
-        if (file.isEmpty())
-            return;
-        if (!exportTo(file))
-            return;
-        // As the spreadsheet was left open with the saved workbook.
-        prompts_->OpenDocument(file);
+    if (m.GridRow <= 1) {
+        exportTo(QString());
         return;
     }
-    exportTo(QString());
+    const QString file = prompts_->SaveFileName(
+        kExportTitle, proposedExportName(now(), hasDriveD(), documentsFolder()), kExportFilter);
+    // As the spreadsheet was left open with the saved workbook.
+    if (!file.isEmpty() && exportTo(file))
+        prompts_->OpenDocument(file);
 }
 
 bool MainCore::exportTo(const QString &file)
