@@ -1,12 +1,12 @@
 // A lost connection and its return, in the window's core and in the logger,
 // and a log file that stops taking rows.
 #include "shell/HeadlessSession.h"
+#include "support/DataTable.h"
 #include "support/FakeMeter.h"
 #include "table/CsvLog.h"
 
 #include <QBuffer>
 #include <QSignalSpy>
-#include <QtTest>
 
 namespace {
 const QByteArray kReading = "<D18C13A451B5802EE>";
@@ -22,16 +22,16 @@ private slots:
     // back by itself or by one chosen by hand.
     void portComesBack_data()
     {
-        QTest::addColumn<bool>("polling");      // was the meter being polled when the port went
-        QTest::addColumn<bool>("byHand");       // the user picks a port while it is gone
+        // polling: was the meter being polled when the port went
+        // byHand: the user picks a port while it is gone
+        columns<bool, bool>("polling", "byHand");
         QTest::newRow("polling resumes") << true << false;
         QTest::newRow("not polling: stays so") << false << false;
         QTest::newRow("a port chosen by hand ends the waiting") << true << true;
     }
     void portComesBack()
     {
-        QFETCH(bool, polling);
-        QFETCH(bool, byHand);
+        auto [polling, byHand] = fetch<bool, bool>("polling", "byHand");
         Bench b;
         b.core.cmdClear_Click();
         b.feed(kReading + kReading);

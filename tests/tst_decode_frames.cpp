@@ -2,9 +2,8 @@
 // rows, the calibration marks, Std-Add, the values later readings rely on,
 // and the new recording a "P" frame starts; then the model frame "M" and the
 // end frame "E". Expected texts are worked out by hand from the field tables.
+#include "support/DataTable.h"
 #include "support/FakeMeter.h"
-
-#include <QtTest>
 
 namespace {
 
@@ -51,12 +50,9 @@ class TestDecodeFrames : public QObject
 private slots:
     void page_data()
     {
-        QTest::addColumn<QString>("before");
-        QTest::addColumn<QString>("frame");
-        QTest::addColumn<QString>("rows");
-        QTest::addColumn<QString>("marks");
-        QTest::addColumn<bool>("stdAdd");
-        QTest::addColumn<double>("molarMass");   // < 0: not checked
+        // molarMass: < 0: not checked
+        columns<QString, QString, QString, QString, bool, double>(
+            "before", "frame", "rows", "marks", "stdAdd", "molarMass");
         auto row = [](const char *name, const QString &before, const QString &frame, const QString &rows,
                       const char *marks = "...", bool stdAdd = false, double molarMass = -1) {
             QTest::newRow(name) << before << frame << rows << marks << stdAdd << molarMass;
@@ -103,9 +99,7 @@ private slots:
     }
     void page()
     {
-        QFETCH(QString, before);
-        QFETCH(QString, frame);
-        QFETCH(double, molarMass);
+        auto [before, frame, molarMass] = fetch<QString, QString, double>("before", "frame", "molarMass");
         Bench b;
         b.send(before);
         b.send(frame);
@@ -118,9 +112,7 @@ private slots:
 
     void pFrameStartsNewRecording_data()
     {
-        QTest::addColumn<QString>("payload");
-        QTest::addColumn<QString>("header");
-        QTest::addColumn<bool>("rangeSelector");
+        columns<QString, QString, bool>("payload", "header", "rangeSelector");
 
         QTest::newRow("pH") << "005A 8400 9000 0000 FF9C 03E8" << "pH" << false;
         QTest::newRow("COND") << "6000 28FA 08C8 03E8" << "COND" << true;
@@ -156,8 +148,7 @@ private slots:
 
     void modelFrame_data()
     {
-        QTest::addColumn<QString>("content");
-        QTest::addColumn<QString>("title");
+        columns<QString, QString>("content", "title");
         QTest::newRow("bare M") << "M" << "TQ8 BenchLog()";
         QTest::newRow("20 characters: first 16 kept") << "M0123456789ABCDEFGHIJ" << "TQ801 BenchLog(0123456789ABCDEF)";
     }

@@ -5,10 +5,9 @@
 #include "SimFrames.h"
 #include "shell/NumberFormat.h"
 #include "shell/QtSerialLink.h"
+#include "support/DataTable.h"
 #include "support/FakeMeter.h"
 #include "table/GridView.h"
-
-#include <QtTest>
 
 #include <pty.h>
 #include <termios.h>
@@ -43,10 +42,7 @@ class TestDecodeRows : public QObject
 private slots:
     void row_data()
     {
-        QTest::addColumn<QString>("settings");
-        QTest::addColumn<QString>("frame");
-        QTest::addColumn<QString>("row");
-        QTest::addColumn<QString>("lcd");
+        columns<QString, QString, QString, QString>("settings", "frame", "row", "lcd");
         auto row = [](const char *name, const QString &settings, const char *frame, const char *row, const char *lcd) {
             QTest::newRow(name) << settings << frame << row << lcd;
         };
@@ -92,8 +88,7 @@ private slots:
     }
     void row()
     {
-        QFETCH(QString, settings);
-        QFETCH(QString, frame);
+        auto [settings, frame] = fetch<QString, QString>("settings", "frame");
         Bench b;
         b.send(settings);
         // A record's texts are its own, never those of the reading before.
@@ -111,10 +106,7 @@ private slots:
     // Live readings: mode caption, table value and mirror value with unit.
     void valueByMode_data()
     {
-        QTest::addColumn<QString>("settings");
-        QTest::addColumn<QString>("reading");
-        QTest::addColumn<QString>("cell");
-        QTest::addColumn<QString>("lcd");
+        columns<QString, QString, QString, QString>("settings", "reading", "cell", "lcd");
         // 04D2 = 1234 thousandths of pH; the decimals code is bits 11..10.
         QTest::newRow("pH, no decimals code: whole number") << "" << "D 1000 0000 04D2 01F4" << "1" << "pH|1|pH";
         QTest::newRow("pH, two decimals") << "" << "D 1800 0000 04D2 01F4" << "1.23" << "pH|1.23|pH";
@@ -132,8 +124,7 @@ private slots:
     }
     void valueByMode()
     {
-        QFETCH(QString, settings);
-        QFETCH(QString, reading);
+        auto [settings, reading] = fetch<QString, QString>("settings", "reading");
         Bench b;
         b.send(settings);
         b.core.lcd.lblLCD[11].Caption = QStringLiteral("E-99");   // pH and mV readings clear it

@@ -2,8 +2,7 @@
 #include "derive/IonConcentration.h"
 #include "derive/IonTable.h"
 #include "derive/TempCoefTable.h"
-
-#include <QtTest>
+#include "support/DataTable.h"
 
 #include <cmath>
 
@@ -44,12 +43,10 @@ private slots:
 
     void conductivity_data()
     {
-        QTest::addColumn<double>("raw");
-        QTest::addColumn<int>("tempTenths");
-        QTest::addColumn<double>("tref");
-        QTest::addColumn<int>("ctc");
-        QTest::addColumn<QStringList>("cells");    // COND, RES, TDS, SAL; empty: not checked
-        QTest::addColumn<QList<double>>("values"); // CondComp, ResValue, TdsValue, SalValue; empty: not checked
+        // cells: COND, RES, TDS, SAL; empty: not checked
+        // values: CondComp, ResValue, TdsValue, SalValue; empty: not checked
+        columns<double, int, double, int, QStringList, QList<double>>(
+            "raw", "tempTenths", "tref", "ctc", "cells", "values");
         auto row = [](const char *name, double raw, int t, double tref, int ctc, const QStringList &cells,
                       const QList<double> &values = {}) {
             QTest::newRow(name) << raw << t << tref << ctc << cells << values;
@@ -91,12 +88,8 @@ private slots:
 
     void conductivity()
     {
-        QFETCH(double, raw);
-        QFETCH(int, tempTenths);
-        QFETCH(double, tref);
-        QFETCH(int, ctc);
-        QFETCH(QStringList, cells);
-        QFETCH(QList<double>, values);
+        auto [raw, tempTenths, tref, ctc, cells, values] = fetch<double, int, double, int, QStringList, QList<double>>(
+            "raw", "tempTenths", "tref", "ctc", "cells", "values");
         const CondResult r = cond(raw, tempTenths, tref, ctc);
         if (!cells.isEmpty())
             QCOMPARE((QStringList{r.cond.cell, r.res.cell, r.tds.cell, r.sal.cell}), cells);
@@ -108,10 +101,7 @@ private slots:
 
     void displayBands_data()
     {
-        QTest::addColumn<int>("table");
-        QTest::addColumn<double>("x");
-        QTest::addColumn<QString>("cell");
-        QTest::addColumn<QString>("lcd");
+        columns<int, double, QString, QString>("table", "x", "cell", "lcd");
         struct Case { int table; double x; const char *cell; const char *lcd = nullptr; };   // no lcd: as the cell
         // Tables 0 COND, 1 RES, 2 TDS, 3 SAL. Each band at its lower bound, and
         // one value just below a bound per table.
@@ -131,8 +121,7 @@ private slots:
 
     void displayBands()
     {
-        QFETCH(int, table);
-        QFETCH(double, x);
+        auto [table, x] = fetch<int, double>("table", "x");
         const std::span<const DisplayBand> tables[4] = {kCondDisplay, kResDisplay, kTdsDisplay, kSalDisplay};
         const DerivedText t = displayText(tables[table], x);
         QTEST(t.cell, "cell");
@@ -161,12 +150,10 @@ private slots:
 
     void ionConversion_data()
     {
-        QTest::addColumn<int>("ionType");
-        QTest::addColumn<double>("massBefore");
-        QTest::addColumn<double>("px");
-        QTest::addColumn<double>("molarMass");
-        QTest::addColumn<QStringList>("cells");   // pX, mol, mg, ppm
-        QTest::addColumn<QStringList>("lcd");     // in modes 5..8; empty: not checked
+        // cells: pX, mol, mg, ppm
+        // lcd: in modes 5..8; empty: not checked
+        columns<int, double, double, double, QStringList, QStringList>(
+            "ionType", "massBefore", "px", "molarMass", "cells", "lcd");
 
         auto row = [](const char *name, int ion, double held, double px, double molarMass, const QStringList &cells,
                       const QStringList &lcd = {}) {
@@ -195,10 +182,8 @@ private slots:
 
     void ionConversion()
     {
-        QFETCH(int, ionType);
-        QFETCH(double, massBefore);
-        QFETCH(double, px);
-        QFETCH(QStringList, lcd);
+        auto [ionType, massBefore, px, lcd] = fetch<int, double, double, QStringList>(
+            "ionType", "massBefore", "px", "lcd");
         // The grid cells do not depend on the mode; the LCD is set in modes 5..8 only.
         for (int mode = 4; mode <= 9; ++mode) {
             const IonResult r = ionConcentrations(px, ionType, massBefore, mode);

@@ -3,6 +3,7 @@
 // check of the .xls, and what a cancel, a failure or a long export leaves.
 #include "shell/ExportName.h"
 #include "shell/HeadlessSession.h"
+#include "support/DataTable.h"
 #include "support/FakeMeter.h"
 
 #include <QDir>
@@ -12,7 +13,6 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QtTest>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -150,9 +150,7 @@ class Export : public QObject
 private slots:
     void proposedName_data()
     {
-        QTest::addColumn<QDateTime>("now");
-        QTest::addColumn<bool>("driveD");
-        QTest::addColumn<QString>("expected");
+        columns<QDateTime, bool, QString>("now", "driveD", "expected");
         const QDateTime march(QDate(2026, 3, 7), QTime(14, 5, 59));
         QTest::newRow("drive D") << march << true << "D:\\03071405.xls";
         QTest::newRow("documents") << march << false << QDir::toNativeSeparators("/home/lab/Documents/03071405.xls");
@@ -160,8 +158,7 @@ private slots:
     }
     void proposedName()
     {
-        QFETCH(QDateTime, now);
-        QFETCH(bool, driveD);
+        auto [now, driveD] = fetch<QDateTime, bool>("now", "driveD");
         QTEST(proposedExportName(now, driveD, QStringLiteral("/home/lab/Documents")), "expected");
     }
 
@@ -170,8 +167,8 @@ private slots:
     // surrogate pairs), written by the button and read back.
     void writtenTableReadsBack_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("head");   // how the file begins
+        // head: how the file begins
+        columns<QString, QByteArray>("name", "head");
         const QByteArray xls("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
         QTest::newRow("xls") << "t.xls" << xls;
         QTest::newRow("no suffix is xls") << "t" << xls;
@@ -180,8 +177,7 @@ private slots:
     }
     void writtenTableReadsBack()
     {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, head);
+        auto [name, head] = fetch<QString, QByteArray>("name", "head");
         if (!haveReaders())
             QSKIP("python3-xlrd or gnumeric is not installed");
         Bench b;
@@ -262,9 +258,9 @@ private slots:
     // file and the reason; a cancel is silent.
     void cancelOrFailureKeepsTheTable_data()
     {
-        QTest::addColumn<QString>("name");      // in a fresh folder; "" cancels
-        QTest::addColumn<int>("sizeLimit");     // bytes any file may grow to; 0 no limit
-        QTest::addColumn<QString>("reason");
+        // name: in a fresh folder; "" cancels
+        // sizeLimit: bytes any file may grow to; 0 no limit
+        columns<QString, int, QString>("name", "sizeLimit", "reason");
         QTest::newRow("cancel") << "" << 0 << "";
         QTest::newRow("missing folder") << "gone/t.xls" << 0 << "the folder %1/gone does not exist";
         QTest::newRow("name of a folder") << "sub" << 0 << "a folder has that name";
@@ -275,9 +271,7 @@ private slots:
     }
     void cancelOrFailureKeepsTheTable()
     {
-        QFETCH(QString, name);
-        QFETCH(int, sizeLimit);
-        QFETCH(QString, reason);
+        auto [name, sizeLimit, reason] = fetch<QString, int, QString>("name", "sizeLimit", "reason");
         Bench b;
         fill(b, 300);
         b.core.Timer2.stop();   // as after a download's end frame
@@ -334,15 +328,13 @@ private slots:
     // Two rows make a stream too short for the container's regular sectors.
     void loggerExportsAtTheEnd_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("exitCode");
+        columns<QString, int>("name", "exitCode");
         QTest::newRow("written") << "log.xls" << 0;
         QTest::newRow("missing folder") << "gone/log.xls" << 1;
     }
     void loggerExportsAtTheEnd()
     {
-        QFETCH(QString, name);
-        QFETCH(int, exitCode);
+        auto [name, exitCode] = fetch<QString, int>("name", "exitCode");
         if (!haveReaders())
             QSKIP("python3-xlrd or gnumeric is not installed");
         Bench b(false);

@@ -1,9 +1,9 @@
 // The receive tick: cutting frames out of what the line delivers, in every
 // shape a USB adapter or a noisy line hands them over.
+#include "support/DataTable.h"
 #include "support/FakeMeter.h"
 
 #include <QRandomGenerator>
-#include <QtTest>
 
 namespace {
 // pH 7.000, 3 decimals, 25.0 degrees, ATC.
@@ -61,7 +61,7 @@ private slots:
 
     void framesWithoutADecoder_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
+        columns<QByteArray>("bytes");
         QTest::newRow("empty content") << QByteArray("<>");
         QTest::newRow("unknown letter") << QByteArray("<X1234>");
         QTest::newRow("lower-case d") << QByteArray("<d1C00000001B58082EE>");
@@ -100,8 +100,7 @@ private slots:
 
     void noiseNeverGrowsTheBuffer_data()
     {
-        QTest::addColumn<QByteArray>("chunk");
-        QTest::addColumn<int>("reads");
+        columns<QByteArray, int>("chunk", "reads");
         QTest::newRow("closing marks only") << QByteArray("abc>def>") << 2000;
         QTest::newRow("no marks at all") << QByteArray(512, 'z') << 2000;
         QTest::newRow("a frame that never ends") << QByteArray("<D") + QByteArray(300, '1') << 200;
@@ -118,8 +117,7 @@ private slots:
     }
     void noiseNeverGrowsTheBuffer()
     {
-        QFETCH(QByteArray, chunk);
-        QFETCH(int, reads);
+        auto [chunk, reads] = fetch<QByteArray, int>("chunk", "reads");
         Bench b;
         for (int i = 0; i < reads; ++i) {
             b.feed(chunk);
@@ -158,15 +156,13 @@ private slots:
 
     void frameLengthBound_data()
     {
-        QTest::addColumn<int>("contentLength");
-        QTest::addColumn<bool>("handled");
+        columns<int, bool>("contentLength", "handled");
         QTest::newRow("1 KiB is a frame") << MainCore::kMaxFrame << true;
         QTest::newRow("one more is dropped") << MainCore::kMaxFrame + 1 << false;
     }
     void frameLengthBound()
     {
-        QFETCH(int, contentLength);
-        QFETCH(bool, handled);
+        auto [contentLength, handled] = fetch<int, bool>("contentLength", "handled");
         Bench b;
         int count = 0;
         connect(&b.core, &MainCore::frameHandled, this, [&] { ++count; });

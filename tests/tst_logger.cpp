@@ -2,6 +2,7 @@
 // and the session that plays the user (auto-Clear, events, stop conditions).
 #include "shell/HeadlessSession.h"
 #include "shell/StateSnapshot.h"
+#include "support/DataTable.h"
 #include "support/FakeMeter.h"
 #include "table/CsvLog.h"
 
@@ -11,7 +12,6 @@
 #include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QtTest>
 
 namespace {
 
@@ -81,8 +81,7 @@ class TestLogger : public QObject
 private slots:
     void csvLine_data()
     {
-        QTest::addColumn<QStringList>("fields");
-        QTest::addColumn<QString>("expected");
+        columns<QStringList, QString>("fields", "expected");
         QTest::newRow("plain, empty fields kept") << QStringList{"1", "", "9:05:45", ""} << "1,,9:05:45,\r\n";
         QTest::newRow("comma, quotes doubled") << QStringList{"1,5", "say \"hi\""} << "\"1,5\",\"say \"\"hi\"\"\"\r\n";
         QTest::newRow("LF, CR") << QStringList{"a\nb", "a\rb"} << "\"a\nb\",\"a\rb\"\r\n";
@@ -186,9 +185,7 @@ private slots:
 
     void autoClear_data()
     {
-        QTest::addColumn<QList<QByteArray>>("ticks");
-        QTest::addColumn<int>("clears");
-        QTest::addColumn<int>("gridRow");
+        columns<QList<QByteArray>, int, int>("ticks", "clears", "gridRow");
         const QByteArray d = phReading(45);
         QTest::newRow("model frame") << QList<QByteArray>{"<M05A1.2>"} << 1 << 1;
         QTest::newRow("end frame in the same tick restarts polling") << QList<QByteArray>{"<M05A1.2><E>"} << 0 << 1;
@@ -197,8 +194,7 @@ private slots:
     }
     void autoClear()
     {
-        QFETCH(QList<QByteArray>, ticks);
-        QFETCH(int, clears);
+        auto [ticks, clears] = fetch<QList<QByteArray>, int>("ticks", "clears");
         Logged l;
         QVERIFY(l.start());
         for (const QByteArray &t : ticks)
@@ -245,9 +241,10 @@ private slots:
 
     void sessionEnds_data()
     {
-        QTest::addColumn<int>("how");        // 0 row limit of 2, 1 stop(), 2 time limit, 3 port lost
-        QTest::addColumn<int>("exitCode");   // 0 also sends the exit request; 2 has no port to send it to
-        QTest::addColumn<int>("rows");       // completed, reported and logged
+        // how: 0 row limit of 2, 1 stop(), 2 time limit, 3 port lost
+        // exitCode: 0 also sends the exit request; 2 has no port to send it to
+        // rows: completed, reported and logged
+        columns<int, int, int>("how", "exitCode", "rows");
         QTest::newRow("row limit: the second of three readings in one tick ends it") << 0 << 0 << 2;
         QTest::newRow("stop, twice") << 1 << 0 << 1;
         QTest::newRow("time limit") << 2 << 0 << 1;
@@ -255,9 +252,7 @@ private slots:
     }
     void sessionEnds()
     {
-        QFETCH(int, how);
-        QFETCH(int, exitCode);
-        QFETCH(int, rows);
+        auto [how, exitCode, rows] = fetch<int, int, int>("how", "exitCode", "rows");
         Logged l;
         QSignalSpy messages(&l.session, &HeadlessSession::message);
         QSignalSpy exits(&l.b.core, &MainCore::exitRequested);
@@ -299,11 +294,11 @@ private slots:
     // options, what it says on standard error and its exit status.
     void commandLine_data()
     {
-        QTest::addColumn<QStringList>("sim");      // empty: no simulator
-        QTest::addColumn<QString>("args");         // DEV and DIR stand for the device and a scratch folder
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("said");         // on standard error
-        QTest::addColumn<QByteArray>("fileStart"); // the start of DIR/out.*, if any
+        // sim empty: no simulator
+        // args: DEV and DIR stand for the device and a scratch folder
+        // said: on standard error
+        // fileStart: the start of DIR/out.*, if any
+        columns<QStringList, QString, int, QString, QByteArray>("sim", "args", "status", "said", "fileStart");
         const QStringList ph{"--family", "ph", "--unpaced"};
         QTest::newRow("count and csv") << ph << "--count 2 --csv DIR/out.csv" << 0
                                        << "2 rows logged, 2 rows written to DIR/out.csv" << QByteArray("\xEF\xBB\xBFsn,Date");
@@ -322,8 +317,7 @@ private slots:
     }
     void commandLine()
     {
-        QFETCH(QStringList, sim);
-        QFETCH(QString, args);
+        auto [sim, args] = fetch<QStringList, QString>("sim", "args");
         QTemporaryDir dir;
         QProcess meter;
         QString device = QStringLiteral("/dev/null");

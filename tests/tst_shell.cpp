@@ -1,9 +1,9 @@
 // Start-up, choosing a port and the buttons.
 #include "shell/PortNames.h"
+#include "support/DataTable.h"
 #include "support/FakeMeter.h"
 
 #include <QSignalSpy>
-#include <QtTest>
 
 namespace {
 const QByteArray kReading = "<D1C0000001B5802EE>";
@@ -34,11 +34,9 @@ private slots:
     // ACM), then the built-in ports, each family by its number.
     void portSelection_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("fromList");
-        QTest::addColumn<QString>("device");   // "" = the selection fails
-        QTest::addColumn<int>("icon");
-        QTest::addColumn<QString>("detail");   // what the box says under its text
+        // device: "" = the selection fails
+        // detail: what the box says under its text
+        columns<QString, bool, QString, int, QString>("text", "fromList", "device", "icon", "detail");
         QTest::newRow("first adapter") << "1" << true << "/dev/ttyUSB2" << 0 << "";
         QTest::newRow("halves to even") << "2.5" << false << "/dev/ttyUSB10" << 0 << "";
         QTest::newRow("then ACM") << "3" << true << "/dev/ttyACM0" << 0 << "";
@@ -57,11 +55,8 @@ private slots:
     }
     void portSelection()
     {
-        QFETCH(QString, text);
-        QFETCH(bool, fromList);
-        QFETCH(QString, device);
-        QFETCH(int, icon);
-        QFETCH(QString, detail);
+        auto [text, fromList, device, icon, detail] = fetch<QString, bool, QString, int, QString>(
+            "text", "fromList", "device", "icon", "detail");
         Bench b(false);
         if (!detail.isEmpty()) {
             b.link.openable = QStringList{};

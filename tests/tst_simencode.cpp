@@ -5,10 +5,10 @@
 // the program.
 #include "SimFrames.h"
 #include "SimRequests.h"
+#include "support/DataTable.h"
 #include "support/FakeMeter.h"
 
 #include <QRandomGenerator>
-#include <QtTest>
 
 namespace {
 
@@ -26,8 +26,7 @@ class TestSimEncode : public QObject
 private slots:
     void frames_data()
     {
-        QTest::addColumn<QString>("frame");
-        QTest::addColumn<QString>("expected");
+        columns<QString, QString>("frame", "expected");
         // Each row starts from the defaults (a reading on day 0 of month 0) and
         // changes what its lambda sets.
         auto live = [](const char *name, void (*set)(sim::LiveReading &), const char *frame) {
@@ -101,9 +100,7 @@ private slots:
 
     void splitRequests_data()
     {
-        QTest::addColumn<QStringList>("reads");
-        QTest::addColumn<QStringList>("commands");
-        QTest::addColumn<QString>("tail");
+        columns<QStringList, QStringList, QString>("reads", "commands", "tail");
         QTest::newRow("identify and reading in one read") << QStringList{"@A#@#"} << QStringList{"A", ""} << "";
         QTest::newRow("unfinished request kept") << QStringList{"@A#@"} << QStringList{"A"} << "@";
         QTest::newRow("noise around requests") << QStringList{"xy#@B#zz@#q"} << QStringList{"B", ""} << "";
@@ -141,7 +138,7 @@ private slots:
     // layout shows up here, for every mode and any field value.
     void roundTrip_data()
     {
-        QTest::addColumn<int>("mode");
+        columns<int>("mode");
         for (int mode = 0; mode < 16; ++mode)
             QTest::addRow("mode %d", mode) << mode;
     }

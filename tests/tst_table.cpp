@@ -1,9 +1,8 @@
 // The data table: its compact store, the layouts, re-initialisation, the
 // highlight and the growth and scrolling rule.
+#include "support/DataTable.h"
 #include "support/FakeMeter.h"
 #include "table/RowStore.h"
-
-#include <QtTest>
 
 namespace {
 const QByteArray kReading = "<D1C0000001B5802EE>";
@@ -41,12 +40,9 @@ private slots:
 
     void layoutsByFamily_data()
     {
-        QTest::addColumn<int>("family");   // -1: no settings frame yet
-        QTest::addColumn<QStringList>("header");
-        QTest::addColumn<QList<int>>("widths");
-        QTest::addColumn<bool>("rangeShown");
-        QTest::addColumn<double>("valueScale");
-        QTest::addColumn<double>("tempScale");
+        // family -1: no settings frame yet
+        columns<int, QStringList, QList<int>, bool, double, double>(
+            "family", "header", "widths", "rangeShown", "valueScale", "tempScale");
         const QStringList ph{"sn", "Date", "Time", "pH", "Temp", "", "", ""};
         const QList<int> phWidths{1000, 1200, 1500, 2500, 2500};
         QTest::newRow("pH") << 0 << ph << phWidths << false << 6000.0 / 14 << 60.0;
@@ -62,10 +58,8 @@ private slots:
     }
     void layoutsByFamily()
     {
-        QFETCH(int, family);
-        QFETCH(QStringList, header);
-        QFETCH(QList<int>, widths);
-        QFETCH(bool, rangeShown);
+        auto [family, header, widths, rangeShown] = fetch<int, QStringList, QList<int>, bool>(
+            "family", "header", "widths", "rangeShown");
         Bench b;
         if (family >= 0)
             b.frame(settingsFor(family));

@@ -4,8 +4,8 @@
 #include "shell/LeadingNumber.h"
 #include "shell/NumberFormat.h"
 #include "shell/Variant.h"
+#include "support/DataTable.h"
 
-#include <QtTest>
 #include <limits>
 
 class TextRules : public QObject
@@ -14,9 +14,7 @@ class TextRules : public QObject
 private slots:
     void format_data()
     {
-        QTest::addColumn<double>("value");
-        QTest::addColumn<QString>("pattern");
-        QTest::addColumn<QString>("text");
+        columns<double, QString, QString>("value", "pattern", "text");
         // Halves away from zero on the value as written, not its binary form.
         QTest::newRow("2.675 two decimals") << 2.675 << "#0.00" << "2.68";
         QTest::newRow("-0.5 whole") << -0.5 << "#0" << "-1";
@@ -36,15 +34,13 @@ private slots:
     }
     void format()
     {
-        QFETCH(double, value);
-        QFETCH(QString, pattern);
+        auto [value, pattern] = fetch<double, QString>("value", "pattern");
         QTEST(Format(value, pattern), "text");
     }
 
     void leadingNumber_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<double>("value");
+        columns<QString, double>("text", "value");
         QTest::newRow("time text") << "9:05:45" << 9.0;
         QTest::newRow("negative") << "-1.5mV" << -1.5;
         QTest::newRow("leading point") << ".5" << 0.5;
@@ -61,9 +57,7 @@ private slots:
 
     void hexField_data()
     {
-        QTest::addColumn<QString>("content");
-        QTest::addColumn<int>("signedValue");
-        QTest::addColumn<int>("packed");
+        columns<QString, int, int>("content", "signedValue", "packed");
         QTest::newRow("FFFF") << "DFFFF" << -1 << 65535;
         QTest::newRow("8000") << "D8000" << -32768 << 32768;
         QTest::newRow("lower case") << "Dff38" << -200 << 65336;
