@@ -1,25 +1,14 @@
 // The headless logger's parts: the CSV writer, the state snapshot it prints,
 // and the session that plays the user (auto-Clear, events, stop conditions).
-#include "shell/HeadlessSession.h"
 #include "shell/StateSnapshot.h"
 #include "support/DataTable.h"
-#include "support/FakeMeter.h"
-#include "table/CsvLog.h"
+#include "support/Files.h"
+#include "support/LoggedSession.h"
 
-#include <QBuffer>
-#include <QProcess>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QSignalSpy>
-#include <QTemporaryDir>
+#include <QProcess>
 
 namespace {
-
-// pH 7.00 on 3-07 at 9:05:<second>, 25.0 °C automatic compensation.
-QByteArray phReading(int second)
-{
-    return "<D" + QByteArray::number(0x18C0 + second, 16).toUpper() + "3A451B5802EE>";
-}
 
 // Fields of a snapshot as texts, '|' between them (a null reads as "").
 QString fields(const QJsonObject &s, std::initializer_list<const char *> keys)
@@ -35,42 +24,7 @@ QStringList texts(const QJsonValue &v)
     return QVariant(v.toArray().toVariantList()).toStringList();
 }
 
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
 const QStringList kPhHeader{"sn", "Date", "Time", "pH", "Temp", "", "", ""};
-
-// A session on a fake port, printing to a buffer and logging to a CSV file.
-struct Logged
-{
-    Bench b{false};
-    QTemporaryDir dir;
-    CsvLog csv;
-    QBuffer out;
-    HeadlessSession session{b.core};
-    QSignalSpy finished{&session, &HeadlessSession::finished};
-
-    Logged()
-    {
-        out.open(QIODevice::WriteOnly);
-        session.setJsonOutput(&out);
-        csv.open(csvPath());
-        session.setCsvLog(&csv);
-    }
-    QString csvPath() const { return dir.filePath("log.csv"); }
-    bool start() { return session.start(QStringLiteral("/dev/fake0")); }
-    QList<QJsonObject> events() const
-    {
-        QList<QJsonObject> objects;
-        for (const QByteArray &line : out.data().split('\n'))
-            if (!line.isEmpty())
-                objects << QJsonDocument::fromJson(line).object();
-        return objects;
-    }
-};
 
 } // namespace
 
