@@ -1,4 +1,4 @@
-// Start-up, choosing a port and the buttons.
+// Choosing a port, Exit and Std-Add.
 #include "shell/PortNames.h"
 #include "support/DataTable.h"
 #include "support/FakeMeter.h"
@@ -6,7 +6,6 @@
 #include <QSignalSpy>
 
 namespace {
-const QByteArray kReading = "<D1C0000001B5802EE>";
 using Icon = UiPrompts::Icon;
 }
 
@@ -14,22 +13,6 @@ class Shell : public QObject
 {
     Q_OBJECT
 private slots:
-    void startUp()
-    {
-        // The logger's snapshot test pins the display, the panel, the table,
-        // the chart and the buttons the window shows; here the rest.
-        Bench b(false);
-        QVERIFY(b.core.enabled.cmdExit && b.core.enabled.cmdComm);
-        QVERIFY(b.core.Timer1.isActive() && !b.core.Timer2.isActive());
-        QVERIFY(!b.link.isOpen() && b.link.written.isEmpty());
-        QCOMPARE(b.core.m.PollCommand, QStringLiteral("A"));
-        QCOMPARE(b.core.CommPort, 1);
-        QCOMPARE(b.core.Combo1Text, QStringLiteral("1"));
-        QCOMPARE(b.core.Combo1List.size(), 9);
-        QCOMPARE(b.core.m.TempCoefTable[11], qint16(2211));
-        QCOMPARE(b.core.m.TempCoefTable[12], qint16(2213));
-    }
-
     // A number picks the n-th device present: adapters first (USB, then
     // ACM), then the built-in ports, each family by its number.
     void portSelection_data()
@@ -104,19 +87,6 @@ private slots:
         QCOMPARE(b.core.Combo1Text, QStringLiteral("1"));
         QVERIFY(b.link.opened.isEmpty());
         QVERIFY(b.core.Timer1.isActive());   // nothing else changes
-    }
-
-    void clearStartsARecording()
-    {
-        Bench b;
-        b.feed("<M05A1.2>" + kReading);
-        QVERIFY(!b.core.Timer2.isActive());
-        QCOMPARE(b.lcd(10), QStringLiteral("1"));
-        b.core.cmdClear_Click();
-        QCOMPARE(b.core.m.GridRow, 1);
-        QVERIFY(b.cell(1, 3).isEmpty() && b.lcd(10).isEmpty());
-        QVERIFY(b.core.Timer2.isActive() && b.core.m.PollingOn);
-        QCOMPARE(b.cell(0, 3), QStringLiteral("pH"));
     }
 
     // Exit tells the meter on an open port once, on a closed one nothing;
