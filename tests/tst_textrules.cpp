@@ -1,7 +1,6 @@
-// The text rules everything else leans on: number patterns, the leading
-// number of a text, and the meter's hexadecimal fields.
+// The text rules everything else leans on: number patterns, the meter's
+// hexadecimal fields and the empty value.
 #include "link/HexField.h"
-#include "shell/LeadingNumber.h"
 #include "shell/NumberFormat.h"
 #include "shell/Variant.h"
 #include "support/DataTable.h"
@@ -36,23 +35,6 @@ private slots:
     {
         auto [value, pattern] = fetch<double, QString>("value", "pattern");
         QTEST(Format(value, pattern), "text");
-    }
-
-    void leadingNumber_data()
-    {
-        columns<QString, double>("text", "value");
-        QTest::newRow("time text") << "9:05:45" << 9.0;
-        QTest::newRow("negative") << "-1.5mV" << -1.5;
-        QTest::newRow("leading point") << ".5" << 0.5;
-        QTest::newRow("exponent") << "1.00E-03" << 0.001;
-        QTest::newRow("E without digits") << "3E" << 3.0;
-        QTest::newRow("no number") << "abc" << 0.0;
-        QTest::newRow("comma is not a point") << "2,5" << 2.0;
-    }
-    void leadingNumber()
-    {
-        QFETCH(QString, text);
-        QTEST(Val(text), "value");
     }
 
     void hexField_data()
