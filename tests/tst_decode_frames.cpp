@@ -84,7 +84,8 @@ private slots:
         row("ISE ion 11 has no name, keeps the molar mass", kSodium, "Q 4000 5800",
             "ISE :|/Cal1 :|0.00pX/Cal2 :|0.00pX/Timer:|OFF", "...", true, 22.99);
         // COND page: field 2 is set/decimals/Tref, field 3 standard x 1024 + CTC
-        row("COND example", "", "Q 6000 28FA 08C8 03E8", "Solu :|USA/Con :|1.000/Tref :|25°C/CTC :|2.00%/Timer:|OFF", ".M.");
+        row("COND example", "", "Q 6000 28FA 08C8 03E8",
+            "Solu :|USA/Con :|1.000/Tref :|25°C/CTC :|2.00%/Timer:|OFF", ".M.");
         row("COND decimals 3, standard 4 shows H", "", "Q 6000 16FA 10C8 03E8",
             "Solu :|CH/Con :|10.00/Tref :|25°C/CTC :|2.00%/Timer:|OFF", "..H");
         row("COND decimals 7, set 3, standard 5, field 4 top bits ignored", kPhExample, "Q 6000 3EFA 14C8 23E8",

@@ -33,7 +33,8 @@ private slots:
                                   .second = 59, .value = 7000, .manualTemp = true, .tempTenths = -500}))
             << "<D1B3BFDFB1B580800>";
         QTest::newRow("record mol/L 1.23E-4")
-            << q(sim::encodeStored({.mode = 6, .month = 0, .day = 0, .value = 123, .exponent = 4})) << "<S60000000107B02EE>";
+            << q(sim::encodeStored({.mode = 6, .month = 0, .day = 0, .value = 123, .exponent = 4}))
+            << "<S60000000107B02EE>";
         QTest::newRow("record 7.000 ppb: quotient 3 above 7FFF")
             << q(sim::encodeStored({.mode = 8, .decimals = 3, .month = 0, .day = 0, .value = 7000, .unitCode = 3}))
             << "<S8C000000908802EE>";
@@ -41,8 +42,8 @@ private slots:
             << q(sim::encodeSettings({.timerSeconds = 90, .ph = {.calBuffers = 16 | 2, .offsetHundredthsMv = -100}}))
             << "<Q005A840090000000FF9C03E8>";
         QTest::newRow("pH, two user buffers in fields 7 and 8, spare bits")
-            << q(sim::encodeSettings(
-                   {.ph = {.bufferSet = 4, .spareBits = 0x3FF, .calBuffers = 2, .userBuffersThousandths = {4200, 7000}}}))
+            << q(sim::encodeSettings({.ph = {.bufferSet = 4, .spareBits = 0x3FF, .calBuffers = 2,
+                                             .userBuffersThousandths = {4200, 7000}}}))
             << "<Q000093FF10000000000003E810681B58>";
         QTest::newRow("ISE sodium, unused field 4")
             << q(sim::encodeSettings({.family = 2, .celsius = false,
