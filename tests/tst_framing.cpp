@@ -58,14 +58,6 @@ private slots:
         QCOMPARE(b.link.written.last(), QByteArray("@#"));
     }
 
-    void aClosedPortStillEmptiesTheBuffer()
-    {
-        Bench b(false);
-        b.core.m.RxBuffer = QString::fromLatin1(kPhReading);
-        b.core.Timer1_Timer();
-        QCOMPARE(b.core.m.GridRow, 2);
-    }
-
     void noiseNeverGrowsTheBuffer_data()
     {
         columns<QByteArray, int>("chunk", "reads");
