@@ -4,11 +4,11 @@
 #include "chart/ChartScene.h"
 #include "chart/TimeText.h"
 #include "chart/TraceDecimator.h"
+#include "support/DataTable.h"
 #include "support/FakeMeter.h"
 
 #include <QRandomGenerator>
 #include <QXmlStreamReader>
-#include <QtTest>
 
 namespace {
 
@@ -71,8 +71,8 @@ class TestChart : public QObject
 private slots:
     void timeText_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("seconds");   // -1: rejected
+        // seconds -1: rejected
+        columns<QString, int>("text", "seconds");
         QTest::newRow("9:05:07") << "9:05:07" << 32707;
         QTest::newRow("header Time") << "Time" << -1;
         QTest::newRow("7 characters, one colon") << "1234:56" << -1;
@@ -83,8 +83,7 @@ private slots:
     }
     void timeText()
     {
-        QFETCH(QString, text);
-        QFETCH(int, seconds);
+        auto [text, seconds] = fetch<QString, int>("text", "seconds");
         QCOMPARE(parseTimeText(text).value_or(-1), seconds);
         // The procedure keeps its previous result for a rejected text.
         Bench b;
@@ -97,12 +96,7 @@ private slots:
     // Row 1 at the first time, then a row every `every` seconds.
     void timeAxis_data()
     {
-        QTest::addColumn<int>("first");
-        QTest::addColumn<int>("every");
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<qint64>("timeBase");
-        QTest::addColumn<double>("newestX");
-        QTest::addColumn<int>("segments");
+        columns<int, int, int, qint64, double, int>("first", "every", "rows", "timeBase", "newestX", "segments");
         QTest::newRow("exactly 30 steps stays") << 36000 << 1 << 31 << qint64(1) << 9500.0 << 30;
         QTest::newRow("31 steps doubles, redraws all: x 5150") << 36000 << 1 << 32 << qint64(2) << 5150.0 << 31;
         QTest::newRow("midnight: 23:59:50 to 0:00:10 at x 6500") << 86390 << 20 << 2 << qint64(1) << 6500.0 << 1;
@@ -113,9 +107,7 @@ private slots:
     }
     void timeAxis()
     {
-        QFETCH(int, first);
-        QFETCH(int, every);
-        QFETCH(int, rows);
+        auto [first, every, rows] = fetch<int, int, int>("first", "every", "rows");
         ChartBench b(0);
         for (int i = 0; i < rows; ++i)
             b.log(clock(first + i * every));
@@ -132,12 +124,9 @@ private slots:
     // Where one reading lands: the second of two equal rows.
     void heights_data()
     {
-        QTest::addColumn<int>("family");
-        QTest::addColumn<double>("valueScale");   // 0: the table's own
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("temp");
-        QTest::addColumn<double>("valueY");
-        QTest::addColumn<double>("tempY");
+        // valueScale 0: the table's own
+        columns<int, double, QString, QString, double, double>(
+            "family", "valueScale", "value", "temp", "valueY", "tempY");
         QTest::newRow("mV 0 in the middle") << 1 << 0.0 << "0.0" << "25.0°C(ATC)" << 3500.0 << 5000.0;
         QTest::newRow("2000 mV at the top") << 1 << 1.5 << "2000.0" << "25.0°C(ATC)" << 500.0 << 5000.0;
         QTest::newRow("pX 8 at the bottom") << 2 << 750.0 << "8.000" << "25.0°C(ATC)" << 6500.0 << 5000.0;
@@ -146,10 +135,8 @@ private slots:
     }
     void heights()
     {
-        QFETCH(int, family);
-        QFETCH(double, valueScale);
-        QFETCH(QString, value);
-        QFETCH(QString, temp);
+        auto [family, valueScale, value, temp] = fetch<int, double, QString, QString>(
+            "family", "valueScale", "value", "temp");
         ChartBench b(family);
         if (valueScale)
             b.core.m.ValueScale = valueScale;
@@ -161,11 +148,8 @@ private slots:
 
     void frame_data()
     {
-        QTest::addColumn<int>("family");
-        QTest::addColumn<int>("tempUnit");
-        QTest::addColumn<QVariant>("valueScale");   // invalid: the table's own
-        QTest::addColumn<QString>("valueLabels");
-        QTest::addColumn<QString>("tempLabels");
+        // valueScale invalid: the table's own
+        columns<int, int, QVariant, QString, QString>("family", "tempUnit", "valueScale", "valueLabels", "tempLabels");
         QTest::newRow("cond 20uS") << 3 << 1 << QVariant(300.0) << "0,5,10,15,20,COND(uS)" << "0,,25,,50,°C";
         QTest::newRow("cond 2000mS") << 3 << 1 << QVariant(0.003) << "0,500,1000,1500,2000,COND(mS)"
                                      << "0,,25,,50,°C";
@@ -175,9 +159,7 @@ private slots:
     }
     void frame()
     {
-        QFETCH(int, family);
-        QFETCH(int, tempUnit);
-        QFETCH(QVariant, valueScale);
+        auto [family, tempUnit, valueScale] = fetch<int, int, QVariant>("family", "tempUnit", "valueScale");
         ChartBench b(family, tempUnit);
         b.core.chart.clear();
         b.core.chart.lblY[0].Caption = b.core.chart.LblN[0].Caption = QStringLiteral("old");
@@ -192,9 +174,7 @@ private slots:
 
     void timeLabels_data()
     {
-        QTest::addColumn<QString>("first");
-        QTest::addColumn<qint64>("timeBase");
-        QTest::addColumn<QString>("labels");
+        columns<QString, qint64, QString>("first", "timeBase", "labels");
         QTest::newRow("base 4") << "23:50:00" << qint64(4)
                                 << "23:50:00,23:50:20,23:50:40,23:51:00,23:51:20,23:51:40,23:52:00,";
         QTest::newRow("base 64, past midnight") << "23:50:00" << qint64(64)
@@ -213,10 +193,8 @@ private slots:
 
     void rangeChange_data()
     {
-        QTest::addColumn<int>("button");
-        QTest::addColumn<bool>("polling");
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<double>("valueY");   // of the newest row; NaN: nothing drawn
+        // valueY: of the newest row; NaN: nothing drawn
+        columns<int, bool, int, double>("button", "polling", "rows", "valueY");
         QTest::newRow("2000uS: 1413 uS at 2261") << 2 << true << 2 << 2261.0;
         QTest::newRow("20mS: 1413 uS at 6076.1") << 3 << true << 2 << 6076.1;
         QTest::newRow("20uS: far above the top") << 0 << true << 2 << 6500 - 1413 * 300.0;
@@ -225,9 +203,7 @@ private slots:
     }
     void rangeChange()
     {
-        QFETCH(int, button);
-        QFETCH(bool, polling);
-        QFETCH(int, rows);
+        auto [button, polling, rows] = fetch<int, bool, int>("button", "polling", "rows");
         ChartBench b(3);
         for (int i = 0; i < rows; ++i)
             b.log(clock(36000 + i), QStringLiteral("1413uS/cm"), QStringLiteral("77.0°F(ATC)"));

@@ -1,16 +1,7 @@
 // A lost connection and its return, in the window's core and in the logger,
 // and a log file that stops taking rows.
-#include "shell/HeadlessSession.h"
-#include "support/FakeMeter.h"
-#include "table/CsvLog.h"
-
-#include <QBuffer>
-#include <QSignalSpy>
-#include <QtTest>
-
-namespace {
-const QByteArray kReading = "<D18C13A451B5802EE>";
-}
+#include "support/DataTable.h"
+#include "support/LoggedSession.h"
 
 class TestConnection : public QObject
 {
@@ -22,19 +13,19 @@ private slots:
     // back by itself or by one chosen by hand.
     void portComesBack_data()
     {
-        QTest::addColumn<bool>("polling");      // was the meter being polled when the port went
-        QTest::addColumn<bool>("byHand");       // the user picks a port while it is gone
+        // polling: was the meter being polled when the port went
+        // byHand: the user picks a port while it is gone
+        columns<bool, bool>("polling", "byHand");
         QTest::newRow("polling resumes") << true << false;
         QTest::newRow("not polling: stays so") << false << false;
         QTest::newRow("a port chosen by hand ends the waiting") << true << true;
     }
     void portComesBack()
     {
-        QFETCH(bool, polling);
-        QFETCH(bool, byHand);
+        auto [polling, byHand] = fetch<bool, bool>("polling", "byHand");
         Bench b;
         b.core.cmdClear_Click();
-        b.feed(kReading + kReading);
+        b.feed(phReading(1) + phReading(1));
         if (!polling)
             b.core.Timer2.stop();
         b.link.openable = QStringList{};   // gone until plugged back in
@@ -62,46 +53,37 @@ private slots:
         QCOMPARE(b.core.Timer2.isActive(), polling || byHand);
         QVERIFY(b.core.enabled.cmdClear && b.core.enabled.cmdExport && b.core.Timer1.isActive());
         // The rows logged before the loss are all there, and logging goes on.
-        b.feed(kReading);
+        b.feed(phReading(1));
         QCOMPARE(b.cell(3, 0), QStringLiteral("3"));
     }
 
     void loggerWaitsForThePort()
     {
-        Bench b(false);
-        QBuffer out;
-        out.open(QIODevice::WriteOnly);
-        HeadlessSession session(b.core);
-        QSignalSpy finished(&session, &HeadlessSession::finished);
-        session.setJsonOutput(&out);
-        session.setReconnect(true);
-        QVERIFY(session.start(QStringLiteral("/dev/fake0")));
-        b.feed("<E>" + kReading);
-        b.link.unplug();
-        b.core.ReconnectTimer_Timer();
-        b.feed(kReading);
-        QVERIFY(finished.isEmpty());
-        QCOMPARE(session.rowsCompleted(), 2);
-        QVERIFY(out.data().contains(R"({"event":"lost","reason":"device removed",)"));
-        QVERIFY(out.data().contains(R"({"event":"reconnected",)"));
+        Logged l;
+        l.session.setReconnect(true);
+        QVERIFY(l.start());
+        l.b.feed("<E>" + phReading(1));
+        l.b.link.unplug();
+        l.b.core.ReconnectTimer_Timer();
+        l.b.feed(phReading(1));
+        QVERIFY(l.finished.isEmpty());
+        QCOMPARE(l.session.rowsCompleted(), 2);
+        QVERIFY(l.out.data().contains(R"({"event":"lost","reason":"device removed",)"));
+        QVERIFY(l.out.data().contains(R"({"event":"reconnected",)"));
     }
 
     void csvThatStopsTakingRowsEndsTheLog()
     {
         if (!QFile::exists(QStringLiteral("/dev/full")))
             QSKIP("no /dev/full here");
-        Bench b(false);
-        CsvLog csv;
-        QVERIFY(csv.open(QStringLiteral("/dev/full")));
-        HeadlessSession session(b.core);
-        QSignalSpy finished(&session, &HeadlessSession::finished);
-        QSignalSpy messages(&session, &HeadlessSession::message);
-        session.setCsvLog(&csv);
-        QVERIFY(session.start(QStringLiteral("/dev/fake0")));
-        b.feed("<E>" + kReading + kReading);
-        QCOMPARE(finished.size(), 1);
-        QCOMPARE(finished[0][0].toInt(), 1);
-        QCOMPARE(b.link.written.count("@B#"), 1);   // the meter is still told
+        Logged l(QStringLiteral("/dev/full"));
+        QVERIFY(l.csv.isOpen());
+        QSignalSpy messages(&l.session, &HeadlessSession::message);
+        QVERIFY(l.start());
+        l.b.feed("<E>" + phReading(1) + phReading(1));
+        QCOMPARE(l.finished.size(), 1);
+        QCOMPARE(l.finished[0][0].toInt(), 1);
+        QCOMPARE(l.b.link.written.count("@B#"), 1);   // the meter is still told
         QCOMPARE(messages.size(), 1);
     }
 };

@@ -2,9 +2,8 @@
 // rows, the calibration marks, Std-Add, the values later readings rely on,
 // and the new recording a "P" frame starts; then the model frame "M" and the
 // end frame "E". Expected texts are worked out by hand from the field tables.
+#include "support/DataTable.h"
 #include "support/FakeMeter.h"
-
-#include <QtTest>
 
 namespace {
 
@@ -39,7 +38,6 @@ QString marks(const Bench &b)
 
 const QString kPhExample = QStringLiteral("Q 005A 8400 9000 0000 FF9C 03E8");
 const QString kSodium = QStringLiteral("Q 4000 0864 01F4");
-const QString kCondExample = QStringLiteral("Q 6000 28FA 08C8 03E8");
 const QString kUserThree = QStringLiteral("Q 0000 1000 1800 0000 0000 0000 0FA0 1B58 F830");
 
 } // namespace
@@ -51,12 +49,9 @@ class TestDecodeFrames : public QObject
 private slots:
     void page_data()
     {
-        QTest::addColumn<QString>("before");
-        QTest::addColumn<QString>("frame");
-        QTest::addColumn<QString>("rows");
-        QTest::addColumn<QString>("marks");
-        QTest::addColumn<bool>("stdAdd");
-        QTest::addColumn<double>("molarMass");   // < 0: not checked
+        // molarMass: < 0: not checked
+        columns<QString, QString, QString, QString, bool, double>(
+            "before", "frame", "rows", "marks", "stdAdd", "molarMass");
         auto row = [](const char *name, const QString &before, const QString &frame, const QString &rows,
                       const char *marks = "...", bool stdAdd = false, double molarMass = -1) {
             QTest::newRow(name) << before << frame << rows << marks << stdAdd << molarMass;
@@ -89,7 +84,8 @@ private slots:
         row("ISE ion 11 has no name, keeps the molar mass", kSodium, "Q 4000 5800",
             "ISE :|/Cal1 :|0.00pX/Cal2 :|0.00pX/Timer:|OFF", "...", true, 22.99);
         // COND page: field 2 is set/decimals/Tref, field 3 standard x 1024 + CTC
-        row("COND example", "", kCondExample, "Solu :|USA/Con :|1.000/Tref :|25°C/CTC :|2.00%/Timer:|OFF", ".M.");
+        row("COND example", "", "Q 6000 28FA 08C8 03E8",
+            "Solu :|USA/Con :|1.000/Tref :|25°C/CTC :|2.00%/Timer:|OFF", ".M.");
         row("COND decimals 3, standard 4 shows H", "", "Q 6000 16FA 10C8 03E8",
             "Solu :|CH/Con :|10.00/Tref :|25°C/CTC :|2.00%/Timer:|OFF", "..H");
         row("COND decimals 7, set 3, standard 5, field 4 top bits ignored", kPhExample, "Q 6000 3EFA 14C8 23E8",
@@ -103,9 +99,7 @@ private slots:
     }
     void page()
     {
-        QFETCH(QString, before);
-        QFETCH(QString, frame);
-        QFETCH(double, molarMass);
+        auto [before, frame, molarMass] = fetch<QString, QString, double>("before", "frame", "molarMass");
         Bench b;
         b.send(before);
         b.send(frame);
@@ -118,9 +112,7 @@ private slots:
 
     void pFrameStartsNewRecording_data()
     {
-        QTest::addColumn<QString>("payload");
-        QTest::addColumn<QString>("header");
-        QTest::addColumn<bool>("rangeSelector");
+        columns<QString, QString, bool>("payload", "header", "rangeSelector");
 
         QTest::newRow("pH") << "005A 8400 9000 0000 FF9C 03E8" << "pH" << false;
         QTest::newRow("COND") << "6000 28FA 08C8 03E8" << "COND" << true;
@@ -156,8 +148,7 @@ private slots:
 
     void modelFrame_data()
     {
-        QTest::addColumn<QString>("content");
-        QTest::addColumn<QString>("title");
+        columns<QString, QString>("content", "title");
         QTest::newRow("bare M") << "M" << "TQ8 BenchLog()";
         QTest::newRow("20 characters: first 16 kept") << "M0123456789ABCDEFGHIJ" << "TQ801 BenchLog(0123456789ABCDEF)";
     }

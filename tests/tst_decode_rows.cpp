@@ -1,18 +1,9 @@
 // Live readings ("D") and stored records ("S") through the receive tick: the
-// table row, the display mirror, polling, and a download cut at every byte.
+// table row, the display mirror and polling.
 // Expected texts are worked out by hand from the frame layouts, not taken
 // from a run of the program.
-#include "SimFrames.h"
-#include "shell/NumberFormat.h"
-#include "shell/QtSerialLink.h"
+#include "support/DataTable.h"
 #include "support/FakeMeter.h"
-#include "table/GridView.h"
-
-#include <QtTest>
-
-#include <pty.h>
-#include <termios.h>
-#include <unistd.h>
 
 namespace {
 
@@ -26,10 +17,9 @@ QString lcdText(const Bench &b, std::initializer_list<int> fields = {0, 1, 2, 3,
     return f.join(QLatin1Char('|'));
 }
 
-// Celsius pH and mV; a sodium electrode and conductivity with Tref 25.0 °C
+// Celsius pH; a sodium electrode and conductivity with Tref 25.0 °C
 // and 2.00 %/°C, both in Fahrenheit; oxygen at 0.01 mg in Celsius.
 const QString kPh = QStringLiteral("Q 0000 8000");
-const QString kMv = QStringLiteral("Q 2000 8000");
 const QString kSodium = QStringLiteral("Q 4000 0864");
 const QString kCond = QStringLiteral("Q 6000 28FA 08C8 03E8");
 const QString kDo = QStringLiteral("Q 8000 A000");
@@ -43,57 +33,50 @@ class TestDecodeRows : public QObject
 private slots:
     void row_data()
     {
-        QTest::addColumn<QString>("settings");
-        QTest::addColumn<QString>("frame");
-        QTest::addColumn<QString>("row");
-        QTest::addColumn<QString>("lcd");
-        auto row = [](const char *name, const QString &settings, const char *frame, const char *row, const char *lcd) {
-            QTest::newRow(name) << settings << frame << row << lcd;
-        };
-        row("live pH -0.200, three decimals, MTC, Celsius", kPh, "D 1C00 0000 FF38 08CA",
+        columns<QString, QString, QString, QString>("settings", "frame", "row", "lcd");
+        dataRow("live pH -0.200, three decimals, MTC, Celsius", kPh, "D 1C00 0000 FF38 08CA",
             "1|0-00|0:00:00|-0.200|-29.8°C(MTC)|||", "pH|0-00 0:00:00|-0.200|pH|-29.8°C|MTC||1|");
-        row("live mode 0 on 31 Dec 23:59:59, no settings: Fahrenheit", "", "D 0F3B FDFB 1234 01F4",
+        dataRow("live mode 0 on 31 Dec 23:59:59, no settings: Fahrenheit", "", "D 0F3B FDFB 1234 01F4",
             "1|12-31|23:59:59||32.0°F(ATC)|||", "|12-31 23:59:59|||32.0°F||ATC|1|");
-        row("live in family 5: no temperature cell", "Q A000 8000", "D 2000 0000 0000 02EE",
+        dataRow("live in family 5: no temperature cell", "Q A000 8000", "D 2000 0000 0000 02EE",
             "1|0-00|0:00:00|0.0||||", "mV|0-00 0:00:00|0.0|mV|25.0°C||ATC|1|");
-        row("bare D: every field reads 0, temperature -50.0 °C", "", "D",
+        dataRow("bare D: every field reads 0, temperature -50.0 °C", "", "D",
             "1|0-00|0:00:00||-58.0°F(ATC)|||", "|0-00 0:00:00|||-58.0°F||ATC|1|");
-        row("live dissolved oxygen, two-decimal resolution", kDo, "D D0ED 3A45 0339 03B9 03F5 0000 02EE",
+        dataRow("live dissolved oxygen, two-decimal resolution", kDo, "D D0ED 3A45 0339 03B9 03F5 0000 02EE",
             "1|3-07|9:05:45|8.25|95.3|0ppt|25.0°C(ATC)|", "DO|3-07 9:05:45|8.25|mg/L|25.0°C||ATC|1|");
-        row("live sodium pX 3.000 in mol/L mode", kSodium, "D 6000 0000 0BB8 12EE",
+        dataRow("live sodium pX 3.000 in mol/L mode", kSodium, "D 6000 0000 0BB8 12EE",
             "1|0-00|0:00:00|3.00|1.00E-03|22.99 mg/L|22.99 ppm|77.0°F(ATC)", "ISE|0-00 0:00:00|1.00|mol|77.0°F||ATC|1|-3");
-        row("ion number of the reading (F) overrides the settings (Na)", kSodium, "D 7000 0000 0BB8 02EE",
+        dataRow("ion number of the reading (F) overrides the settings (Na)", kSodium, "D 7000 0000 0BB8 02EE",
             "1|0-00|0:00:00|3.00|1.00E-03|19.00 mg/L|19.00 ppm|77.0°F(ATC)", "ISE|0-00 0:00:00|19.00|mg/L|77.0°F||ATC|1|");
-        row("live conductivity 1413 uS/cm at 25.0 °C", kCond, "D 9000 0000 0585 A2EE",
+        dataRow("live conductivity 1413 uS/cm at 25.0 °C", kCond, "D 9000 0000 0585 A2EE",
             "1|0-00|0:00:00|1413 uS/cm|708 R.cm|997 mg/L|0.70 ppt|77.0°F(ATC)", "COND|0-00 0:00:00|1.413|mS/cm|77.0°F||ATC|1|");
 
-        row("record 7.000 pH, 2-07 9:05:11, 10.0 C", kPh, "S 1C8B 3A45 1B58 0258",
+        dataRow("record 7.000 pH, 2-07 9:05:11, 10.0 C", kPh, "S 1C8B 3A45 1B58 0258",
             "1|2-07|9:05:11|7.000|10.0°C(ATC)|||", "pH|2-07 9:05:11|7.000|pH|10.0°C||ATC|1|");
-        row("record pH, decimals 0: a whole number", kPh, "S 1000 0000 0007 02EE",
+        dataRow("record pH, decimals 0: a whole number", kPh, "S 1000 0000 0007 02EE",
             "1|0-00|0:00:00|7|25.0°C(ATC)|||", "pH|0-00 0:00:00|7|pH|25.0°C||ATC|1|");
-        row("record -10.0 mV", kMv, "S 2000 0000 FF9C 02EE",
+        dataRow("record -10.0 mV", "Q 2000 8000", "S 2000 0000 FF9C 02EE",
             "1|0-00|0:00:00|-10.0|25.0°C(ATC)|||", "mV|0-00 0:00:00|-10.0|mV|25.0°C||ATC|1|");
-        row("record pX 2.50", kSodium, "S 5000 0000 00FA 02EE",
+        dataRow("record pX 2.50", kSodium, "S 5000 0000 00FA 02EE",
             "1|0-00|0:00:00|2.50|----|----|----|77.0°F(ATC)", "ISE|0-00 0:00:00|2.50|pX|77.0°F||ATC|1|");
-        row("record mol/L 1.23E-4", kSodium, "S 6000 0000 107B 02EE",
+        dataRow("record mol/L 1.23E-4", kSodium, "S 6000 0000 107B 02EE",
             "1|0-00|0:00:00|----|1.23E-4|----|----|77.0°F(ATC)", "ISE|0-00 0:00:00|1.23|mol/L|77.0°F||ATC|1|-4");
-        row("record 10.0 ppm (quotient 2)", kSodium, "S 7400 0000 4E84 02EE",
+        dataRow("record 10.0 ppm (quotient 2)", kSodium, "S 7400 0000 4E84 02EE",
             "1|0-00|0:00:00|----|----|10.0 ppm|----|77.0°F(ATC)", "ISE|0-00 0:00:00|10.0|ppm|77.0°F||ATC|1|");
-        row("record ppb above 7FFF, unsigned", kSodium, "S 8C00 0000 9088 02EE",
+        dataRow("record ppb above 7FFF, unsigned", kSodium, "S 8C00 0000 9088 02EE",
             "1|0-00|0:00:00|----|----|----|7.000 ppb|77.0°F(ATC)", "ISE|0-00 0:00:00|7.000|ppb|77.0°F||ATC|1|");
-        row("record mg/L, decimals 0, no known unit: plain number", kSodium, "S 7000 0000 A000 02EE",
+        dataRow("record mg/L, decimals 0, no known unit: plain number", kSodium, "S 7000 0000 A000 02EE",
             "1|0-00|0:00:00|----|----|960|----|77.0°F(ATC)", "ISE|0-00 0:00:00|960||77.0°F||ATC|1|");
-        row("record SAL with a unit code of no unit", kCond, "S C400 0000 0046 02EE",
+        dataRow("record SAL with a unit code of no unit", kCond, "S C400 0000 0046 02EE",
             "1|0-00|0:00:00|----|----|----|7.0|77.0°F(ATC)", "SAL|0-00 0:00:00|7.0||77.0°F||ATC|1|");
-        row("record DO %, -50.0 C, MTC, Celsius", kDo, "S F400 0000 93E8 0800",
+        dataRow("record DO %, -50.0 C, MTC, Celsius", kDo, "S F400 0000 93E8 0800",
             "1|0-00|0:00:00|----|100.0 %|----|-50.0°C(MTC)|", "DO|0-00 0:00:00|100.0|%|-50.0°C|MTC||1|");
-        row("record in family 5: temperature in column 4", "Q A000 8000", "S 2000 0000 0064 0000",
+        dataRow("record in family 5: temperature in column 4", "Q A000 8000", "S 2000 0000 0064 0000",
             "1|0-00|0:00:00|10.0|-50.0°C(ATC)|||", "mV|0-00 0:00:00|10.0|mV|-50.0°C||ATC|1|");
     }
     void row()
     {
-        QFETCH(QString, settings);
-        QFETCH(QString, frame);
+        auto [settings, frame] = fetch<QString, QString>("settings", "frame");
         Bench b;
         b.send(settings);
         // A record's texts are its own, never those of the reading before.
@@ -111,10 +94,7 @@ private slots:
     // Live readings: mode caption, table value and mirror value with unit.
     void valueByMode_data()
     {
-        QTest::addColumn<QString>("settings");
-        QTest::addColumn<QString>("reading");
-        QTest::addColumn<QString>("cell");
-        QTest::addColumn<QString>("lcd");
+        columns<QString, QString, QString, QString>("settings", "reading", "cell", "lcd");
         // 04D2 = 1234 thousandths of pH; the decimals code is bits 11..10.
         QTest::newRow("pH, no decimals code: whole number") << "" << "D 1000 0000 04D2 01F4" << "1" << "pH|1|pH";
         QTest::newRow("pH, two decimals") << "" << "D 1800 0000 04D2 01F4" << "1.23" << "pH|1.23|pH";
@@ -132,8 +112,7 @@ private slots:
     }
     void valueByMode()
     {
-        QFETCH(QString, settings);
-        QFETCH(QString, reading);
+        auto [settings, reading] = fetch<QString, QString>("settings", "reading");
         Bench b;
         b.send(settings);
         b.core.lcd.lblLCD[11].Caption = QStringLiteral("E-99");   // pH and mV readings clear it
@@ -171,63 +150,7 @@ private slots:
         QCOMPARE(b.core.Picture4.segmentCount(), qint64(0));
     }
 
-    // A download of a few hundred records on a real pseudo-terminal, cut at
-    // every byte and several records to a read: each lands as its own row, in
-    // order, and the table view shows the last one.
-    void burstOnAPty()
-    {
-        int master = -1, slave = -1;
-        char name[128] = {};
-        QVERIFY(openpty(&master, &slave, name, nullptr, nullptr) == 0);
-        termios raw;
-        tcgetattr(slave, &raw);
-        cfmakeraw(&raw);
-        tcsetattr(slave, TCSANOW, &raw);
-        QtSerialLink link;
-        RecordingPrompts prompts;
-        MainCore core(&link, &prompts);
-        GridView view(core.MSFlexGrid1);
-        view.resize(673, 201);
-        view.show();
-        core.Form_Load();
-        core.Combo1Text = QString::fromLatin1(name);
-        core.cmdComm_Click();
-        QVERIFY(link.isOpen());
-
-        constexpr int kRecords = 400;
-        QByteArray all;
-        for (int i = 0; i < kRecords; ++i) {
-            sim::StoredRecord r;
-            r.mode = 1;
-            r.decimals = 3;
-            r.month = 1;
-            r.day = 1;
-            r.hour = i / 60;
-            r.minute = i % 60;
-            r.value = i;
-            all += QByteArray::fromStdString(sim::encodeStored(r));
-        }
-        all += "<E>";
-        // Pieces of 1, 2, 3, ... bytes with a tick after every third, so that
-        // every cut point and several whole records to a read both occur.
-        qsizetype at = 0;
-        for (int piece = 1; at < all.size(); piece = piece % 97 + 1) {
-            const QByteArray part = all.mid(at, piece);
-            QVERIFY(write(master, part.constData(), size_t(part.size())) == part.size());
-            at += part.size();
-            if (piece % 3 == 0)
-                core.Timer1_Timer();
-        }
-        QTRY_COMPARE_WITH_TIMEOUT(core.m.GridRow, kRecords + 1, 5000);
-        core.Timer1_Timer();
-        for (int i = 0; i < kRecords; ++i)
-            QCOMPARE(core.MSFlexGrid1->TextMatrix(i + 1, 3), Format(i / 1000.0, u"#0.000"));
-        QCoreApplication::processEvents();
-        QCOMPARE(view.rowAt(0) + 1, core.m.GridRow - 9);   // model row 0 is grid row 1
-        ::close(master);
-        ::close(slave);
-    }
 };
 
-QTEST_MAIN(TestDecodeRows)
+QTEST_GUILESS_MAIN(TestDecodeRows)
 #include "tst_decode_rows.moc"

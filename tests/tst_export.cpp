@@ -2,17 +2,13 @@
 // not write (xlrd, Gnumeric's ssconvert, Python's csv) with a structural
 // check of the .xls, and what a cancel, a failure or a long export leaves.
 #include "shell/ExportName.h"
-#include "shell/HeadlessSession.h"
-#include "support/FakeMeter.h"
+#include "support/DataTable.h"
+#include "support/Files.h"
+#include "support/LoggedSession.h"
+#include "support/Readings.h"
 
-#include <QDir>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QtTest>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -20,20 +16,12 @@
 
 namespace {
 
-// pH on 3-07, one reading a second from 0:00:00, the value drifting.
-QByteArray reading(int i)
-{
-    const auto hex = [](int v) { return QByteArray::number(v, 16).toUpper().rightJustified(4, '0'); };
-    return "<D" + hex(0x1000 | 2 << 10 | 3 << 6 | i % 60) + hex(7 << 11 | (i / 3600 % 24) << 6 | (i / 60 % 60))
-        + hex(7000 + i % 41) + hex(750) + ">";
-}
-
 // A connected pH table with `n` readings.
 void fill(Bench &b, int n)
 {
     b.core.cmdClear_Click();
     for (int i = 0; i < n; ++i)
-        b.feed(reading(i));
+        b.feed(runReading(i));
 }
 
 // What a sheet holding table rows [first, last] reads: the header, then those rows.
@@ -137,11 +125,6 @@ bool haveReaders()
         && QProcess::execute(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QStringLiteral("import xlrd")}) == 0;
 }
 
-QStringList entries(const QString &dir)
-{
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-}
-
 } // namespace
 
 class Export : public QObject
@@ -150,9 +133,7 @@ class Export : public QObject
 private slots:
     void proposedName_data()
     {
-        QTest::addColumn<QDateTime>("now");
-        QTest::addColumn<bool>("driveD");
-        QTest::addColumn<QString>("expected");
+        columns<QDateTime, bool, QString>("now", "driveD", "expected");
         const QDateTime march(QDate(2026, 3, 7), QTime(14, 5, 59));
         QTest::newRow("drive D") << march << true << "D:\\03071405.xls";
         QTest::newRow("documents") << march << false << QDir::toNativeSeparators("/home/lab/Documents/03071405.xls");
@@ -160,8 +141,7 @@ private slots:
     }
     void proposedName()
     {
-        QFETCH(QDateTime, now);
-        QFETCH(bool, driveD);
+        auto [now, driveD] = fetch<QDateTime, bool>("now", "driveD");
         QTEST(proposedExportName(now, driveD, QStringLiteral("/home/lab/Documents")), "expected");
     }
 
@@ -170,18 +150,17 @@ private slots:
     // surrogate pairs), written by the button and read back.
     void writtenTableReadsBack_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("head");   // how the file begins
+        // head: how the file begins
+        columns<QString, QByteArray>("name", "head");
         const QByteArray xls("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
         QTest::newRow("xls") << "t.xls" << xls;
         QTest::newRow("no suffix is xls") << "t" << xls;
         QTest::newRow("xlsx") << "t.xlsx" << QByteArray("PK\x03\x04");
-        QTest::newRow("csv") << "t.csv" << QByteArray("\xEF\xBB\xBFsn,Date,Time,pH,Temp,,,\r\n1,3-07,0:00:00,");
+        QTest::newRow("csv") << "t.csv" << QByteArray("\xEF\xBB\xBFsn,Date,Time,pH,Temp,,,\r\n1,1-01,0:00:00,");
     }
     void writtenTableReadsBack()
     {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, head);
+        auto [name, head] = fetch<QString, QByteArray>("name", "head");
         if (!haveReaders())
             QSKIP("python3-xlrd or gnumeric is not installed");
         Bench b;
@@ -189,7 +168,6 @@ private slots:
         b.core.MSFlexGrid1->setTextMatrix(2, 5, QStringLiteral("Ω 5 µS"));
         b.core.MSFlexGrid1->setTextMatrix(3, 7, QStringLiteral("say \"1,5\""));
         b.core.MSFlexGrid1->setTextMatrix(1, 6, QString(3000, QChar(0x03A9)) + QStringLiteral("😀").repeated(2500));
-        QCOMPARE(b.cell(1, 4), QStringLiteral("77.0°F(ATC)"));   // no settings frame: Fahrenheit
         const QJsonArray table{sheet(b, 1, 3)};
         QTemporaryDir dir;
         b.prompts.saveAs = dir.filePath(name);
@@ -210,8 +188,7 @@ private slots:
         QVERIFY(b.core.Picture4.mark().clears > clears && b.core.Picture4.mark().segments == 0);
         QVERIFY(b.core.Timer2.isActive() && b.core.m.PollingOn);
 
-        QFile f(b.prompts.saveAs);
-        QVERIFY(f.open(QIODevice::ReadOnly) && f.read(head.size()) == head);
+        QVERIFY(readFile(b.prompts.saveAs).startsWith(head));
         const QJsonObject read = readBack(b.prompts.saveAs);
         const bool csv = name.endsWith(QLatin1String(".csv"));
         QCOMPARE(json(read[csv ? "csv" : "xlrd"]), json(table));
@@ -238,7 +215,7 @@ private slots:
         b.prompts.saveAs = dir.filePath("long.xls");
         b.prompts.duringProgress = [&] {
             if (b.prompts.progress.size() == 1)
-                b.feed(reading(n));   // a receive tick while the progress dialog runs
+                b.feed(runReading(n));   // a receive tick while the progress dialog runs
         };
         b.core.cmdExport_Click();
         QVERIFY2(b.prompts.boxes.isEmpty(), qPrintable(b.prompts.boxes.value(0).text));
@@ -262,9 +239,9 @@ private slots:
     // file and the reason; a cancel is silent.
     void cancelOrFailureKeepsTheTable_data()
     {
-        QTest::addColumn<QString>("name");      // in a fresh folder; "" cancels
-        QTest::addColumn<int>("sizeLimit");     // bytes any file may grow to; 0 no limit
-        QTest::addColumn<QString>("reason");
+        // name: in a fresh folder; "" cancels
+        // sizeLimit: bytes any file may grow to; 0 no limit
+        columns<QString, int, QString>("name", "sizeLimit", "reason");
         QTest::newRow("cancel") << "" << 0 << "";
         QTest::newRow("missing folder") << "gone/t.xls" << 0 << "the folder %1/gone does not exist";
         QTest::newRow("name of a folder") << "sub" << 0 << "a folder has that name";
@@ -275,9 +252,7 @@ private slots:
     }
     void cancelOrFailureKeepsTheTable()
     {
-        QFETCH(QString, name);
-        QFETCH(int, sizeLimit);
-        QFETCH(QString, reason);
+        auto [name, sizeLimit, reason] = fetch<QString, int, QString>("name", "sizeLimit", "reason");
         Bench b;
         fill(b, 300);
         b.core.Timer2.stop();   // as after a download's end frame
@@ -316,7 +291,7 @@ private slots:
                  qPrintable(text));
         QCOMPARE(int(b.prompts.boxes[0].icon), int(UiPrompts::Icon::Critical));
         // The rows that come next go on in the kept table.
-        b.feed(reading(300));
+        b.feed(runReading(300));
         QCOMPARE(b.cell(301, 0), QStringLiteral("301"));
     }
 
@@ -334,35 +309,31 @@ private slots:
     // Two rows make a stream too short for the container's regular sectors.
     void loggerExportsAtTheEnd_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("exitCode");
+        columns<QString, int>("name", "exitCode");
         QTest::newRow("written") << "log.xls" << 0;
         QTest::newRow("missing folder") << "gone/log.xls" << 1;
     }
     void loggerExportsAtTheEnd()
     {
-        QFETCH(QString, name);
-        QFETCH(int, exitCode);
+        auto [name, exitCode] = fetch<QString, int>("name", "exitCode");
         if (!haveReaders())
             QSKIP("python3-xlrd or gnumeric is not installed");
-        Bench b(false);
-        HeadlessSession session(b.core);
-        QTemporaryDir dir;
-        session.setExportFile(dir.filePath(name));
-        QSignalSpy finished(&session, &HeadlessSession::finished);
-        QSignalSpy said(&session, &HeadlessSession::message);
-        QVERIFY(session.start(QStringLiteral("/dev/fake0")));
-        b.core.cmdClear_Click();
-        b.feed(reading(0) + reading(1));
-        session.stop();
-        QCOMPARE(finished.size(), 1);
-        QCOMPARE(finished[0][0].toInt(), exitCode);
-        QCOMPARE(b.link.written.last(), QByteArray("@B#"));
-        QCOMPARE(b.prompts.boxes.size(), exitCode);   // the failure, said as in the window
+        Logged l;
+        const QString file = l.dir.filePath(name);
+        l.session.setExportFile(file);
+        QSignalSpy said(&l.session, &HeadlessSession::message);
+        QVERIFY(l.start());
+        l.b.core.cmdClear_Click();
+        l.b.feed(runReading(0) + runReading(1));
+        l.session.stop();
+        QCOMPARE(l.finished.size(), 1);
+        QCOMPARE(l.finished[0][0].toInt(), exitCode);
+        QCOMPARE(l.b.link.written.last(), QByteArray("@B#"));
+        QCOMPARE(l.b.prompts.boxes.size(), exitCode);   // the failure, said as in the window
         if (exitCode == 0) {
             QCOMPARE(said.size(), 1);
-            QCOMPARE(said[0][0].toString(), QStringLiteral("2 rows exported to %1").arg(dir.filePath(name)));
-            const QJsonObject read = readBack(dir.filePath(name));
+            QCOMPARE(said[0][0].toString(), QStringLiteral("2 rows exported to %1").arg(file));
+            const QJsonObject read = readBack(file);
             QCOMPARE(read["structure"].toString(), QString());
             QCOMPARE(read["xlrd"].toArray().first().toArray().size(), 3);
         }

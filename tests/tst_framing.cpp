@@ -1,82 +1,50 @@
 // The receive tick: cutting frames out of what the line delivers, in every
 // shape a USB adapter or a noisy line hands them over.
+#include "support/DataTable.h"
 #include "support/FakeMeter.h"
 
 #include <QRandomGenerator>
-#include <QtTest>
-
-namespace {
-// pH 7.000, 3 decimals, 25.0 degrees, ATC.
-const QByteArray kReading = "<D1C0000001B5802EE>";
-const QByteArray kReadingContent = "D1C0000001B5802EE";
-}
 
 class Framing : public QObject
 {
     Q_OBJECT
 private slots:
-    void straysBeforeAFrameAreDropped()
+    // What the receive tick cuts out of the reads it is handed: the frames,
+    // in order, the rows they log and what waits in the buffer.
+    void reads_data()
     {
-        Bench b;
-        b.feed("x#@" + kReading);
-        QCOMPARE(b.core.m.GridRow, 2);
-        QCOMPARE(b.cell(1, 3), QStringLiteral("7.000"));
-        QVERIFY(b.core.m.RxBuffer.isEmpty());
+        columns<QByteArrayList, QStringList, int, QString>("reads", "frames", "gridRow", "buffer");
+        const QString r = QString::fromLatin1(kPhReading.mid(1, 17));
+        dataRow("strays before a frame are dropped", QByteArrayList{"x#@" + kPhReading}, QStringList{r}, 2, QString());
+        dataRow("a frame split over two reads", QByteArrayList{kPhReading.left(11), kPhReading.mid(11)}, QStringList{r},
+                2, QString());
+        dataRow("every frame of one read in order, the unfinished one waits",
+                QByteArrayList{"<M05A1.2>" + kPhReading + kPhReading + "<D1C0"}, QStringList{"M05A1.2", r, r}, 3,
+                QString("<D1C0"));
+        // The first frame lost its ">": its remains must not be read as a
+        // reading by position.
+        dataRow("a new start drops the broken frame", QByteArrayList{"<D9000000003E8" + kPhReading}, QStringList{r}, 2,
+                QString());
+        // Frames without a decoder are handled and change nothing.
+        dataRow("empty content", QByteArrayList{"<>"}, QStringList{""}, 1, QString());
+        dataRow("unknown letter", QByteArrayList{"<X1234>"}, QStringList{"X1234"}, 1, QString());
+        dataRow("lower-case d", QByteArrayList{"<d1C00000001B58082EE>"}, QStringList{"d1C00000001B58082EE"}, 1,
+                QString());
     }
-
-    void aFrameSplitOverTwoReads()
+    void reads()
     {
-        Bench b;
-        b.feed(kReading.left(11));
-        QCOMPARE(b.core.m.GridRow, 1);
-        QCOMPARE(b.core.m.RxBuffer, QString::fromLatin1(kReading.left(11)));
-        b.feed(kReading.mid(11));
-        QCOMPARE(b.core.m.GridRow, 2);
-        QVERIFY(b.core.m.RxBuffer.isEmpty());
-    }
-
-    void everyFrameOfOneReadIsHandledInOrder()
-    {
+        QFETCH(QByteArrayList, reads);
         Bench b;
         QStringList seen;
         connect(&b.core, &MainCore::frameHandled, this, [&](const QString &c) { seen << c; });
-        b.feed("<M05A1.2>" + kReading + kReading + "<D1C0");
-        QCOMPARE(seen, (QStringList{"M05A1.2", kReadingContent, kReadingContent}));
-        QCOMPARE(b.core.Caption, QStringLiteral("TQ805 BenchLog(05A1.2)"));
-        QCOMPARE(b.core.m.GridRow, 3);
-        // The unfinished frame waits for the rest of its characters.
-        QCOMPARE(b.core.m.RxBuffer, QStringLiteral("<D1C0"));
-    }
-
-    void aNewStartDropsTheBrokenFrame()
-    {
-        Bench b;
-        // The first frame lost its ">": its remains must not be read as a
-        // reading by position.
-        b.feed("<D9000000003E8" + kReading);
-        QCOMPARE(b.core.m.GridRow, 2);
-        QCOMPARE(b.core.m.MeasMode.toInt(), 1);
-        QCOMPARE(b.cell(1, 3), QStringLiteral("7.000"));
-    }
-
-    void framesWithoutADecoder_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("empty content") << QByteArray("<>");
-        QTest::newRow("unknown letter") << QByteArray("<X1234>");
-        QTest::newRow("lower-case d") << QByteArray("<d1C00000001B58082EE>");
-    }
-    void framesWithoutADecoder()
-    {
-        QFETCH(QByteArray, bytes);
-        Bench b;
-        int handled = 0;
-        connect(&b.core, &MainCore::frameHandled, this, [&] { ++handled; });
-        b.feed(bytes);
-        QCOMPARE(handled, 1);
-        QCOMPARE(b.core.m.GridRow, 1);
-        QCOMPARE(b.core.m.PollCommand, QString());
-        QVERIFY(b.core.m.RxBuffer.isEmpty());
+        for (const QByteArray &read : reads)
+            b.feed(read);
+        QTEST(seen, "frames");
+        QTEST(b.core.m.GridRow, "gridRow");
+        QTEST(b.core.m.RxBuffer, "buffer");
+        QCOMPARE(b.core.m.PollCommand, QString());   // after the first frame
+        for (int row = 1; row < b.core.m.GridRow; ++row)
+            QCOMPARE(b.cell(row, 3), QStringLiteral("7.000"));
     }
 
     void pollRequestChangesAfterTheFirstFrame()
@@ -90,18 +58,9 @@ private slots:
         QCOMPARE(b.link.written.last(), QByteArray("@#"));
     }
 
-    void aClosedPortStillEmptiesTheBuffer()
-    {
-        Bench b(false);
-        b.core.m.RxBuffer = QString::fromLatin1(kReading);
-        b.core.Timer1_Timer();
-        QCOMPARE(b.core.m.GridRow, 2);
-    }
-
     void noiseNeverGrowsTheBuffer_data()
     {
-        QTest::addColumn<QByteArray>("chunk");
-        QTest::addColumn<int>("reads");
+        columns<QByteArray, int>("chunk", "reads");
         QTest::newRow("closing marks only") << QByteArray("abc>def>") << 2000;
         QTest::newRow("no marks at all") << QByteArray(512, 'z') << 2000;
         QTest::newRow("a frame that never ends") << QByteArray("<D") + QByteArray(300, '1') << 200;
@@ -118,8 +77,7 @@ private slots:
     }
     void noiseNeverGrowsTheBuffer()
     {
-        QFETCH(QByteArray, chunk);
-        QFETCH(int, reads);
+        auto [chunk, reads] = fetch<QByteArray, int>("chunk", "reads");
         Bench b;
         for (int i = 0; i < reads; ++i) {
             b.feed(chunk);
@@ -127,46 +85,19 @@ private slots:
                      qPrintable(QString::number(b.core.m.RxBuffer.size())));
         }
         // The line recovers at the next good frame.
-        b.feed(kReading);
+        b.feed(kPhReading);
         QCOMPARE(b.cell(1, 3), QStringLiteral("7.000"));
-    }
-
-    // Whatever the line delivers, nothing crashes, the buffer stays bounded
-    // and the table only ever gains whole rows.
-    void randomLineNoise()
-    {
-        Bench b;
-        b.core.cmdClear_Click();
-        QRandomGenerator rng(2026);
-        int rows = 0;
-        connect(&b.core, &MainCore::rowCompleted, this, [&](int row) {
-            ++rows;
-            QCOMPARE(b.cell(row, 0), QString::number(row));
-        });
-        const QByteArray alphabet = "<>DQPMESdq0123456789ABCDEFabcdef#@ \r\n\xff";
-        for (int read = 0; read < 20000; ++read) {
-            QByteArray chunk(rng.bounded(1, 40), Qt::Uninitialized);
-            for (char &c : chunk)
-                c = alphabet[rng.bounded(alphabet.size())];
-            b.feed(chunk);
-            QVERIFY(b.core.m.RxBuffer.size() <= MainCore::kMaxFrame + 1);
-        }
-        QVERIFY(rows > 100);   // short garbled readings still land as rows
-        for (int r = 1; r < b.core.m.GridRow; ++r)
-            QCOMPARE(b.cell(r, 0), QString::number(r));
     }
 
     void frameLengthBound_data()
     {
-        QTest::addColumn<int>("contentLength");
-        QTest::addColumn<bool>("handled");
+        columns<int, bool>("contentLength", "handled");
         QTest::newRow("1 KiB is a frame") << MainCore::kMaxFrame << true;
         QTest::newRow("one more is dropped") << MainCore::kMaxFrame + 1 << false;
     }
     void frameLengthBound()
     {
-        QFETCH(int, contentLength);
-        QFETCH(bool, handled);
+        auto [contentLength, handled] = fetch<int, bool>("contentLength", "handled");
         Bench b;
         int count = 0;
         connect(&b.core, &MainCore::frameHandled, this, [&] { ++count; });

@@ -1,7 +1,8 @@
 // The crash journal: one file per recording, the time of receipt, the
 // recordings left open; and the window killed mid-burst keeps every row.
-#include "SimFrames.h"
 #include "support/FakeMeter.h"
+#include "support/Files.h"
+#include "support/Readings.h"
 #include "table/RowJournal.h"
 
 #include <QProcess>
@@ -13,29 +14,6 @@
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
-
-namespace {
-
-QByteArray reading(int i)
-{
-    sim::LiveReading r;
-    r.mode = 1;
-    r.decimals = 3;
-    r.hour = i / 3600 % 24;
-    r.minute = i / 60 % 60;
-    r.second = i % 60;
-    r.value = 7000 + i % 100;
-    return QByteArray::fromStdString(sim::encodeLive(r));
-}
-
-QList<QByteArray> lines(const QString &path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll().split('\n');
-}
-
-} // namespace
 
 class TestJournal : public QObject
 {
@@ -51,11 +29,11 @@ private slots:
         QSignalSpy rows(&b.core, &MainCore::rowCompleted);
         QObject::connect(&b.core, &MainCore::rowCompleted, &journal, &RowJournal::appendRow);
         b.core.cmdClear_Click();
-        b.feed(reading(1) + reading(2));
+        b.feed(runReading(1) + runReading(2));
         const QString first = journal.currentFile();
         QCOMPARE(QFileInfo(first).fileName(), QStringLiteral("2026-12-06_09-05-02.csv"));
         b.core.cmdClear_Click();   // a new recording, the first one left open
-        b.feed(reading(3));
+        b.feed(runReading(3));
         const QString second = journal.currentFile();
         QCOMPARE(QFileInfo(second).fileName(), QStringLiteral("2026-12-06_09-05-02_2.csv"));
         QCOMPARE(RowJournal::unfinished(dir.path()), (QStringList{first, second}));
@@ -64,7 +42,7 @@ private slots:
         RowJournal::forget({first});
         QVERIFY(RowJournal::unfinished(dir.path()).isEmpty());
 
-        const QList<QByteArray> l = lines(first);
+        const QList<QByteArray> l = readFile(first).split('\n');
         QCOMPARE(l[0], QByteArray("\xEF\xBB\xBFsn,Date,Time,pH,Temp,,,,Received\r"));
         QCOMPARE(l[2], QByteArray("2,1-01,0:00:02,7.002,77.0\xC2\xB0" "F(ATC),,,,2026-12-06T09:05:02+01:00\r"));
     }
@@ -93,7 +71,7 @@ private slots:
         // journalled a good part of them; then it is killed.
         QByteArray burst;
         for (int i = 1; i <= 20000; ++i)
-            burst += reading(i);
+            burst += runReading(i);
         qsizetype sent = 0;
         QString file;
         QElapsedTimer t;
@@ -107,7 +85,7 @@ private slots:
                     sent += n;
             }
             const QStringList files = QDir(dir.path()).entryList({QStringLiteral("*.csv")});
-            if (!files.isEmpty() && lines(dir.filePath(files[0])).size() > 3000) {
+            if (!files.isEmpty() && readFile(dir.filePath(files[0])).split('\n').size() > 3000) {
                 file = dir.filePath(files[0]);
                 break;
             }
@@ -121,7 +99,7 @@ private slots:
 
         // Every line is whole, the rows run 1, 2, 3, ... without a gap, and
         // each holds its own reading.
-        QList<QByteArray> l = lines(file);
+        QList<QByteArray> l = readFile(file).split('\n');
         QCOMPARE(l.takeLast(), QByteArray());   // the file ends with a whole line
         QVERIFY(l.size() > 3000);
         for (qsizetype i = 1; i < l.size(); ++i) {

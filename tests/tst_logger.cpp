@@ -1,25 +1,14 @@
 // The headless logger's parts: the CSV writer, the state snapshot it prints,
 // and the session that plays the user (auto-Clear, events, stop conditions).
-#include "shell/HeadlessSession.h"
 #include "shell/StateSnapshot.h"
-#include "support/FakeMeter.h"
-#include "table/CsvLog.h"
+#include "support/DataTable.h"
+#include "support/Files.h"
+#include "support/LoggedSession.h"
 
-#include <QBuffer>
-#include <QProcess>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QtTest>
+#include <QProcess>
 
 namespace {
-
-// pH 7.00 on 3-07 at 9:05:<second>, 25.0 °C automatic compensation.
-QByteArray phReading(int second)
-{
-    return "<D" + QByteArray::number(0x18C0 + second, 16).toUpper() + "3A451B5802EE>";
-}
 
 // Fields of a snapshot as texts, '|' between them (a null reads as "").
 QString fields(const QJsonObject &s, std::initializer_list<const char *> keys)
@@ -35,43 +24,6 @@ QStringList texts(const QJsonValue &v)
     return QVariant(v.toArray().toVariantList()).toStringList();
 }
 
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-const QStringList kPhHeader{"sn", "Date", "Time", "pH", "Temp", "", "", ""};
-
-// A session on a fake port, printing to a buffer and logging to a CSV file.
-struct Logged
-{
-    Bench b{false};
-    QTemporaryDir dir;
-    CsvLog csv;
-    QBuffer out;
-    HeadlessSession session{b.core};
-    QSignalSpy finished{&session, &HeadlessSession::finished};
-
-    Logged()
-    {
-        out.open(QIODevice::WriteOnly);
-        session.setJsonOutput(&out);
-        csv.open(csvPath());
-        session.setCsvLog(&csv);
-    }
-    QString csvPath() const { return dir.filePath("log.csv"); }
-    bool start() { return session.start(QStringLiteral("/dev/fake0")); }
-    QList<QJsonObject> events() const
-    {
-        QList<QJsonObject> objects;
-        for (const QByteArray &line : out.data().split('\n'))
-            if (!line.isEmpty())
-                objects << QJsonDocument::fromJson(line).object();
-        return objects;
-    }
-};
-
 } // namespace
 
 class TestLogger : public QObject
@@ -81,8 +33,7 @@ class TestLogger : public QObject
 private slots:
     void csvLine_data()
     {
-        QTest::addColumn<QStringList>("fields");
-        QTest::addColumn<QString>("expected");
+        columns<QStringList, QString>("fields", "expected");
         QTest::newRow("plain, empty fields kept") << QStringList{"1", "", "9:05:45", ""} << "1,,9:05:45,\r\n";
         QTest::newRow("comma, quotes doubled") << QStringList{"1,5", "say \"hi\""} << "\"1,5\",\"say \"\"hi\"\"\"\r\n";
         QTest::newRow("LF, CR") << QStringList{"a\nb", "a\rb"} << "\"a\nb\",\"a\rb\"\r\n";
@@ -167,28 +118,11 @@ private slots:
         QCOMPARE(stateSnapshot(b.core, 0)["highlight"].toInt(), 11);
         b.core.MSFlexGrid1->setCellBackColor(12, 5, FlexGrid::Shade::Highlight);
         QCOMPARE(stateSnapshot(b.core, 0)["highlight"].toInt(), 12);
-        // A conductivity table shows the range selector with its default range.
-        b.feed("<Q600028FA08C803E8>");
-        b.core.cmdClear_Click();
-        QCOMPARE(texts(stateSnapshot(b.core, 0)["header"])[3], QString("COND"));
-        QCOMPARE(stateSnapshot(b.core, 0)["range"].toObject(), (QJsonObject{{"visible", true}, {"selected", 2}}));
-    }
-
-    void sessionDoesNotStartOnClosedPort()
-    {
-        Logged l;
-        l.b.link.openable.clear();
-        QVERIFY(!l.start() && !l.session.isRunning() && l.out.data().isEmpty());
-        QCOMPARE(l.b.prompts.boxes.size(), 1);
-        l.b.feed("<M05>");   // an idle session presses nothing
-        QVERIFY(!l.b.core.m.PollingOn);
     }
 
     void autoClear_data()
     {
-        QTest::addColumn<QList<QByteArray>>("ticks");
-        QTest::addColumn<int>("clears");
-        QTest::addColumn<int>("gridRow");
+        columns<QList<QByteArray>, int, int>("ticks", "clears", "gridRow");
         const QByteArray d = phReading(45);
         QTest::newRow("model frame") << QList<QByteArray>{"<M05A1.2>"} << 1 << 1;
         QTest::newRow("end frame in the same tick restarts polling") << QList<QByteArray>{"<M05A1.2><E>"} << 0 << 1;
@@ -197,8 +131,7 @@ private slots:
     }
     void autoClear()
     {
-        QFETCH(QList<QByteArray>, ticks);
-        QFETCH(int, clears);
+        auto [ticks, clears] = fetch<QList<QByteArray>, int>("ticks", "clears");
         Logged l;
         QVERIFY(l.start());
         for (const QByteArray &t : ticks)
@@ -209,7 +142,7 @@ private slots:
                 continue;
             ++seen;
             QVERIFY(o["row"].isNull() && o["polling"].toBool() && o["grid_row"].toInt() == 1);
-            QCOMPARE(texts(o["header"]), kPhHeader);
+            QCOMPARE(texts(o["header"]), (QStringList{"sn", "Date", "Time", "pH", "Temp", "", "", ""}));
         }
         QCOMPARE(seen, clears);
         QTEST(l.b.core.m.GridRow, "gridRow");
@@ -245,9 +178,10 @@ private slots:
 
     void sessionEnds_data()
     {
-        QTest::addColumn<int>("how");        // 0 row limit of 2, 1 stop(), 2 time limit, 3 port lost
-        QTest::addColumn<int>("exitCode");   // 0 also sends the exit request; 2 has no port to send it to
-        QTest::addColumn<int>("rows");       // completed, reported and logged
+        // how: 0 row limit of 2, 1 stop(), 2 time limit, 3 port lost
+        // exitCode: 0 also sends the exit request; 2 has no port to send it to
+        // rows: completed, reported and logged
+        columns<int, int, int>("how", "exitCode", "rows");
         QTest::newRow("row limit: the second of three readings in one tick ends it") << 0 << 0 << 2;
         QTest::newRow("stop, twice") << 1 << 0 << 1;
         QTest::newRow("time limit") << 2 << 0 << 1;
@@ -255,9 +189,7 @@ private slots:
     }
     void sessionEnds()
     {
-        QFETCH(int, how);
-        QFETCH(int, exitCode);
-        QFETCH(int, rows);
+        auto [how, exitCode, rows] = fetch<int, int, int>("how", "exitCode", "rows");
         Logged l;
         QSignalSpy messages(&l.session, &HeadlessSession::message);
         QSignalSpy exits(&l.b.core, &MainCore::exitRequested);
@@ -299,11 +231,11 @@ private slots:
     // options, what it says on standard error and its exit status.
     void commandLine_data()
     {
-        QTest::addColumn<QStringList>("sim");      // empty: no simulator
-        QTest::addColumn<QString>("args");         // DEV and DIR stand for the device and a scratch folder
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("said");         // on standard error
-        QTest::addColumn<QByteArray>("fileStart"); // the start of DIR/out.*, if any
+        // sim empty: no simulator
+        // args: DEV and DIR stand for the device and a scratch folder
+        // said: on standard error
+        // fileStart: the start of DIR/out.*, if any
+        columns<QStringList, QString, int, QString, QByteArray>("sim", "args", "status", "said", "fileStart");
         const QStringList ph{"--family", "ph", "--unpaced"};
         QTest::newRow("count and csv") << ph << "--count 2 --csv DIR/out.csv" << 0
                                        << "2 rows logged, 2 rows written to DIR/out.csv" << QByteArray("\xEF\xBB\xBFsn,Date");
@@ -322,8 +254,7 @@ private slots:
     }
     void commandLine()
     {
-        QFETCH(QStringList, sim);
-        QFETCH(QString, args);
+        auto [sim, args] = fetch<QStringList, QString>("sim", "args");
         QTemporaryDir dir;
         QProcess meter;
         QString device = QStringLiteral("/dev/null");

@@ -1,12 +1,11 @@
-// Start-up, choosing a port and the buttons.
+// Choosing a port, Exit and Std-Add.
 #include "shell/PortNames.h"
+#include "support/DataTable.h"
 #include "support/FakeMeter.h"
 
 #include <QSignalSpy>
-#include <QtTest>
 
 namespace {
-const QByteArray kReading = "<D1C0000001B5802EE>";
 using Icon = UiPrompts::Icon;
 }
 
@@ -14,31 +13,13 @@ class Shell : public QObject
 {
     Q_OBJECT
 private slots:
-    void startUp()
-    {
-        // The logger's snapshot test pins the display, the panel, the table,
-        // the chart and the buttons the window shows; here the rest.
-        Bench b(false);
-        QVERIFY(b.core.enabled.cmdExit && b.core.enabled.cmdComm);
-        QVERIFY(b.core.Timer1.isActive() && !b.core.Timer2.isActive());
-        QVERIFY(!b.link.isOpen() && b.link.written.isEmpty());
-        QCOMPARE(b.core.m.PollCommand, QStringLiteral("A"));
-        QCOMPARE(b.core.CommPort, 1);
-        QCOMPARE(b.core.Combo1Text, QStringLiteral("1"));
-        QCOMPARE(b.core.Combo1List.size(), 9);
-        QCOMPARE(b.core.m.TempCoefTable[11], qint16(2211));
-        QCOMPARE(b.core.m.TempCoefTable[12], qint16(2213));
-    }
-
     // A number picks the n-th device present: adapters first (USB, then
     // ACM), then the built-in ports, each family by its number.
     void portSelection_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("fromList");
-        QTest::addColumn<QString>("device");   // "" = the selection fails
-        QTest::addColumn<int>("icon");
-        QTest::addColumn<QString>("detail");   // what the box says under its text
+        // device: "" = the selection fails
+        // detail: what the box says under its text
+        columns<QString, bool, QString, int, QString>("text", "fromList", "device", "icon", "detail");
         QTest::newRow("first adapter") << "1" << true << "/dev/ttyUSB2" << 0 << "";
         QTest::newRow("halves to even") << "2.5" << false << "/dev/ttyUSB10" << 0 << "";
         QTest::newRow("then ACM") << "3" << true << "/dev/ttyACM0" << 0 << "";
@@ -57,11 +38,8 @@ private slots:
     }
     void portSelection()
     {
-        QFETCH(QString, text);
-        QFETCH(bool, fromList);
-        QFETCH(QString, device);
-        QFETCH(int, icon);
-        QFETCH(QString, detail);
+        auto [text, fromList, device, icon, detail] = fetch<QString, bool, QString, int, QString>(
+            "text", "fromList", "device", "icon", "detail");
         Bench b(false);
         if (!detail.isEmpty()) {
             b.link.openable = QStringList{};
@@ -109,19 +87,6 @@ private slots:
         QCOMPARE(b.core.Combo1Text, QStringLiteral("1"));
         QVERIFY(b.link.opened.isEmpty());
         QVERIFY(b.core.Timer1.isActive());   // nothing else changes
-    }
-
-    void clearStartsARecording()
-    {
-        Bench b;
-        b.feed("<M05A1.2>" + kReading);
-        QVERIFY(!b.core.Timer2.isActive());
-        QCOMPARE(b.lcd(10), QStringLiteral("1"));
-        b.core.cmdClear_Click();
-        QCOMPARE(b.core.m.GridRow, 1);
-        QVERIFY(b.cell(1, 3).isEmpty() && b.lcd(10).isEmpty());
-        QVERIFY(b.core.Timer2.isActive() && b.core.m.PollingOn);
-        QCOMPARE(b.cell(0, 3), QStringLiteral("pH"));
     }
 
     // Exit tells the meter on an open port once, on a closed one nothing;

@@ -2,13 +2,13 @@
 // the complaints about bad input, and the window's own behaviour.
 #include "shell/frmMain.h"
 #include "stdadd/frmStdAdd.h"
+#include "support/DataTable.h"
 #include "support/FakeMeter.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QtTest>
 
 namespace {
 const QString kComplaint = QStringLiteral("Please check out the input data,then click \"Enter\"!");
@@ -22,9 +22,8 @@ private slots:
     // Boxes in the window's order: Vx, E1, Cs, V1, E2, V2, E3.
     void compute_data()
     {
-        QTest::addColumn<QStringList>("boxes");
-        QTest::addColumn<int>("unit");
-        QTest::addColumn<QString>("result");   // empty: the complaint
+        // result empty: the complaint
+        columns<QStringList, int, QString>("boxes", "unit", "result");
         // 1.000e-3 mol/L, an electrode of 58.0 mV per decade rising with
         // concentration: worked out independently of this program.
         const QStringList sample{"100", "0", "0.1", "1", "17.2091", "1", "27.1742"};
@@ -39,13 +38,10 @@ private slots:
         QTest::newRow("E3 = E2: slope 0") << QStringList{"100", "0", "0.1", "1", "17", "1", "17"} << 0 << "";
         QTest::newRow("negative concentration") << QStringList{"100", "0", "-0.1", "1", "17", "1", "27"} << 0 << "";
         QTest::newRow("10^x overflows") << QStringList{"100", "100000", "0.1", "1", "0", "1", "1"} << 0 << "";
-        QTest::newRow("letters read as 0") << QStringList(7, "abc") << 0 << "";
     }
     void compute()
     {
-        QFETCH(QStringList, boxes);
-        QFETCH(int, unit);
-        QFETCH(QString, result);
+        auto [boxes, unit, result] = fetch<QStringList, int, QString>("boxes", "unit", "result");
         RecordingPrompts prompts;
         StdAddCore c(&prompts);
         c.Form_Load();
@@ -62,9 +58,7 @@ private slots:
 
     void resultTexts_data()
     {
-        QTest::addColumn<double>("cx");
-        QTest::addColumn<int>("unit");
-        QTest::addColumn<QString>("text");
+        columns<double, int, QString>("cx", "unit", "text");
         QTest::newRow("1.23E-4") << 0.000123 << 0 << "Cx = 1.23E-4 mol/L";
         QTest::newRow("two-digit exponent") << 1.5e12 << 0 << "Cx = 1.50E+12 mol/L";
         QTest::newRow("mg/L exactly 0.01") << 0.01 << 1 << "Cx = 10.0 \u03bcg/L";
@@ -73,8 +67,7 @@ private slots:
     }
     void resultTexts()
     {
-        QFETCH(double, cx);
-        QFETCH(int, unit);
+        auto [cx, unit] = fetch<double, int>("cx", "unit");
         QTEST(StdAddCore::resultText(cx, unit), "text");
     }
 

@@ -1,12 +1,9 @@
-// The data table: its compact store, the layouts, re-initialisation, the
-// highlight and the growth and scrolling rule.
+// The data table: its compact store, the layouts and re-initialisation.
+#include "support/DataTable.h"
 #include "support/FakeMeter.h"
 #include "table/RowStore.h"
 
-#include <QtTest>
-
 namespace {
-const QByteArray kReading = "<D1C0000001B5802EE>";
 // Settings frames for each family (timer off, Celsius).
 QString settingsFor(int family, char letter = 'Q')
 {
@@ -41,16 +38,11 @@ private slots:
 
     void layoutsByFamily_data()
     {
-        QTest::addColumn<int>("family");   // -1: no settings frame yet
-        QTest::addColumn<QStringList>("header");
-        QTest::addColumn<QList<int>>("widths");
-        QTest::addColumn<bool>("rangeShown");
-        QTest::addColumn<double>("valueScale");
-        QTest::addColumn<double>("tempScale");
+        columns<int, QStringList, QList<int>, bool, double, double>(
+            "family", "header", "widths", "rangeShown", "valueScale", "tempScale");
         const QStringList ph{"sn", "Date", "Time", "pH", "Temp", "", "", ""};
         const QList<int> phWidths{1000, 1200, 1500, 2500, 2500};
         QTest::newRow("pH") << 0 << ph << phWidths << false << 6000.0 / 14 << 60.0;
-        QTest::newRow("no settings yet: pH") << -1 << ph << phWidths << false << 6000.0 / 14 << 60.0;
         QTest::newRow("mV") << 1 << QStringList{"sn", "Date", "Time", "mV", "Temp", "", "", ""}
                             << QList<int>{800, 1000, 1200, 1800, 1800} << false << 1.5 << 60.0;
         QTest::newRow("ISE") << 2 << QStringList{"sn", "Date", "Time", "pX", "mol", "mg", "ppm", "Temp"}
@@ -62,13 +54,10 @@ private slots:
     }
     void layoutsByFamily()
     {
-        QFETCH(int, family);
-        QFETCH(QStringList, header);
-        QFETCH(QList<int>, widths);
-        QFETCH(bool, rangeShown);
+        auto [family, header, widths, rangeShown] = fetch<int, QStringList, QList<int>, bool>(
+            "family", "header", "widths", "rangeShown");
         Bench b;
-        if (family >= 0)
-            b.frame(settingsFor(family));
+        b.frame(settingsFor(family));
         b.core.cmdClear_Click();
         const FlexGrid &g = *b.core.MSFlexGrid1;
         for (int c = 0; c < 8; ++c) {
@@ -102,7 +91,7 @@ private slots:
 
         b.frame(settingsFor(3));
         b.core.cmdClear_Click();
-        b.feed(kReading);
+        b.feed(kPhReading);
         b.frame(settingsFor(6));
         b.core.cmdClear_Click();
         QVERIFY(g.TextMatrix(0, 3).isEmpty() && b.cell(1, 0).isEmpty());
@@ -112,41 +101,11 @@ private slots:
         QCOMPARE(b.core.m.GridRow, 1);
     }
 
-    // From the tenth reading on the table grows by a row and scrolls; a new
-    // recording keeps the row count and empties every row.
-    void growthAndScrolling()
-    {
-        Bench b;
-        b.core.cmdClear_Click();
-        FlexGrid &g = *b.core.MSFlexGrid1;
-        for (int i = 1; i <= 10; ++i)
-            b.feed(kReading);
-        QCOMPARE(b.core.m.GridRow, 11);
-        QCOMPARE(g.Rows(), 13);
-        QCOMPARE(g.TopRow(), 2);
-        b.feed(kReading);
-        QCOMPARE(g.Rows(), 14);
-        QCOMPARE(g.TopRow(), 3);
-        QCOMPARE(g.highlightedRows(), QList<int>{11});
-        QCOMPARE(g.cellShade(10, 0), FlexGrid::Shade::Fixed);
-        QCOMPARE(g.cellShade(10, 3), FlexGrid::Shade::Window);
-        QCOMPARE(g.cellShade(11, 0), FlexGrid::Shade::Highlight);
-        QCOMPARE(g.rowCount(), g.Rows() - 1);
-
-        b.core.cmdClear_Click();
-        QCOMPARE(g.Rows(), 14);
-        QCOMPARE(g.TopRow(), 1);
-        QVERIFY(g.highlightedRows().isEmpty());
-        QVERIFY(g.TextMatrix(5, 0).isEmpty() && g.TextMatrix(11, 0).isEmpty());
-        b.feed(kReading);
-        QCOMPARE(b.cell(1, 0), QStringLiteral("1"));
-    }
-
     void initEmptiesTheReadingFieldsOnly()
     {
         Bench b;
         b.frame(QStringLiteral("Q005A840090000000FF9C03E8"));   // marks L and H
-        b.feed(kReading);
+        b.feed(kPhReading);
         b.core.lcd.lblLCD[11].Caption = QStringLiteral("-3");   // as an ion reading leaves it
         b.core.Init_FlexGrid();
         for (int i : {0, 1, 2, 3, 4, 5, 6, 10, 11})

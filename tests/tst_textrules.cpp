@@ -1,11 +1,10 @@
-// The text rules everything else leans on: number patterns, the leading
-// number of a text, and the meter's hexadecimal fields.
+// The text rules everything else leans on: number patterns, the meter's
+// hexadecimal fields and the empty value.
 #include "link/HexField.h"
-#include "shell/LeadingNumber.h"
 #include "shell/NumberFormat.h"
 #include "shell/Variant.h"
+#include "support/DataTable.h"
 
-#include <QtTest>
 #include <limits>
 
 class TextRules : public QObject
@@ -14,9 +13,7 @@ class TextRules : public QObject
 private slots:
     void format_data()
     {
-        QTest::addColumn<double>("value");
-        QTest::addColumn<QString>("pattern");
-        QTest::addColumn<QString>("text");
+        columns<double, QString, QString>("value", "pattern", "text");
         // Halves away from zero on the value as written, not its binary form.
         QTest::newRow("2.675 two decimals") << 2.675 << "#0.00" << "2.68";
         QTest::newRow("-0.5 whole") << -0.5 << "#0" << "-1";
@@ -36,34 +33,13 @@ private slots:
     }
     void format()
     {
-        QFETCH(double, value);
-        QFETCH(QString, pattern);
+        auto [value, pattern] = fetch<double, QString>("value", "pattern");
         QTEST(Format(value, pattern), "text");
-    }
-
-    void leadingNumber_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<double>("value");
-        QTest::newRow("time text") << "9:05:45" << 9.0;
-        QTest::newRow("negative") << "-1.5mV" << -1.5;
-        QTest::newRow("leading point") << ".5" << 0.5;
-        QTest::newRow("exponent") << "1.00E-03" << 0.001;
-        QTest::newRow("E without digits") << "3E" << 3.0;
-        QTest::newRow("no number") << "abc" << 0.0;
-        QTest::newRow("comma is not a point") << "2,5" << 2.0;
-    }
-    void leadingNumber()
-    {
-        QFETCH(QString, text);
-        QTEST(Val(text), "value");
     }
 
     void hexField_data()
     {
-        QTest::addColumn<QString>("content");
-        QTest::addColumn<int>("signedValue");
-        QTest::addColumn<int>("packed");
+        columns<QString, int, int>("content", "signedValue", "packed");
         QTest::newRow("FFFF") << "DFFFF" << -1 << 65535;
         QTest::newRow("8000") << "D8000" << -32768 << 32768;
         QTest::newRow("lower case") << "Dff38" << -200 << 65336;

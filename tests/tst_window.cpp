@@ -2,6 +2,7 @@
 #include "chart/ChartPainter.h"
 #include "shell/MainCore.h"
 #include "shell/frmMain.h"
+#include "support/DataTable.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -10,7 +11,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QtTest>
 
 class Window : public QObject
 {
@@ -33,8 +33,8 @@ private:
 private slots:
     void controlsStandWhereTheLayoutPutsThem_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QRect>("rect");   // pixels: twips / 15
+        // rect pixels: twips / 15
+        columns<QString, QRect>("name", "rect");
         QTest::newRow("display") << "Picture1" << QRect(16, 8, 297, 225);
         QTest::newRow("chart") << "Picture4" << QRect(328, 8, 673, 481);
         QTest::newRow("table") << "MSFlexGrid1" << QRect(328, 496, 673, 201);
@@ -44,8 +44,7 @@ private slots:
     }
     void controlsStandWhereTheLayoutPutsThem()
     {
-        QFETCH(QString, name);
-        QFETCH(QRect, rect);
+        auto [name, rect] = fetch<QString, QRect>("name", "rect");
         frmMain w;
         QCOMPARE(w.size(), QSize(1016, 708));
         QWidget *c = w.findChild<QWidget *>(name);

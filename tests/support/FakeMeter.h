@@ -75,6 +75,15 @@ public:
     void OpenDocument(const QString &file) override { opened << file; }
 };
 
+// pH 7.000 with three decimals, 25.0 °C by automatic compensation, on day 0 of month 0.
+inline const QByteArray kPhReading = "<D1C0000001B5802EE>";
+
+// pH 7.00 on 3-07 at 9:05:<second>, 25.0 °C automatic compensation.
+inline QByteArray phReading(int second)
+{
+    return "<D" + QByteArray::number(0x18C0 + second, 16).toUpper() + "3A451B5802EE>";
+}
+
 // A core on a fake port, started up and connected, as a user would have it
 // after selecting a port. feed() delivers bytes and runs one receive tick.
 struct Bench
