@@ -23,7 +23,8 @@ public:
 
     bool open(const QString &device) override
     {
-        if (!openable.contains(QStringLiteral("*")) && !openable.contains(device))
+        // A real port refuses to open again before it is closed.
+        if (open_ || (!openable.contains(QStringLiteral("*")) && !openable.contains(device)))
             return false;
         open_ = true;
         device_ = device;
