@@ -93,32 +93,47 @@ private slots:
         QCOMPARE(b.core.m.TimeSeconds, seconds < 0 ? 777 : seconds);
     }
 
-    // Row 1 at the first time, then a row every `every` seconds.
+    // Row 1 at the first time, then a row every `every` seconds; the rows
+    // listed in `garbled` read 0:00:30 instead, as a frame whose time fields
+    // read 0 does.
     void timeAxis_data()
     {
-        columns<int, int, int, qint64, double, int>("first", "every", "rows", "timeBase", "newestX", "segments");
-        QTest::newRow("exactly 30 steps stays") << 36000 << 1 << 31 << qint64(1) << 9500.0 << 30;
-        QTest::newRow("31 steps doubles, redraws all: x 5150") << 36000 << 1 << 32 << qint64(2) << 5150.0 << 31;
-        QTest::newRow("midnight: 23:59:50 to 0:00:10 at x 6500") << 86390 << 20 << 2 << qint64(1) << 6500.0 << 1;
+        columns<int, int, int, QList<int>, qint64, double, int>("first", "every", "rows", "garbled", "timeBase",
+                                                                "newestX", "segments");
+        QTest::newRow("exactly 30 steps stays") << 36000 << 1 << 31 << QList<int>{} << qint64(1) << 9500.0 << 30;
+        QTest::newRow("31 steps doubles, redraws all: x 5150")
+            << 36000 << 1 << 32 << QList<int>{} << qint64(2) << 5150.0 << 31;
+        QTest::newRow("midnight: 23:59:50 to 0:00:10 at x 6500")
+            << 86390 << 20 << 2 << QList<int>{} << qint64(1) << 6500.0 << 1;
         // Eight days, every half hour: the time base passes 16384 s a step
         // and every day lands after the one before.
-        QTest::newRow("a week and more stays on the chart") << 36000 << 1800 << 8 * 48 + 1 << qint64(32768)
-                                                            << 500 + 8 * 86400 * 300.0 / 32768 << 8 * 48;
+        QTest::newRow("a week and more stays on the chart") << 36000 << 1800 << 8 * 48 + 1 << QList<int>{}
+                                                            << qint64(32768) << 500 + 8 * 86400 * 300.0 / 32768
+                                                            << 8 * 48;
+        // Within the first day: the garbled time is a day on, past the axis
+        // (one doubling each), and the rows after it are back near row 1.
+        QTest::newRow("a zeroed time in the first hour starts no day")
+            << 1494 << 1 << 20 << QList<int>{10} << qint64(2) << 500 + 19 * 150.0 << 19;
     }
     void timeAxis()
     {
-        auto [first, every, rows] = fetch<int, int, int>("first", "every", "rows");
+        auto [first, every, rows, garbled] = fetch<int, int, int, QList<int>>("first", "every", "rows", "garbled");
         ChartBench b(0);
         for (int i = 0; i < rows; ++i)
-            b.log(clock(first + i * every));
+            b.log(garbled.contains(i) ? QStringLiteral("0:00:30") : clock(first + i * every));
         QTEST(b.core.m.TimeBase, "timeBase");
         const QList<SegmentPair> d = b.drawn();
         QTEST(int(d.size()), "segments");
         QTEST(d.last().x2, "newestX");
         QCOMPARE(b.core.m.StartSeconds.toDouble(), double(first));
-        // The time axis runs forward all the way.
-        for (qsizetype i = 1; i < d.size(); ++i)
-            QVERIFY2(d[i].x2 > d[i - 1].x2, qPrintable(QString::number(i)));
+        // The time axis runs forward all the way, the garbled rows aside.
+        double x = 0;
+        for (qsizetype i = 0; i < d.size(); ++i) {
+            if (garbled.contains(int(i) + 1))
+                continue;
+            QVERIFY2(d[i].x2 > x, qPrintable(QString::number(i)));
+            x = d[i].x2;
+        }
     }
 
     // Where one reading lands: the second of two equal rows.
@@ -256,6 +271,41 @@ private slots:
         }
         QCOMPARE(kept, raw);
         QVERIFY(points < 20000 / 2);
+    }
+
+    // The SVG's strokes in its own units (15 a pixel), as wide as on the
+    // screen: renderers that ignore non-scaling strokes must not draw
+    // hairlines. Only the value and temperature axes are two pixels wide.
+    void svgStrokes_data()
+    {
+        columns<QString, QString>("element", "width");
+        QTest::newRow("time axis: one pixel") << "line 0,6500" << "15";
+        QTest::newRow("a time tick") << "line 2000,6500" << "15";
+        QTest::newRow("value axis: two pixels") << "line 500,0" << "30";
+        QTest::newRow("a value tick") << "line 600,5000" << "15";
+        QTest::newRow("temperature axis: two pixels") << "line 9500,0" << "30";
+        QTest::newRow("value trace") << "polyline #ff0000" << "15";
+        QTest::newRow("temperature trace") << "polyline #0000ff" << "15";
+    }
+    void svgStrokes()
+    {
+        ChartBench b(0);
+        for (int i = 0; i < 3; ++i)
+            b.log(clock(36000 + i), QStringLiteral("7.00"));
+        QMap<QString, QString> widths;
+        QXmlStreamReader svg(chartSvg(b.core.chart, b.core.Picture4));
+        while (!svg.atEnd()) {
+            if (svg.readNext() != QXmlStreamReader::StartElement)
+                continue;
+            const QXmlStreamAttributes a = svg.attributes();
+            QVERIFY(!a.hasAttribute(QLatin1String("vector-effect")));
+            const QString key = svg.name() == QLatin1String("line")
+                ? QStringLiteral("line %1,%2").arg(a.value(QLatin1String("x1")), a.value(QLatin1String("y1")))
+                : svg.name().toString() + QLatin1Char(' ') + a.value(QLatin1String("stroke")).toString();
+            widths[key] = a.value(QLatin1String("stroke-width")).toString();
+        }
+        QFETCH(QString, element);
+        QTEST(widths.value(element), "width");
     }
 
     void savedPictures()

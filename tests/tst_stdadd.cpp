@@ -29,7 +29,7 @@ private slots:
         const QStringList sample{"100", "0", "0.1", "1", "17.2091", "1", "27.1742"};
         QTest::newRow("independent check") << sample << 0 << "Cx = 1.00E-3 mol/L";
         QTest::newRow("mg/L at or below 0.01: micrograms") << sample << 1 << "Cx = 1.0 \u03bcg/L";
-        QTest::newRow("ppm at or below 0.01: ppt") << sample << 2 << "Cx = 1.0 ppt";
+        QTest::newRow("ppm at or below 0.01: ppb") << sample << 2 << "Cx = 1.0 ppb";
         QTest::newRow("leading numbers: 12abc is 12, blanks skipped")
             << QStringList{" 100mL", "0", "0.1x", "1", "17.2091", "1", "27.1742mV"} << 0 << "Cx = 1.00E-3 mol/L";
         QTest::newRow("all zeros") << QStringList(7, "0") << 0 << "";
@@ -63,6 +63,7 @@ private slots:
         QTest::newRow("two-digit exponent") << 1.5e12 << 0 << "Cx = 1.50E+12 mol/L";
         QTest::newRow("mg/L exactly 0.01") << 0.01 << 1 << "Cx = 10.0 \u03bcg/L";
         QTest::newRow("mg/L 0.0101") << 0.0101 << 1 << "Cx = 0.010 mg/L";
+        QTest::newRow("ppm exactly 0.01: parts per billion") << 0.01 << 2 << "Cx = 10.0 ppb";
         QTest::newRow("no unit chosen") << 2.5 << -1 << "";
     }
     void resultTexts()

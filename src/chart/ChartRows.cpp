@@ -42,9 +42,11 @@ RowPoint ChartRowCache::parse(int row, int tempCol) const
 // a log for its first 24 hours; after that each day would be drawn over the
 // one before. So a row that follows the previous one within the hour across
 // the end of that 24-hour window (the previous row in its last hour, this
-// one in its first) has begun one more day. A log that stays within a day,
-// or jumps about in time, never meets that test and is drawn by the rule
-// alone.
+// one in its first) has begun one more day, but only when the previous row
+// had itself followed its own predecessor within the hour: one stray time
+// (a garbled frame whose fields read 0) lands "just before row 1" without
+// the log having run on to it. A log that stays within a day, or jumps
+// about in time, never meets that test and is drawn by the rule alone.
 quint16 ChartRowCache::extraDaysFor(int row, const RowPoint &p) const
 {
     if (row < 2)
@@ -58,7 +60,13 @@ quint16 ChartRowCache::extraDaysFor(int row, const RowPoint &p) const
     const qint64 wp = window(prev.tod);
     const qint64 wc = window(p.tod);
     const qint64 gap = wc + chartmap::kDay - wp;
-    const bool newDay = wp >= s + chartmap::kDay - 3600 && wc < s + 3600 && gap >= 0 && gap <= 3600;
+    auto withinHour = [](qint64 d) { return d >= 0 && d <= 3600; };
+    // 1. This row crosses the end of the window, an hour or less after the previous one.
+    const bool crosses = wp >= s + chartmap::kDay - 3600 && wc < s + 3600 && withinHour(gap);
+    // 2. The previous row got there continuously.
+    const RowPoint *before = row >= 3 ? &entry(row - 2) : nullptr;
+    const bool ranOn = before && before->timeOk() && withinHour(wp - window(before->tod));
+    const bool newDay = crosses && ranOn;
     return quint16(qMin(int(prev.extraDays) + (newDay ? 1 : 0), kMaxExtraDays));
 }
 

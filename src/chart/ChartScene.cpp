@@ -8,13 +8,15 @@
 
 namespace {
 
+// `axisPx`: the width of the first segment, the axis itself; ticks are one
+// pixel. The value and temperature axes are two pixels wide, the time axis one.
 template <std::size_t N>
 void walkLines(const std::array<bool, N> &shown, const std::array<chartlayout::Segment, N> &segs, unsigned rgb,
-               const ChartScene &scene)
+               int axisPx, const ChartScene &scene)
 {
     for (std::size_t i = 0; i < N; ++i)
         if (shown[i])
-            scene.line(segs[i], rgb, i == 0 ? 2 : 1);   // the axis two pixels wide, its ticks one
+            scene.line(segs[i], rgb, i == 0 ? axisPx : 1);
 }
 
 template <std::size_t N>
@@ -67,9 +69,9 @@ void walkOverlay(const ChartDecorations &decor, const ChartPicture &picture, con
     for (const auto &t : picture.texts)
         scene.print(t.x, t.y, t.points, t.rgb, t.text);
     // 2. The decorations.
-    walkLines(decor.LineY, chartlayout::kLineY, chartlayout::kRed, scene);
-    walkLines(decor.LineX, chartlayout::kLineX, 0x000000, scene);
-    walkLines(decor.LineN, chartlayout::kLineN, chartlayout::kBlue, scene);
+    walkLines(decor.LineY, chartlayout::kLineY, chartlayout::kRed, 2, scene);
+    walkLines(decor.LineX, chartlayout::kLineX, 0x000000, 1, scene);
+    walkLines(decor.LineN, chartlayout::kLineN, chartlayout::kBlue, 2, scene);
     walkLabels(decor.lblY, chartlayout::kLblY, chartlayout::kRed, scene);
     walkLabels(decor.lblX, chartlayout::kLblX, 0x000000, scene);
     walkLabels(decor.LblN, chartlayout::kLblN, chartlayout::kBlue, scene);

@@ -37,10 +37,11 @@ QByteArray chartSvg(const ChartDecorations &decor, const ChartPicture &picture)
     svg += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
 
     ChartScene scene;
-    // Lines keep one pixel's width whatever the zoom, as on the screen.
+    // Strokes as wide as on the screen, in the picture's own units: renderers
+    // that ignore non-scaling strokes would otherwise draw hairlines.
     scene.polyline = [&](const double *xy, std::size_t n, unsigned rgb) {
-        svg += "<polyline fill=\"none\" stroke=\"" + colour(rgb)
-            + "\" stroke-width=\"1\" vector-effect=\"non-scaling-stroke\" points=\"";
+        svg += "<polyline fill=\"none\" stroke=\"" + colour(rgb) + "\" stroke-width=\"" + num(kTwipsPerPixel)
+            + "\" stroke-linejoin=\"round\" points=\"";
         for (std::size_t i = 0; i < n; ++i) {
             if (i)
                 svg += ' ';
@@ -50,8 +51,7 @@ QByteArray chartSvg(const ChartDecorations &decor, const ChartPicture &picture)
     };
     scene.line = [&](const Segment &s, unsigned rgb, int widthPx) {
         svg += "<line x1=\"" + num(s.x1) + "\" y1=\"" + num(s.y1) + "\" x2=\"" + num(s.x2) + "\" y2=\"" + num(s.y2)
-            + "\" stroke=\"" + colour(rgb) + "\" stroke-width=\"" + num(widthPx)
-            + "\" vector-effect=\"non-scaling-stroke\"/>\n";
+            + "\" stroke=\"" + colour(rgb) + "\" stroke-width=\"" + num(widthPx * kTwipsPerPixel) + "\"/>\n";
     };
     // Text stands with its top at the given y: the baseline is about an
     // ascent (0.9 em) lower.

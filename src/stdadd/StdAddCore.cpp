@@ -28,7 +28,7 @@ struct ResultForm { const char16_t *pattern, *unit, *smallPattern, *smallUnit; }
 constexpr std::array<ResultForm, 3> kResultForms{{
     {u"0.00E+#0", u" mol/L", nullptr, nullptr},
     {u"#0.000", u" mg/L", u"#0.0", u" \u03bcg/L"},
-    {u"#0.000", u" ppm", u"#0.0", u" ppt"},
+    {u"#0.000", u" ppm", u"#0.0", u" ppb"},   // ppm × 1000 is parts per billion
 }};
 constexpr double kSmall = 0.01;
 
