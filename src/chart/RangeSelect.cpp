@@ -18,6 +18,8 @@ void MainCore::Option1_Click(int index)
     if (index >= 0 && index < int(kRangeScale.size())) {
         m.ValueScale = kRangeScale[std::size_t(index)];
         Option1Value = index;
+        if (!layingOut_)
+            emit rangeChosen(index);
     }
     // 2. Not polling: only later drawing uses the new scale.
     if (!m.PollingOn)

@@ -43,7 +43,9 @@ void MainCore::Timer1_Timer()
         const char16_t letter = content->isEmpty() ? u'\0' : content->at(0).unicode();
         for (const Dispatch &d : kDecoders) {
             if (d.letter == letter) {
+                decoding_ = QChar(letter);
                 d.decoder(*this);
+                decoding_ = QChar();
                 break;
             }
         }

@@ -77,8 +77,11 @@ void MainCore::selectPort(bool fromList)
         CommPort = int(n);
         device = portnames::deviceForNumber(CommPort, listDevices());
     }
-    if (MSComm1->isOpen())
+    if (MSComm1->isOpen()) {
+        const QString was = MSComm1->device();
         MSComm1->close();
+        emit portClosed(was);
+    }
     if (device.isEmpty())
         return fail();
     if (!MSComm1->open(device))
@@ -87,6 +90,7 @@ void MainCore::selectPort(bool fromList)
     Timer2.start();
     enabled.cmdClear = true;
     enabled.cmdExport = true;
+    emit portOpened(device);
     emit changed();
 }
 
@@ -123,6 +127,7 @@ void MainCore::startNewRecording()
 
 void MainCore::cmdClear_Click()
 {
+    emit cleared();
     startNewRecording();
     emit changed();
 }

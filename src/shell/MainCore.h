@@ -113,6 +113,15 @@ signals:
     void stdAddRequested();
     void portLost(const QString &reason);
     void portRestored(const QString &device);
+    // For whoever keeps an account of the session (the recordings store):
+    // the table laid out anew (by the frame of `frameLetter` while a
+    // decoder runs, else 0: a button), Clear pressed (before its layout),
+    // a range chosen, a port opened or closed by choice.
+    void tableLaidOut(QChar frameLetter);
+    void cleared();
+    void rangeChosen(int index);
+    void portOpened(const QString &device);
+    void portClosed(const QString &device);
 
 private:
     void selectPort(bool fromList);
@@ -124,6 +133,14 @@ public:
     // Clear's steps, which an end frame on an empty table repeats.
     void startNewRecording();
 
+    // Lays the table out anew with `rows` data rows read from elsewhere (a
+    // recording kept on disk), as if each had just been logged: the same
+    // cells, highlight, growth and scrolling, and with `drawChart` the
+    // chart's steps and doublings as the live readings drew them. Emits no
+    // rowCompleted: the rows are not new.
+    void reloadTable(int rows, const std::function<void(int row, std::array<QString, 8> &cells)> &read,
+                     bool drawChart);
+
 private:
 
     UiPrompts *prompts_;
@@ -133,4 +150,7 @@ private:
     std::shared_ptr<ChartRowCache> chartRows_;
     int rowWritten_ = 0;
     bool receiveHeld_ = false;                    // an export is writing the table
+    QChar decoding_;                              // the letter of the frame a decoder handles, else 0
+    bool layingOut_ = false;                      // Init_FlexGrid sets the default range
+    void advanceGridRow();
 };

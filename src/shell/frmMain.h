@@ -15,7 +15,8 @@ class QPushButton;
 class QComboBox;
 class QRadioButton;
 class QFrame;
-class RowJournal;
+class Recorder;
+class QMessageBox;
 class frmStdAdd;
 class QProgressDialog;
 
@@ -38,9 +39,10 @@ public:
     void Progress(const QString &text, int done, int total) override;
     void OpenDocument(const QString &file) override;
 
-    // Keeps every completed row in a journal in `folder` (frmMainJournal.cpp).
+    // Keeps every completed row and event in the recordings store in
+    // `folder`, and offers unfinished recordings (frmMainJournal.cpp).
     void enableJournal(const QString &folder);
-    RowJournal *journal() const { return journal_; }
+    Recorder *recorder() const { return recorder_; }
 
 private:
     void render();
@@ -59,12 +61,12 @@ private:
     std::array<QRadioButton *, 6> option1_{};
     QPushButton *cmdClear_, *cmdExport_, *cmdStdAdd_, *cmdExit_, *cmdComm_;
     QComboBox *combo1_;
-    RowJournal *journal_ = nullptr;
+    Recorder *recorder_ = nullptr;
+    QPointer<QMessageBox> storeNotice_;
+    void showNotice(QPointer<QMessageBox> &slot, const QString &text);
     // The calculator, made on first use; Exit unloads (deletes) it.
     QPointer<frmStdAdd> StdAddFormInstance;
     void showStdAdd();
-    bool journalFailed_ = false;
     QProgressDialog *progress_ = nullptr;
 
-    void offerUnfinishedJournals(const QString &folder);
 };

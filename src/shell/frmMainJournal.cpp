@@ -1,46 +1,40 @@
+#include "record/Recorder.h"
 #include "shell/MainCore.h"
 #include "shell/frmMain.h"
-#include "table/RowJournal.h"
+#include "shell/frmRestoreOffer.h"
 
 #include <QApplication>
-#include <QDesktopServices>
-#include <QFileInfo>
 #include <QMessageBox>
-#include <QUrl>
 
-// The crash journal of the window: every completed row to disk as it lands,
-// and at start-up the offer of a recording that ended without Export or
-// Exit.
+// The recordings store of the window: every row and event to disk as it
+// lands, and at start-up the offer of recordings that ended without Export
+// or Exit.
 void frmMain::enableJournal(const QString &folder)
 {
-    offerUnfinishedJournals(folder);
-    journal_ = new RowJournal(*core_->MSFlexGrid1, folder, this);
-    connect(core_, &MainCore::rowCompleted, journal_, [this](int row) {
-        if (!journal_->appendRow(row) && !journalFailed_) {
-            // Said once: the log goes on in the table even so.
-            journalFailed_ = true;
-            MsgBox(QStringLiteral("Rows are no longer kept in the journal: %1").arg(journal_->errorString()),
-                   Icon::Critical);
-        }
+    recorder_ = new Recorder(*core_, folder, this);
+    // Store trouble is told without a modal box: the receive tick goes on,
+    // and the notice goes away when the store takes rows again.
+    connect(recorder_, &Recorder::storeFailed, this, [this](const QString &text) { showNotice(storeNotice_, text); });
+    connect(recorder_, &Recorder::storeRecovered, this, [this](const QString &) {
+        if (storeNotice_)
+            storeNotice_->close();
     });
-    connect(core_, &MainCore::exitRequested, journal_, &RowJournal::closeRecording);
-    connect(core_, &MainCore::exported, journal_, &RowJournal::closeRecording);
+    const QList<RecordingInfo> open = recorder_->unfinished();
+    if (!open.isEmpty()) {
+        auto *offer = new frmRestoreOffer(*recorder_, *this, open, this);
+        offer->setAttribute(Qt::WA_DeleteOnClose);
+        offer->show();
+    }
 }
 
-void frmMain::offerUnfinishedJournals(const QString &folder)
+void frmMain::showNotice(QPointer<QMessageBox> &slot, const QString &text)
 {
-    const QStringList files = RowJournal::unfinished(folder);
-    if (files.isEmpty())
-        return;
-    // Offered once: whatever the answer, the files stay where they are.
-    RowJournal::forget(files);
-    QString text = files.size() == 1
-        ? QStringLiteral("A recording ended without Export or Exit. Its rows are kept in %1.").arg(files.last())
-        : QStringLiteral("%1 recordings ended without Export or Exit. Their rows are kept in %2; the newest is %3.")
-              .arg(files.size())
-              .arg(QFileInfo(files.last()).absolutePath(), QFileInfo(files.last()).fileName());
-    QMessageBox box(QMessageBox::Question, QApplication::applicationName(),
-                    text + QStringLiteral("\n\nOpen it now?"), QMessageBox::Open | QMessageBox::Ignore, this);
-    if (box.exec() == QMessageBox::Open)
-        QDesktopServices::openUrl(QUrl::fromLocalFile(files.last()));
+    // One notice of each kind at a time: a second occasion updates it.
+    if (!slot) {
+        slot = new QMessageBox(QMessageBox::Warning, QApplication::applicationName(), text, QMessageBox::Ok, this);
+        slot->setAttribute(Qt::WA_DeleteOnClose);
+        slot->setModal(false);
+    }
+    slot->setText(text);
+    slot->show();
 }

@@ -1,5 +1,5 @@
 #include "shell/frmMain.h"
-#include "table/RowJournal.h"
+#include "record/RecordStore.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -15,9 +15,9 @@ struct Options
     QCommandLineOption port{QStringLiteral("port"),
                             QStringLiteral("Select and open DEVICE at start-up, as choosing it in the port list would."),
                             QStringLiteral("DEVICE")};
-    QCommandLineOption noJournal{QStringLiteral("no-journal"), QStringLiteral("Do not keep the rows in the crash journal.")};
+    QCommandLineOption noJournal{QStringLiteral("no-journal"), QStringLiteral("Do not keep the rows in the recordings store.")};
     QCommandLineOption journalDir{QStringLiteral("journal"),
-                                  QStringLiteral("Keep the crash journal in FOLDER instead of the user's data folder."),
+                                  QStringLiteral("Keep the recordings store in FOLDER instead of the user's data folder."),
                                   QStringLiteral("FOLDER")};
 };
 
@@ -52,8 +52,9 @@ int main(int argc, char **argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Bench meter companion: live readings, table and chart.\n\n"
-        "Rows are journalled as they land to a CSV file per recording in the user's\n"
-        "data folder (TQ800/journal), unless --no-journal.\n"
+        "Every row and event is kept as it lands in the recordings store, an SQLite\n"
+        "database in the user's data folder (TQ800/recordings.sqlite), unless\n"
+        "--no-journal; unfinished recordings are offered at start-up.\n"
         "Exit status: 0 when the window is closed, 1 for bad arguments."));
     parser.addHelpOption();
     parser.addVersionOption();
@@ -64,7 +65,7 @@ int main(int argc, char **argv)
     frmMain w;
     w.show();
     if (!parser.isSet(o.noJournal))
-        w.enableJournal(parser.isSet(o.journalDir) ? parser.value(o.journalDir) : RowJournal::defaultFolder());
+        w.enableJournal(parser.isSet(o.journalDir) ? parser.value(o.journalDir) : RecordStore::defaultFolder());
     if (parser.isSet(o.port))
         w.selectAtStart(parser.value(o.port));
     return app->exec();

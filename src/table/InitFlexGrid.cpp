@@ -23,8 +23,12 @@ void MainCore::Init_FlexGrid()
         Frame1Visible = int(family) == gridlayout::kCondFamily;
         grid.setFormatString(QString::fromUtf16(layout.format));
         m.ValueScale = layout.valueScale;
-        if (int(family) == gridlayout::kCondFamily)
+        if (int(family) == gridlayout::kCondFamily) {
+            // The default range comes with the layout; nobody chose it.
+            layingOut_ = true;
             Option1_Click(gridlayout::kDefaultCondRange);
+            layingOut_ = false;
+        }
         m.TempScale = layout.tempScale;
         for (int c = 0; c < layout.widthCount; ++c)
             grid.setColWidth(c, layout.widths[std::size_t(c)]);
@@ -33,4 +37,5 @@ void MainCore::Init_FlexGrid()
 
     for (int i : {0, 1, 2, 3, 4, 5, 6, 10, 11})
         lcd.lblLCD[std::size_t(i)].Caption.clear();
+    emit tableLaidOut(decoding_);
 }

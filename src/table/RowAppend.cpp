@@ -20,6 +20,13 @@ void MainCore::beginGridRow()
 // row and scrolls so that the newest rows stay in view with an empty row below.
 void MainCore::endGridRow()
 {
+    const int done = m.GridRow;
+    advanceGridRow();
+    emit rowCompleted(done);
+}
+
+void MainCore::advanceGridRow()
+{
     FlexGrid &grid = *MSFlexGrid1;
     const int done = m.GridRow;
     // The chart reads the finished row from here on (the live step has
@@ -32,5 +39,37 @@ void MainCore::endGridRow()
         grid.setRows(grid.Rows() + 1);
         grid.setTopRow(m.GridRow - 9);
     }
-    emit rowCompleted(done);
+}
+
+void MainCore::reloadTable(int rows, const std::function<void(int row, std::array<QString, 8> &cells)> &read,
+                           bool drawChart)
+{
+    // As Clear lays a table out (scales, frame), with polling as it is.
+    const bool polling = m.PollingOn;
+    Init_FlexGrid();
+    lcd.lblLCD[10].Caption.clear();
+    Picture4.Cls();
+    m.PollingOn = true;
+    Draw_Scale();
+    std::array<QString, 8> cells;
+    for (int r = 1; r <= rows; ++r) {
+        beginGridRow();
+        read(r, cells);
+        for (int c = 0; c < FlexGrid::kCols; ++c)
+            MSFlexGrid1->setTextMatrix(r, c, cells[std::size_t(c)]);
+        // The live reading's own last step: a fresh frame for row 1, one
+        // more step (or a doubling and a redraw) after it.
+        if (drawChart) {
+            if (r == 1)
+                Draw_Scale();
+            else
+                Draw_Line();
+        }
+        advanceGridRow();
+    }
+    rowWritten_ = 0;
+    m.PollingOn = polling;
+    if (rows > 0)
+        lcd.lblLCD[10].Caption = QString::number(rows);
+    emit changed();
 }

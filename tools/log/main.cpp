@@ -6,8 +6,11 @@
 // stdout as JSON lines.
 
 #include "StopSignals.h"
+#include "StoreCommands.h"
 
 #include "chart/ChartPainter.h"
+#include "record/RecordStore.h"
+#include "record/Recorder.h"
 #include "shell/HeadlessSession.h"
 #include "shell/MainCore.h"
 #include "shell/PortNames.h"
@@ -72,6 +75,10 @@ bool wantsPngChart(int argc, char **argv)
 const char kSynopsis[] =
     "Usage: tq800-log --port DEVICE [--json] [--csv FILE] [--count N] [--seconds S]\n"
     "                 [--until-end] [--chart FILE] [--reconnect] [--export FILE]\n"
+    "                 [--journal DIR | --no-journal]\n"
+    "       tq800-log [--journal DIR] --list-recordings\n"
+    "       tq800-log [--journal DIR] --verify [--recording ID]\n"
+    "       tq800-log [--journal DIR] --recording ID --export FILE\n"
     "       tq800-log --help";
 
 const char kDescription[] =
@@ -101,6 +108,15 @@ const char kDescription[] =
     "goes on logging, instead of ending.\n"
     "--export FILE exports the table at the end as the window's Export button\n"
     "does: .xls (Excel 97-2003), .xlsx or .csv by FILE's name, .xls otherwise.\n"
+    "\n"
+    "Every row and event also goes to the recordings store (an SQLite database\n"
+    "in the user's data folder, TQ800/recordings.sqlite, or in --journal DIR)\n"
+    "unless --no-journal, so a failed export at the end loses nothing.\n"
+    "--list-recordings prints one line per stored recording, beginning with its\n"
+    "id; --recording ID --export FILE writes a stored one; --verify checks each\n"
+    "recording's hash chain and prints \"intact\" with its fingerprint, \"ends\n"
+    "early\" for one that was never ended, or the first entry that does not\n"
+    "match (exit status 1).\n"
     "Exit status: 0 done, 1 bad arguments, the port or FILE would not open,\n"
     "the chart or the export could not be written,\n"
     "2 the port was lost while logging.";
@@ -143,7 +159,16 @@ int main(int argc, char **argv)
     const QCommandLineOption exportOpt(QStringLiteral("export"),
                                        QStringLiteral("Export the table to FILE at the end (.xls, .xlsx, .csv)."),
                                        QStringLiteral("FILE"));
-    parser.addOptions({portOpt, jsonOpt, csvOpt, countOpt, secondsOpt, untilEndOpt, chartOpt, reconnectOpt, exportOpt});
+    const QCommandLineOption journalOpt(QStringLiteral("journal"),
+                                        QStringLiteral("Keep the recordings store in DIR."), QStringLiteral("DIR"));
+    const QCommandLineOption noJournalOpt(QStringLiteral("no-journal"), QStringLiteral("Keep no recordings store."));
+    const QCommandLineOption listOpt(QStringLiteral("list-recordings"), QStringLiteral("List the stored recordings."));
+    const QCommandLineOption recordingOpt(QStringLiteral("recording"),
+                                          QStringLiteral("A stored recording, for --export or --verify."),
+                                          QStringLiteral("ID"));
+    const QCommandLineOption verifyOpt(QStringLiteral("verify"), QStringLiteral("Check the stored recordings' chains."));
+    parser.addOptions({portOpt, jsonOpt, csvOpt, countOpt, secondsOpt, untilEndOpt, chartOpt, reconnectOpt, exportOpt,
+                       journalOpt, noJournalOpt, listOpt, recordingOpt, verifyOpt});
     parser.process(app);
 
     auto usageError = [&](const QString &text) {
@@ -153,6 +178,27 @@ int main(int argc, char **argv)
     };
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first()));
+    // The store's own commands need no meter.
+    const QString folder = parser.isSet(journalOpt) ? parser.value(journalOpt) : RecordStore::defaultFolder();
+    qint64 recordingId = 0;
+    if (parser.isSet(recordingOpt)) {
+        bool ok = false;
+        recordingId = parser.value(recordingOpt).toLongLong(&ok);
+        if (!ok || recordingId < 1)
+            return usageError(QStringLiteral("--recording wants a recording's id (see --list-recordings)"));
+    }
+    if (parser.isSet(listOpt))
+        return storecmd::list(folder);
+    if (parser.isSet(verifyOpt))
+        return storecmd::verify(folder, recordingId);
+    if (recordingId > 0) {
+        if (!parser.isSet(exportOpt))
+            return usageError(QStringLiteral("--recording wants --export FILE or --verify"));
+        return storecmd::exportStored(folder, recordingId, parser.value(exportOpt));
+    }
+    if (parser.isSet(journalOpt) && parser.isSet(noJournalOpt))
+        return usageError(QStringLiteral("--journal and --no-journal exclude each other"));
+
     const QString device = parser.value(portOpt);
     if (device.isEmpty())
         return usageError(QStringLiteral("--port DEVICE is required"));
@@ -188,6 +234,12 @@ int main(int argc, char **argv)
     StderrPrompts prompts;
     QtSerialLink link;
     MainCore core(&link, &prompts);
+    std::unique_ptr<Recorder> recorder;
+    if (!parser.isSet(noJournalOpt)) {
+        recorder = std::make_unique<Recorder>(core, folder);
+        QObject::connect(recorder.get(), &Recorder::storeFailed, &printError);
+        QObject::connect(recorder.get(), &Recorder::storeRecovered, &printError);
+    }
     HeadlessSession session(core);
     if (out.isOpen())
         session.setJsonOutput(&out);
@@ -218,6 +270,11 @@ int main(int argc, char **argv)
     printError(QStringLiteral("logging %1%2").arg(device, csv.isOpen() ? QStringLiteral(" to ") + parser.value(csvOpt)
                                                                       : QString()));
     int code = app.exec();
+    // Whatever else failed, the run is in the store.
+    if (recorder && recorder->current().id > 0 && code != 0)
+        printError(QStringLiteral("the rows are kept as recording %1 in %2 (tq800-log --recording %1 --export FILE)")
+                       .arg(recorder->current().id)
+                       .arg(folder));
     // Rows the file did not take are not counted as written to it.
     printError(QStringLiteral("%1 logged%2").arg(rowsText(session.rowsCompleted()),
                                                  csv.isOpen() ? QStringLiteral(", %1 written to %2")

@@ -1,0 +1,47 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+// The chain that makes a recording's entries (its rows and its events)
+// tamper-evident. Entry i's hash is
+//
+//     SHA-256( hash(i-1) ‖ UTF-8 "<seq>\n<kind>\n<body>" )
+//
+// where seq counts the recording's entries from 1, kind is "row" or
+// "event", body is the entry's JSON text exactly as stored, and hash(0),
+// the genesis, is SHA-256 of UTF-8 "TQ800 recording <uuid>", so that no
+// entry can be moved from one recording to another unnoticed. The last
+// hash is the recording's fingerprint.
+namespace hashchain {
+
+struct Entry
+{
+    qint64 seq = 0;
+    QString kind;
+    QByteArray body;   // UTF-8
+    QByteArray hash;   // 32 bytes
+};
+
+QByteArray genesis(const QString &uuid);
+QByteArray link(const QByteArray &previous, qint64 seq, const QString &kind, const QByteArray &body);
+
+// What a walk along the stored entries found.
+struct Verdict
+{
+    enum class Kind { Intact, EndsEarly, Altered, Removed, Inserted, Reordered, Mismatch };
+    Kind kind = Kind::Intact;
+    qint64 seq = 0;          // the first entry that does not match
+    qint64 seqTo = 0;        // removed: the last missing one; reordered: the other entry
+    qint64 entries = 0;      // entries read
+    QByteArray fingerprint;  // the last hash that matched
+    QString text() const;    // one line for a person
+};
+
+// Walks the entries in seq order, as `next` hands them (false when there
+// are no more). `finished`: the recording was ended by Export, Exit or a
+// close; an intact chain of an unfinished one "ends early".
+Verdict verify(const QByteArray &genesisHash, const std::function<bool(Entry &)> &next, bool finished);
+
+} // namespace hashchain

@@ -1,0 +1,509 @@
+#include "record/Recorder.h"
+
+#include "link/Decoders.h"
+#include "record/DeviceIdentity.h"
+#include "record/StoredRows.h"
+#include "shell/MainCore.h"
+#include "shell/SerialLink.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSysInfo>
+#include <QUuid>
+
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+
+QString iso(const QDateTime &t)
+{
+    return t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODateWithMs);
+}
+
+QString osUser()
+{
+    if (const passwd *pw = getpwuid(getuid()))
+        return QString::fromLocal8Bit(pw->pw_name);
+    return qEnvironmentVariable("USER");
+}
+
+QByteArray compact(const QJsonObject &o)
+{
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+QString fileSha256(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    if (!h.addData(&f))
+        return {};
+    return QString::fromLatin1(h.result().toHex());
+}
+
+QString formatOf(const QString &file)
+{
+    const QString s = QFileInfo(file).suffix().toLower();
+    return s == QLatin1String("xlsx") || s == QLatin1String("csv") ? s : QStringLiteral("xls");
+}
+
+} // namespace
+
+Recorder::Recorder(MainCore &core, const QString &folder, QObject *parent)
+    : QObject(parent), core_(core), folder_(folder)
+{
+    mono_.start();
+    wallAtMono_ = QDateTime::currentMSecsSinceEpoch();
+    store_.open(folder_);   // a failure shows at the first write, and is retried
+
+    connect(&core_, &MainCore::tableLaidOut, this, &Recorder::onTableLaidOut);
+    connect(&core_, &MainCore::rowCompleted, this, &Recorder::onRowCompleted);
+    connect(&core_, &MainCore::frameHandled, this, &Recorder::onFrame);
+    connect(&core_, &MainCore::receiveTickDone, this, [this] { flush(); });
+    connect(&core_, &MainCore::exported, this, &Recorder::onExported);
+    connect(&core_, &MainCore::exitRequested, this, &Recorder::onExit);
+    connect(&core_, &MainCore::cleared, this, [this] { event(QStringLiteral("clear")); });
+    connect(&core_, &MainCore::rangeChosen, this, [this](int i) {
+        if (!restoring_)
+            event(QStringLiteral("range"), {{QStringLiteral("index"), i}});
+    });
+    connect(&core_, &MainCore::portOpened, this, [this](const QString &d) {
+        event(QStringLiteral("port_opened"), {{QStringLiteral("device"), d}, {QStringLiteral("stable"), stableDeviceName(d)}});
+        flush();
+    });
+    connect(&core_, &MainCore::portClosed, this,
+            [this](const QString &d) { event(QStringLiteral("port_closed"), {{QStringLiteral("device"), d}}); });
+    connect(&core_, &MainCore::portLost, this, [this](const QString &why) {
+        event(QStringLiteral("port_lost"), {{QStringLiteral("reason"), why}});
+        flush();
+    });
+    connect(&core_, &MainCore::portRestored, this, [this](const QString &d) {
+        event(QStringLiteral("port_back"), {{QStringLiteral("device"), d}});
+        flush();
+    });
+
+    retry_.setInterval(kRetryMs);
+    connect(&retry_, &QTimer::timeout, this, &Recorder::flush);
+    sync_.setInterval(kSyncMs);
+    connect(&sync_, &QTimer::timeout, this, [this] {
+        if (dirty_)
+            store_.checkpoint();
+        dirty_ = false;
+    });
+    sync_.start();
+    clock_.setInterval(1000);
+    connect(&clock_, &QTimer::timeout, this, &Recorder::checkClock);
+    clock_.start();
+
+    event(QStringLiteral("start"), {{QStringLiteral("version"), QStringLiteral(TQ800_VERSION)},
+                                   {QStringLiteral("pid"), qint64(getpid())}});
+}
+
+Recorder::~Recorder()
+{
+    flush();
+    store_.checkpoint();
+}
+
+// --- what happened ---------------------------------------------------------
+
+void Recorder::onTableLaidOut(QChar frameLetter)
+{
+    if (restoring_)
+        return;
+    const QString cause = frameLetter.isNull() ? (pendingCause_.isEmpty() ? QStringLiteral("Clear") : pendingCause_)
+                                               : QStringLiteral("frame ") + frameLetter;
+    pendingCause_.clear();
+    end(QString());
+    begin(cause);
+    if (frameLetter == QLatin1Char('S')) {
+        downloading_ = true;
+        event(QStringLiteral("download_began"));
+    }
+}
+
+void Recorder::onRowCompleted(int row)
+{
+    // Readings that come before the table was ever laid out still count.
+    if (!active_)
+        begin(QStringLiteral("first reading"));
+    const FlexGrid &grid = *core_.MSFlexGrid1;
+    QJsonArray cells;
+    for (int c = 0; c < FlexGrid::kCols; ++c)
+        cells.append(grid.TextMatrix(row, c));
+    append(QStringLiteral("row"), {{QStringLiteral("row"), row},
+                                   {QStringLiteral("cells"), cells},
+                                   {QStringLiteral("received"), iso(now())},
+                                   {QStringLiteral("settings"), settingsSeq_}});
+}
+
+void Recorder::onFrame(const QString &content)
+{
+    const QChar letter = content.isEmpty() ? QChar() : content.at(0);
+    if (letter == QLatin1Char('M')) {
+        const QString code = core_.m.ModelCode.toString();
+        rec_.model = code;
+        event(QStringLiteral("model"), {{QStringLiteral("code"), code}});
+    } else if (letter == QLatin1Char('Q') || letter == QLatin1Char('P')) {
+        settingsInForce_ = settingsSnapshot(content);
+        event(QStringLiteral("settings"), settingsInForce_);
+        if (active_)
+            settingsSeq_ = nextSeq_ - 1;
+    } else if (letter == QLatin1Char('S')) {
+        if (!downloading_) {
+            downloading_ = true;
+            event(QStringLiteral("download_began"));
+        }
+    } else if (letter == QLatin1Char('E')) {
+        if (downloading_ || core_.m.GridRow > 1)
+            event(QStringLiteral("download_ended"), {{QStringLiteral("rows"), core_.m.GridRow - 1}});
+        downloading_ = false;
+    } else if (letter == QLatin1Char('D')) {
+        downloading_ = false;
+    }
+}
+
+void Recorder::onExported(const QString &file, int rows)
+{
+    event(QStringLiteral("export"), {{QStringLiteral("file"), QFileInfo(file).absoluteFilePath()},
+                                     {QStringLiteral("format"), formatOf(file)},
+                                     {QStringLiteral("rows"), rows},
+                                     {QStringLiteral("sha256"), fileSha256(file)}});
+    pendingCause_ = QStringLiteral("Export");
+    end(QStringLiteral("Export"));
+}
+
+void Recorder::onExit()
+{
+    event(QStringLiteral("exit"));
+    end(QStringLiteral("Exit"));
+    flush();
+    store_.checkpoint();
+}
+
+void Recorder::checkClock()
+{
+    // The computer's clock against the monotonic one: a jump (set by hand,
+    // by a time server after a long drift, a suspend) is worth an entry,
+    // since every receipt time after it is read against it.
+    const qint64 wall = now().toMSecsSinceEpoch();
+    const qint64 mono = mono_.elapsed();
+    const qint64 jump = wall - (wallAtMono_ + (mono - monoAt_));
+    wallAtMono_ = wall;
+    monoAt_ = mono;
+    if (std::abs(jump) > kClockJumpMs) {
+        event(QStringLiteral("clock_jump"), {{QStringLiteral("by_ms"), jump}});
+        flush();
+    }
+}
+
+// --- recordings --------------------------------------------------------------
+
+void Recorder::begin(const QString &cause)
+{
+    rec_ = RecordingInfo{};
+    rec_.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    rec_.started = iso(now());
+    rec_.host = QSysInfo::machineHostName();
+    rec_.user = osUser();
+    rec_.version = QStringLiteral(TQ800_VERSION);
+    rec_.device = core_.MSComm1->device();
+    rec_.stableDevice = stableDeviceName(rec_.device);
+    rec_.model = core_.m.ModelCode.toString();
+    lock_.acquire(folder_, rec_.uuid);   // retried with the first write if the folder refuses
+    active_ = true;
+    pending_.clear();
+    nextSeq_ = 1;
+    settingsSeq_ = 0;
+    QJsonArray header;
+    for (int c = 0; c < FlexGrid::kCols; ++c)
+        header.append(core_.MSFlexGrid1->TextMatrix(0, c));
+    event(QStringLiteral("begin"), {{QStringLiteral("cause"), cause}, {QStringLiteral("header"), header}});
+    if (!settingsInForce_.isEmpty()) {
+        QJsonObject s = settingsInForce_;
+        s.insert(QStringLiteral("in_force"), true);
+        event(QStringLiteral("settings"), s);
+        settingsSeq_ = nextSeq_ - 1;
+    }
+    for (const QJsonObject &e : std::exchange(carried_, {})) {
+        append(QStringLiteral("event"), e);
+        if (e.value(QStringLiteral("event")).toString() == QLatin1String("settings"))
+            settingsSeq_ = nextSeq_ - 1;
+    }
+}
+
+void Recorder::end(const QString &how)
+{
+    if (!active_)
+        return;
+    active_ = false;
+    qint64 rows = rec_.rows;
+    for (const Pending &p : pending_)
+        rows += p.row ? 1 : 0;
+    if (rows == 0) {
+        // Nothing logged: no recording on disk; what happened goes on into
+        // the next one.
+        for (const Pending &p : std::exchange(pending_, {})) {
+            const QJsonObject e = QJsonDocument::fromJson(p.body).object();
+            const QString name = e.value(QStringLiteral("event")).toString();
+            if (name != QLatin1String("begin") && !e.contains(QStringLiteral("in_force")))
+                carried_ << e;
+        }
+        lock_.release();
+        return;
+    }
+    if (!how.isEmpty()) {
+        rec_.ended = iso(now());
+        rec_.endedHow = how;
+    }
+    rec_.display = displayState();
+    backlog_.append(Backlog{rec_, std::exchange(pending_, {}), rec_.display, std::make_shared<LiveLock>()});
+    lock_.handOver(*backlog_.last().lock);
+    flush();
+}
+
+void Recorder::event(const QString &name, QJsonObject fields)
+{
+    const QDateTime t = now();
+    fields.insert(QStringLiteral("event"), name);
+    fields.insert(QStringLiteral("utc"), t.toUTC().toString(Qt::ISODateWithMs));
+    fields.insert(QStringLiteral("local"), iso(t));
+    fields.insert(QStringLiteral("mono_ms"), mono_.elapsed());
+    if (active_)
+        append(QStringLiteral("event"), fields);
+    else
+        carried_ << fields;
+}
+
+void Recorder::append(const QString &kind, const QJsonObject &body)
+{
+    pending_.append(Pending{kind, compact(body), kind == QLatin1String("row")});
+    ++nextSeq_;
+}
+
+QJsonObject Recorder::settingsSnapshot(const QString &frame) const
+{
+    const Module1 &m = core_.m;
+    // Every setting a settings frame decodes, as the program holds it.
+    const QJsonObject fields{
+        {QStringLiteral("MeterFamily"), m.MeterFamily.toString()}, {QStringLiteral("TempUnit"), m.TempUnit.toString()},
+        {QStringLiteral("TimerSetting"), m.TimerSetting},        {QStringLiteral("SoluSet"), m.SoluSet},
+        {QStringLiteral("PhPu1"), m.PhPu1.toString()},           {QStringLiteral("PhPu2"), m.PhPu2},
+        {QStringLiteral("PhCalBuffers"), m.PhCalBuffers.toString()}, {QStringLiteral("PhCalCount"), m.PhCalCount},
+        {QStringLiteral("CalOffset"), m.CalOffset.toString()},   {QStringLiteral("CalSlope"), m.CalSlope},
+        {QStringLiteral("MvUref"), m.MvUref},                    {QStringLiteral("IonType"), m.IonType},
+        {QStringLiteral("IseCal1"), m.IseCal1.toString()},       {QStringLiteral("IseCal2"), m.IseCal2},
+        {QStringLiteral("ConDecimals"), m.ConDecimals},          {QStringLiteral("CellConstText"), m.CellConstText},
+        {QStringLiteral("CondTref"), m.CondTref.toString()},     {QStringLiteral("CondCtc"), m.CondCtc},
+        {QStringLiteral("CondCalStd"), m.CondCalStd.toString()}, {QStringLiteral("DoResCode"), m.DoResCode},
+    };
+    QJsonArray panel;
+    for (std::size_t i = 0; i < 7; ++i)
+        if (core_.panel.Line2[i] || !core_.panel.Label1[i].Caption.isEmpty())
+            panel.append(QJsonArray{core_.panel.Label1[i].Caption, core_.panel.Label2[i].Caption});
+    return {{QStringLiteral("frame"), frame}, {QStringLiteral("fields"), fields}, {QStringLiteral("panel"), panel}};
+}
+
+QString Recorder::displayState() const
+{
+    const MainCore &c = core_;
+    QJsonArray lcd, shapes, panel;
+    for (const Label &l : c.lcd.lblLCD)
+        lcd.append(l.Caption);
+    for (bool s : c.lcd.Shape1)
+        shapes.append(s);
+    for (std::size_t i = 0; i < 7; ++i)
+        panel.append(QJsonArray{c.panel.Label1[i].Caption, c.panel.Label2[i].Caption, c.panel.Line2[i],
+                                c.panel.Label1[i].Visible, c.panel.Label2[i].Visible});
+    return QString::fromUtf8(compact({{QStringLiteral("caption"), c.Caption},
+                                      {QStringLiteral("lcd"), lcd},
+                                      {QStringLiteral("shapes"), shapes},
+                                      {QStringLiteral("panel"), panel},
+                                      {QStringLiteral("range"), c.Option1Value},
+                                      {QStringLiteral("model"), c.m.ModelCode.toString()},
+                                      {QStringLiteral("settings_frame"),
+                                       settingsInForce_.value(QStringLiteral("frame")).toString()}}));
+}
+
+// --- writing -----------------------------------------------------------------
+
+bool Recorder::writeOne(RecordingInfo &rec, QList<Pending> &pending)
+{
+    QList<hashchain::Entry> entries;
+    entries.reserve(pending.size());
+    QByteArray previous = rec.entries == 0 ? hashchain::genesis(rec.uuid) : rec.lastHash;
+    qint64 seq = rec.entries;
+    qint64 rows = 0;
+    for (const Pending &p : pending) {
+        hashchain::Entry e{++seq, p.kind, p.body, {}};
+        e.hash = hashchain::link(previous, e.seq, e.kind, e.body);
+        previous = e.hash;
+        rows += p.row ? 1 : 0;
+        entries.append(std::move(e));
+    }
+    if (!store_.commit(rec, entries, rows))
+        return false;
+    pending.clear();
+    dirty_ = true;
+    return true;
+}
+
+void Recorder::flush()
+{
+    if (!store_.isOpen() && !store_.open(folder_))
+        return troubled();
+    // Recordings that ended while the store would not take them, oldest first.
+    while (!backlog_.isEmpty()) {
+        Backlog &b = backlog_.first();
+        if (b.lock && !b.lock->held())
+            b.lock->acquire(folder_, b.rec.uuid);
+        if (!writeOne(b.rec, b.pending))
+            return troubled();
+        backlog_.removeFirst();
+    }
+    if (active_) {
+        if (!lock_.held())
+            lock_.acquire(folder_, rec_.uuid);
+        qint64 rows = rec_.rows;
+        for (const Pending &p : pending_)
+            rows += p.row ? 1 : 0;
+        // Written from its first row on.
+        if (rows > 0 && !pending_.isEmpty()) {
+            rec_.display = displayState();
+            if (!writeOne(rec_, pending_))
+                return troubled();
+        }
+    }
+    if (failing_) {
+        failing_ = false;
+        retry_.stop();
+        const QString text = QStringLiteral("The recordings store in %1 takes rows again; the %2 held meanwhile are written.")
+                                 .arg(folder_, heldRows_ == 1 ? QStringLiteral("row") : QStringLiteral("%1 rows").arg(heldRows_));
+        event(QStringLiteral("store_resumed"), {{QStringLiteral("rows_held"), heldRows_}});
+        heldRows_ = 0;
+        flush();
+        emit storeRecovered(text);
+    }
+}
+
+void Recorder::troubled()
+{
+    qint64 held = 0;
+    for (const Backlog &b : backlog_)
+        for (const Pending &p : b.pending)
+            held += p.row ? 1 : 0;
+    for (const Pending &p : pending_)
+        held += p.row ? 1 : 0;
+    heldRows_ = held;
+    if (failing_)
+        return;
+    failing_ = true;
+    const QString why = store_.error();
+    // Said once, recorded in the chain (it is written with the held rows,
+    // so the account shows where the trouble began), and tried again.
+    event(QStringLiteral("store_failed"), {{QStringLiteral("reason"), why}, {QStringLiteral("rows_held"), held}});
+    retry_.start();
+    emit storeFailed(QStringLiteral("Rows cannot be written to the recordings store in %1: %2. Logging goes on; "
+                                    "the rows are held and written as soon as the store takes them again.")
+                         .arg(folder_, why));
+}
+
+// --- stored recordings ---------------------------------------------------------
+
+QList<RecordingInfo> Recorder::unfinished()
+{
+    QList<RecordingInfo> out;
+    if (!store_.isOpen() && !store_.open(folder_))
+        return out;
+    for (const RecordingInfo &r : store_.list())
+        if (r.endedHow.isEmpty() && r.rows > 0 && r.uuid != rec_.uuid && !LiveLock::isLive(folder_, r.uuid))
+            out << r;
+    return out;
+}
+
+QString Recorder::closeRecording(qint64 id)
+{
+    const auto r = store_.recording(id);
+    if (!r)
+        return QStringLiteral("there is no recording %1").arg(id);
+    if (LiveLock::isLive(folder_, r->uuid))
+        return QStringLiteral("recording %1 is being written by another program").arg(id);
+    if (!store_.markEnded(id, iso(now()), QStringLiteral("closed")))
+        return store_.error();
+    return {};
+}
+
+QString Recorder::restore(qint64 id)
+{
+    if (!store_.isOpen() && !store_.open(folder_))
+        return store_.error();
+    const auto found = store_.recording(id);
+    if (!found)
+        return QStringLiteral("there is no recording %1").arg(id);
+    const RecordingInfo info = *found;
+    if (!info.endedHow.isEmpty())
+        return QStringLiteral("recording %1 has ended (%2)").arg(id).arg(info.endedHow);
+    if (LiveLock::isLive(folder_, info.uuid))
+        return QStringLiteral("recording %1 is being written by another program").arg(id);
+
+    // What was being recorded stays in the store, unfinished.
+    end(QString());
+    flush();
+
+    StoredRows stored(store_, info);
+    // The meter's settings as they were: the last settings frame decoded
+    // again (as "Q": a "P" would start a new table).
+    if (!stored.lastSettings().isEmpty()) {
+        settingsInForce_ = stored.lastSettings();
+        QString frame = settingsInForce_.value(QStringLiteral("frame")).toString();
+        if (frame.startsWith(QLatin1Char('P')))
+            frame[0] = QLatin1Char('Q');
+        core_.m.RxBuffer = frame;
+        DecodeSettingsFrame(core_);
+        core_.m.RxBuffer.clear();
+    }
+    restoring_ = true;
+    core_.reloadTable(int(info.rows), [&stored](int row, std::array<QString, 8> &cells) { stored.row(row, cells); },
+                      stored.cause() != QLatin1String("frame S"));
+    // A range other than the layout's own, chosen again as a click would.
+    const QJsonObject d = QJsonDocument::fromJson(info.display.toUtf8()).object();
+    const int range = d.value(QStringLiteral("range")).toInt(-1);
+    if (range >= 0 && range != core_.Option1Value && core_.Frame1Visible) {
+        const bool polling = core_.m.PollingOn;
+        core_.m.PollingOn = true;
+        core_.Option1_Click(range);
+        core_.m.PollingOn = polling;
+    }
+    restoring_ = false;
+
+    // The display as it was left.
+    const QJsonArray lcd = d.value(QStringLiteral("lcd")).toArray();
+    for (int i = 0; i < lcd.size() && i < int(core_.lcd.lblLCD.size()); ++i)
+        core_.lcd.lblLCD[std::size_t(i)].Caption = lcd[i].toString();
+    const QJsonArray shapes = d.value(QStringLiteral("shapes")).toArray();
+    for (int i = 0; i < shapes.size() && i < int(core_.lcd.Shape1.size()); ++i)
+        core_.lcd.Shape1[std::size_t(i)] = shapes[i].toBool();
+    if (d.contains(QStringLiteral("caption")))
+        core_.Caption = d.value(QStringLiteral("caption")).toString();
+    if (!d.value(QStringLiteral("model")).toString().isEmpty()) {
+        core_.m.ModelCode = d.value(QStringLiteral("model")).toString();
+        core_.m.ModelPrefix = core_.m.ModelCode.toString().left(2);
+    }
+
+    rec_ = info;
+    lock_.acquire(folder_, rec_.uuid);
+    active_ = true;
+    pending_.clear();
+    nextSeq_ = info.entries + 1;
+    settingsSeq_ = stored.lastSettingsSeq();
+    event(QStringLiteral("restored"), {{QStringLiteral("rows"), info.rows}});
+    flush();
+    emit core_.changed();
+    return {};
+}

@@ -1,0 +1,112 @@
+#pragma once
+#include "record/LiveLock.h"
+#include "record/RecordStore.h"
+
+#include <QElapsedTimer>
+#include <QJsonObject>
+#include <QList>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+class MainCore;
+
+// Keeps the session's account in the recordings store: every completed row
+// and every event worth an audit (program start and exit, ports, model and
+// settings frames, Clear, ranges, exports, downloads, store trouble, clock
+// jumps), each recording from where the table is laid out anew to its Export
+// or Exit. It only listens to the core; nothing in the core knows it exists.
+//
+// Rows and events of one receive tick go to the disk in one transaction.
+// When the disk refuses (full, read-only, gone), the rows are held in order
+// in memory, the trouble is told once with its reason and recorded, and the
+// store is tried again every few seconds; the held rows go in when it can.
+// A recording is created on disk with its first row: a Clear that logged
+// nothing leaves no empty recording behind, and its events go on into the
+// next one.
+class Recorder : public QObject
+{
+    Q_OBJECT
+public:
+    Recorder(MainCore &core, const QString &folder, QObject *parent = nullptr);
+    ~Recorder() override;
+
+    // The computer's clock, the monotonic one beside it; replaceable.
+    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+
+    RecordStore &store() { return store_; }
+    const RecordingInfo &current() const { return rec_; }
+    bool failing() const { return failing_; }
+
+    // Recordings that ended neither by Export nor by Exit (nor were closed)
+    // and that no running program is writing.
+    QList<RecordingInfo> unfinished();
+    // Puts a stored recording back into the table and goes on recording into
+    // it. Empty on success, else why not.
+    QString restore(qint64 id);
+    // Marks a stored recording ended without restoring it ("closed").
+    QString closeRecording(qint64 id);
+
+    // Writes whatever is waiting now (also called after every receive tick).
+    void flush();
+
+    static constexpr int kRetryMs = 3000;
+    static constexpr int kSyncMs = 1000;
+    static constexpr qint64 kClockJumpMs = 2000;
+
+signals:
+    // The store stopped taking rows (once, with the reason) and took them again.
+    void storeFailed(const QString &text);
+    void storeRecovered(const QString &text);
+
+private:
+    void onTableLaidOut(QChar frameLetter);
+    void onRowCompleted(int row);
+    void onFrame(const QString &content);
+    void onExported(const QString &file, int rows);
+    void onExit();
+    void begin(const QString &cause);
+    void end(const QString &how);
+    void event(const QString &name, QJsonObject fields = {});
+    void append(const QString &kind, const QJsonObject &body);
+    bool ensureOpen();
+    void checkClock();
+    QJsonObject settingsSnapshot(const QString &frame) const;
+    QString displayState() const;
+
+    struct Pending { QString kind; QByteArray body; bool row; };
+    // A recording that ended while the store would not take its last entries.
+    struct Backlog
+    {
+        RecordingInfo rec;
+        QList<Pending> pending;
+        QString display;
+        std::shared_ptr<LiveLock> lock;
+    };
+    bool writeOne(RecordingInfo &rec, QList<Pending> &pending);
+    void troubled();
+
+    MainCore &core_;
+    QString folder_;
+    RecordStore store_;
+    RecordingInfo rec_;
+    LiveLock lock_;
+    bool active_ = false;              // a recording is being written
+    QList<Pending> pending_;           // not yet on disk, in order
+    QList<Backlog> backlog_;
+    QList<QJsonObject> carried_;       // events waiting for the next recording
+    qint64 nextSeq_ = 1;
+    qint64 settingsSeq_ = 0;           // the settings event in force, in this recording
+    QJsonObject settingsInForce_;
+    QString pendingCause_;             // what the next layout comes from
+    bool downloading_ = false;
+    bool failing_ = false;
+    qint64 heldRows_ = 0;              // rows waiting for the store
+    bool restoring_ = false;
+    QTimer retry_, sync_, clock_;
+    bool dirty_ = false;
+    QElapsedTimer mono_;
+    qint64 wallAtMono_ = 0, monoAt_ = 0;
+};

@@ -1,0 +1,63 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// A thin hold on the SQLite C library: one connection, statements that
+// finalize themselves, and failures told with the system's reason ("No space
+// left on device") rather than SQLite's summary ("database or disk is full").
+class SqliteDb
+{
+public:
+    SqliteDb() = default;
+    SqliteDb(const SqliteDb &) = delete;
+    SqliteDb &operator=(const SqliteDb &) = delete;
+    ~SqliteDb();
+
+    bool open(const QString &path);
+    void close();
+    bool isOpen() const { return db_ != nullptr; }
+    bool exec(const char *sql);
+    QString error() const { return error_; }
+    sqlite3 *handle() const { return db_; }
+
+    // Records the connection's last failure as error(); returns false.
+    bool fail();
+
+private:
+    sqlite3 *db_ = nullptr;
+    QString error_;
+};
+
+class SqliteStatement
+{
+public:
+    SqliteStatement(SqliteDb &db, const char *sql);
+    SqliteStatement(const SqliteStatement &) = delete;
+    SqliteStatement &operator=(const SqliteStatement &) = delete;
+    ~SqliteStatement();
+
+    bool ok() const { return stmt_ != nullptr; }
+    SqliteStatement &bind(int i, qint64 v);
+    SqliteStatement &bind(int i, const QString &v);     // NULL for a null QString
+    SqliteStatement &bind(int i, const QByteArray &v);  // a blob
+    // True for a row; false when done or failed (then db.error() says why,
+    // and failed() is true).
+    bool step();
+    bool failed() const { return failed_; }
+    // Runs a statement that returns no rows; false on failure.
+    bool run();
+    void reset();
+
+    qint64 integer(int col) const;
+    QString text(int col) const;
+    QByteArray blob(int col) const;
+    bool isNull(int col) const;
+
+private:
+    SqliteDb &db_;
+    sqlite3_stmt *stmt_ = nullptr;
+    bool failed_ = false;
+};

@@ -1,0 +1,44 @@
+#pragma once
+#include "record/RecordStore.h"
+#include "table/ExportSource.h"
+
+#include <QJsonObject>
+#include <QStringList>
+
+#include <array>
+#include <memory>
+
+class SqliteStatement;
+
+// A stored recording read back: its table (header and rows, in order, with
+// a cursor that walks forward so an export reads each row once), the
+// settings it ended with, and what began it.
+class StoredRows
+{
+public:
+    StoredRows(RecordStore &store, const RecordingInfo &rec);
+    ~StoredRows();
+
+    int rows() const { return int(rec_.rows); }
+    const QStringList &header() const { return header_; }
+    QString cause() const { return cause_; }
+    const QJsonObject &lastSettings() const { return lastSettings_; }
+    qint64 lastSettingsSeq() const { return lastSettingsSeq_; }
+
+    // Data row `row` (1-based), in the order they were logged.
+    void row(int row, std::array<QString, 8> &cells);
+
+    // The table as the window's Export writes it: the header, every row and
+    // the empty row below the last.
+    ExportSource exportSource();
+
+private:
+    RecordStore &store_;
+    RecordingInfo rec_;
+    QStringList header_;
+    QString cause_;
+    QJsonObject lastSettings_;
+    qint64 lastSettingsSeq_ = 0;
+    std::unique_ptr<SqliteStatement> cursor_;
+    int cursorRow_ = 0;   // the row the cursor last gave
+};

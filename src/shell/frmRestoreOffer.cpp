@@ -1,0 +1,104 @@
+#include "shell/frmRestoreOffer.h"
+
+#include "record/Recorder.h"
+#include "record/StoredRows.h"
+#include "shell/UiPrompts.h"
+#include "table/ExportWriters.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+frmRestoreOffer::frmRestoreOffer(Recorder &recorder, UiPrompts &prompts, const QList<RecordingInfo> &recordings,
+                                 QWidget *parent)
+    : QDialog(parent), recorder_(recorder), prompts_(prompts)
+{
+    setObjectName(QStringLiteral("RestoreOffer"));
+    setWindowTitle(QApplication::applicationName());
+    setModal(false);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(recordings.size() == 1
+                                     ? QStringLiteral("A recording ended without Export or Exit:")
+                                     : QStringLiteral("%1 recordings ended without Export or Exit:").arg(recordings.size()),
+                                 this));
+    list_ = new QListWidget(this);
+    for (const RecordingInfo &r : recordings) {
+        auto *item = new QListWidgetItem(describe(r), list_);
+        item->setData(Qt::UserRole, r.id);
+    }
+    list_->setCurrentRow(0);
+    list_->setMinimumWidth(list_->sizeHintForColumn(0) + 40);
+    layout->addWidget(list_);
+    auto *buttons = new QDialogButtonBox(this);
+    restore_ = buttons->addButton(QStringLiteral("Restore"), QDialogButtonBox::AcceptRole);
+    export_ = buttons->addButton(QStringLiteral("Export…"), QDialogButtonBox::ActionRole);
+    close_ = buttons->addButton(QStringLiteral("Close recording"), QDialogButtonBox::ActionRole);
+    QPushButton *later = buttons->addButton(QStringLiteral("Not now"), QDialogButtonBox::RejectRole);
+    restore_->setToolTip(QStringLiteral("Put its rows back into the table and chart, and log on into it"));
+    close_->setToolTip(QStringLiteral("Mark it ended; it stays in the store and can be exported later"));
+    layout->addWidget(buttons);
+    connect(restore_, &QPushButton::clicked, this, [this] { act(0); });
+    connect(export_, &QPushButton::clicked, this, [this] { act(1); });
+    connect(close_, &QPushButton::clicked, this, [this] { act(2); });
+    connect(later, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QString frmRestoreOffer::describe(const RecordingInfo &r)
+{
+    const QString meter = r.model.trimmed().isEmpty() ? QStringLiteral("meter") : r.model.trimmed();
+    return QStringLiteral("%1  started %2, %3 on %4, %5 %6")
+        .arg(r.id)
+        .arg(r.started.left(19).replace(QLatin1Char('T'), QLatin1Char(' ')), meter,
+             r.device.isEmpty() ? QStringLiteral("no port") : r.device)
+        .arg(r.rows)
+        .arg(r.rows == 1 ? QStringLiteral("row") : QStringLiteral("rows"));
+}
+
+qint64 frmRestoreOffer::selectedId() const
+{
+    const QListWidgetItem *item = list_->currentItem();
+    return item ? item->data(Qt::UserRole).toLongLong() : 0;
+}
+
+void frmRestoreOffer::act(int what)
+{
+    const qint64 id = selectedId();
+    if (id == 0)
+        return;
+    QString error;
+    if (what == 0) {
+        error = recorder_.restore(id);
+    } else if (what == 1) {
+        const auto rec = recorder_.store().recording(id);
+        if (!rec)
+            return;
+        const QString file = prompts_.SaveFileName(
+            QStringLiteral("Export Data"),
+            QDir(QDir::homePath()).filePath(QStringLiteral("recording-%1.xls").arg(id)),
+            QStringLiteral("EXCEL(*.xls)|Excel 2007(*.xlsx)|CSV(*.csv)|All File(*.*)"));
+        if (file.isEmpty())
+            return;
+        StoredRows stored(recorder_.store(), *rec);
+        error = exportTable(file, stored.exportSource());
+        if (error.isEmpty()) {
+            prompts_.OpenDocument(file);
+            return;   // exported, still unfinished: it stays in the list
+        }
+        error = QStringLiteral("The recording could not be exported to %1: %2.").arg(QDir::toNativeSeparators(file), error);
+    } else {
+        error = recorder_.closeRecording(id);
+    }
+    if (!error.isEmpty()) {
+        prompts_.MsgBox(error, UiPrompts::Icon::Critical);
+        return;
+    }
+    delete list_->currentItem();
+    // Only one recording can be in the table: after a restore, the others
+    // wait for the next start.
+    if (what == 0 || list_->count() == 0)
+        accept();
+}

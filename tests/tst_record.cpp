@@ -1,0 +1,332 @@
+// The recordings store: what a crash leaves can be restored as it was, the
+// chain shows any entry altered, removed, inserted or reordered, the store
+// keeps logging through a full or read-only disk, and it shares its folder
+// with a second window and with files that are not its own.
+#include "chart/ChartPainter.h"
+#include "record/Recorder.h"
+#include "record/SqliteDb.h"
+#include "support/FakeMeter.h"
+#include "support/Files.h"
+#include "support/Readings.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/mount.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// A session: a core on a fake port with a recorder on `folder`, logging
+// `rows` readings after Clear, one receive tick each.
+struct Session
+{
+    Bench b;
+    Recorder rec;
+    explicit Session(const QString &folder) : rec(b.core, folder) {}
+    void log(int from, int to)
+    {
+        for (int i = from; i <= to; ++i)
+            b.feed(runReading(i));
+    }
+};
+
+QImage chartImage(MainCore &core)
+{
+    QImage img(673, 481, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    paintChart(p, img.size(), 1, core.chart, core.Picture4);
+    return img;
+}
+
+QStringList tableOf(const Bench &b)
+{
+    QStringList rows;
+    for (int r = 0; r <= b.core.m.GridRow; ++r)
+        rows << b.rowText(r);
+    return rows;
+}
+
+void sql(const QString &folder, const char *statement)
+{
+    SqliteDb db;
+    QVERIFY(db.open(RecordStore::fileIn(folder)));
+    QVERIFY2(db.exec(statement), qPrintable(db.error()));
+}
+
+bool isRoot()
+{
+    return geteuid() == 0;
+}
+
+} // namespace
+
+class TestRecord : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // A recording left by a crash comes back: the same table cell for cell,
+    // the same chart, the same display, and it goes on.
+    void restoreAfterCrash()
+    {
+        QTemporaryDir dir;
+        QStringList table;
+        QImage chart;
+        QString lcd;
+        {
+            Session s(dir.path());
+            s.b.core.cmdClear_Click();
+            s.log(1, 150);   // past a doubling of the time base
+            table = tableOf(s.b);
+            chart = chartImage(s.b.core);
+            lcd = s.b.lcd(3);
+        }   // killed: no Exit, no Export
+        Session s(dir.path());
+        const QList<RecordingInfo> offered = s.rec.unfinished();
+        QCOMPARE(offered.size(), 1);
+        QCOMPARE(offered[0].rows, 150);
+        QCOMPARE(s.rec.restore(offered[0].id), QString());
+        QCOMPARE(tableOf(s.b), table);
+        QCOMPARE(chartImage(s.b.core), chart);
+        QCOMPARE(s.b.lcd(3), lcd);
+        s.b.core.m.PollingOn = true;
+        s.log(151, 152);   // logging goes on into the same recording
+        s.rec.flush();
+        QCOMPARE(s.rec.current().id, offered[0].id);
+        QCOMPARE(s.rec.current().rows, 152);
+        QCOMPARE(s.rec.store().verify(s.rec.current()).kind, hashchain::Verdict::Kind::EndsEarly);
+        s.b.core.cmdExit_Click();
+        QCOMPARE(s.rec.store().verify(*s.rec.store().recording(offered[0].id)).kind, hashchain::Verdict::Kind::Intact);
+        QVERIFY(s.rec.unfinished().isEmpty());
+    }
+
+    void tampering_data()
+    {
+        QTest::addColumn<QByteArray>("statement");
+        QTest::addColumn<QString>("verdict");
+        // Row entries are 4..13 (1 begin, 2 port... see below: found at run time).
+        QTest::newRow("nothing") << QByteArray() << "intact";
+        QTest::newRow("byte flipped")
+            << QByteArray("UPDATE entry SET body = replace(body, '7.005', '7.006') WHERE seq = (SELECT seq FROM readings WHERE row = 5)")
+            << "entry %5 was altered";
+        QTest::newRow("row deleted") << QByteArray("DELETE FROM entry WHERE seq = (SELECT seq FROM readings WHERE row = 5)")
+                                     << "entry %5 was removed";
+        QTest::newRow("last entry deleted")
+            << QByteArray("DELETE FROM entry WHERE seq = (SELECT max(seq) FROM entry)") << "entry %L was removed";
+        QTest::newRow("rows swapped")
+            << QByteArray("UPDATE entry SET seq = -1 WHERE seq = %5; UPDATE entry SET seq = %5 WHERE seq = %6; "
+                          "UPDATE entry SET seq = %6 WHERE seq = -1")
+            << "entries %5 and %6 were reordered";
+        QTest::newRow("row inserted")
+            << QByteArray("UPDATE entry SET seq = -seq - 1 WHERE seq >= %5; UPDATE entry SET seq = -seq WHERE seq < 0; "
+                          "INSERT INTO entry SELECT recording, %5, kind, replace(body, '7.005', '7.055'), hash "
+                          "FROM entry WHERE seq = %6")
+            << "entry %5 was inserted";
+    }
+    void tampering()
+    {
+        QFETCH(QByteArray, statement);
+        QFETCH(QString, verdict);
+        QTemporaryDir dir;
+        qint64 id = 0, seq5 = 0, last = 0;
+        {
+            Session s(dir.path());
+            s.b.core.cmdClear_Click();
+            s.log(1, 10);
+            s.b.core.cmdExit_Click();
+            id = s.rec.current().id;
+            s.rec.store().forEachEntry(id, QString(), [&](const hashchain::Entry &e) {
+                if (e.body.contains("\"row\":5,"))
+                    seq5 = e.seq;
+                last = e.seq;
+                return true;
+            });
+        }
+        QVERIFY(seq5 > 0);
+        if (!statement.isEmpty())
+            sql(dir.path(), statement.replace("%5", QByteArray::number(seq5)).replace("%6", QByteArray::number(seq5 + 1)).constData());
+        QProcess log;
+        log.start(QStringLiteral(TQ800_LOG), {QStringLiteral("--journal"), dir.path(), QStringLiteral("--verify"),
+                                               QStringLiteral("--recording"), QString::number(id)});
+        QVERIFY(log.waitForFinished());
+        const QString said = QString::fromUtf8(log.readAllStandardOutput());
+        verdict.replace(QStringLiteral("%5"), QString::number(seq5)).replace(QStringLiteral("%6"), QString::number(seq5 + 1));
+        verdict.replace(QStringLiteral("%L"), QString::number(last));
+        QVERIFY2(said.startsWith(QStringLiteral("%1: %2").arg(id).arg(verdict)), qPrintable(said));
+        QCOMPARE(log.exitCode(), verdict == QLatin1String("intact") ? 0 : 1);
+    }
+
+    // Two windows on one folder: neither offers the other's live recording;
+    // a crashed one's is offered. Files that are not the store's stay as
+    // they are and are never offered.
+    void sharedFolder()
+    {
+        QTemporaryDir dir;
+        for (const char *name : {"notes.csv", "notes.csv.open", "x.open"})
+            QVERIFY(QFile(dir.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly));
+        auto first = std::make_unique<Session>(dir.path());
+        first->b.core.cmdClear_Click();
+        first->log(1, 3);
+        Session second(dir.path());
+        QVERIFY(second.rec.unfinished().isEmpty());
+        second.b.core.cmdClear_Click();
+        second.log(1, 2);
+        QVERIFY(first->rec.unfinished().isEmpty());
+        const qint64 firstId = first->rec.current().id;
+        first.reset();   // the first window crashes
+        const QList<RecordingInfo> offered = second.rec.unfinished();
+        QCOMPARE(offered.size(), 1);
+        QCOMPARE(offered[0].id, firstId);
+        for (const char *name : {"notes.csv", "notes.csv.open", "x.open"})
+            QVERIFY(QFile::exists(dir.filePath(QString::fromLatin1(name))));
+    }
+
+    // A full disk and a read-only one: logging goes on, the trouble is told
+    // once with the system's reason and recorded, and the held rows go in,
+    // in order, when the store can take them.
+    void diskTrouble_data()
+    {
+        QTest::addColumn<QByteArray>("options");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("full") << QByteArray("size=160k") << "No space left on device";
+        QTest::newRow("read-only") << QByteArray("ro") << "Read-only file system";
+    }
+    void diskTrouble()
+    {
+        QFETCH(QByteArray, options);
+        QFETCH(QString, reason);
+        if (!isRoot())
+            QSKIP("mounting a small file system needs root");
+        QTemporaryDir dir;
+        QVERIFY(mount("tmpfs", dir.path().toLocal8Bit(), "tmpfs", 0, "size=4m") == 0);
+        auto unmount = qScopeGuard([&] { umount2(dir.path().toLocal8Bit(), MNT_DETACH); });
+        // A read-only disk from the start (the kernel refuses to make one
+        // read-only under a file open for writing).
+        if (options == "ro")
+            QVERIFY(mount("tmpfs", dir.path().toLocal8Bit(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0);
+        Session s(dir.path());
+        QSignalSpy failed(&s.rec, &Recorder::storeFailed), recovered(&s.rec, &Recorder::storeRecovered);
+        s.b.core.cmdClear_Click();
+        s.log(1, 20);
+        // The trouble: the disk fills up under the store.
+        if (options != "ro") {
+            QFile filler(dir.filePath(QStringLiteral("filler")));
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+            const QByteArray block(64 * 1024, 'x');
+            while (filler.write(block) == block.size()) {}
+        }
+        s.log(21, 3000);
+        QCOMPARE(s.b.core.m.GridRow, 3001);   // every reading landed in the table
+        QCOMPARE(failed.size(), 1);
+        QVERIFY2(failed[0][0].toString().contains(reason), qPrintable(failed[0][0].toString()));
+        QVERIFY(s.rec.failing());
+        // Room again: the held rows go in at the next try.
+        if (options == "ro")
+            QVERIFY(mount("tmpfs", dir.path().toLocal8Bit(), "tmpfs", MS_REMOUNT, nullptr) == 0);
+        else
+            QVERIFY(QFile::remove(dir.filePath(QStringLiteral("filler"))));
+        s.rec.flush();
+        QCOMPARE(recovered.size(), 1);
+        s.b.core.cmdExit_Click();
+        RecordStore &store = s.rec.store();
+        const RecordingInfo rec = *store.recording(s.rec.current().id);
+        QCOMPARE(rec.rows, 3000);
+        QCOMPARE(store.verify(rec).kind, hashchain::Verdict::Kind::Intact);
+        int expect = 1;
+        QStringList events;
+        store.forEachEntry(rec.id, QString(), [&](const hashchain::Entry &e) {
+            if (e.kind == QLatin1String("row"))
+                return e.body.contains("\"row\":" + QByteArray::number(expect++) + ",");
+            events << QString::fromUtf8(e.body).section(QLatin1Char('"'), 3, 3);
+            return true;
+        });
+        QCOMPARE(expect, 3001);
+        QVERIFY(events.contains(QStringLiteral("store_failed")));
+        QVERIFY(events.contains(QStringLiteral("store_resumed")));
+    }
+
+    // The window killed at random moments of a burst: every row it has shown
+    // is in the store, in order, whole; a restore shows the same table.
+    void killedMidBurst()
+    {
+        QTemporaryDir dir;
+        QByteArray burst;
+        for (int i = 1; i <= 4000; ++i)
+            burst += runReading(i);
+        QRandomGenerator rng(20261207);
+        for (int round = 0; round < 20; ++round) {
+            int master = -1, slave = -1;
+            char name[128] = {};
+            QVERIFY(openpty(&master, &slave, name, nullptr, nullptr) == 0);
+            fcntl(master, F_SETFL, O_NONBLOCK);
+            termios raw;
+            tcgetattr(slave, &raw);
+            cfmakeraw(&raw);
+            tcsetattr(slave, TCSANOW, &raw);
+            QProcess window;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+            window.setProcessEnvironment(env);
+            window.start(QStringLiteral(TQ800_GUI), {QStringLiteral("--port"), QString::fromLatin1(name),
+                                                     QStringLiteral("--journal"), dir.path()});
+            QVERIFY(window.waitForStarted());
+            const int killAt = 200 + int(rng.bounded(3000));
+            // The burst starts once the window polls (it is up and reading).
+            qsizetype sent = 0;
+            bool polling = false;
+            QElapsedTimer t;
+            t.start();
+            while (t.elapsed() < 20000 && sent < killAt * 20) {
+                char drain[4096];
+                while (read(master, drain, sizeof drain) > 0)
+                    polling = true;
+                const ssize_t n = polling
+                    ? write(master, burst.constData() + sent, size_t(qMin<qsizetype>(512, burst.size() - sent)))
+                    : 0;
+                if (n > 0)
+                    sent += n;
+                QTest::qWait(1);
+            }
+            QTest::qWait(int(rng.bounded(50)));
+            kill(pid_t(window.processId()), SIGKILL);
+            window.waitForFinished();
+            ::close(master);
+            ::close(slave);
+        }
+        // Every recording holds rows 1, 2, 3, ... each its own reading.
+        RecordStore store;
+        QVERIFY(store.open(dir.path()));
+        const QList<RecordingInfo> recs = store.list();
+        QVERIFY(recs.size() >= 15);
+        for (const RecordingInfo &r : recs) {
+            int expect = 1;
+            store.forEachEntry(r.id, QStringLiteral("row"), [&](const hashchain::Entry &e) {
+                const QByteArray value = QByteArray::number(7 + (expect % 100) / 1000.0, 'f', 3);
+                if (!e.body.contains("\"row\":" + QByteArray::number(expect) + ",") || !e.body.contains(value))
+                    return false;
+                ++expect;
+                return true;
+            });
+            QCOMPARE(expect - 1, int(r.rows));
+            QCOMPARE(store.verify(r).kind, hashchain::Verdict::Kind::EndsEarly);
+        }
+        // The last one, restored, is the table it was.
+        Session s(dir.path());
+        QCOMPARE(s.rec.restore(recs.last().id), QString());
+        QCOMPARE(s.b.core.m.GridRow, int(recs.last().rows) + 1);
+        QCOMPARE(s.b.rowText(int(recs.last().rows)).section(QLatin1Char('|'), 0, 0), QString::number(recs.last().rows));
+    }
+};
+
+QTEST_MAIN(TestRecord)
+#include "tst_record.moc"

@@ -1,0 +1,105 @@
+#include "StoreCommands.h"
+
+#include "record/RecordStore.h"
+#include "record/StoredRows.h"
+#include "table/ExportWriters.h"
+
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace storecmd {
+namespace {
+
+void out(const QString &line)
+{
+    std::printf("%s\n", qPrintable(line));
+}
+
+void err(const QString &line)
+{
+    std::fprintf(stderr, "tq800-log: %s\n", qPrintable(line));
+}
+
+bool openStore(RecordStore &store, const QString &folder)
+{
+    if (!QFileInfo::exists(RecordStore::fileIn(folder))) {
+        err(QStringLiteral("there is no recordings store in %1").arg(folder));
+        return false;
+    }
+    if (!store.open(folder)) {
+        err(QStringLiteral("the recordings store in %1 could not be opened: %2").arg(folder, store.error()));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int list(const QString &folder)
+{
+    RecordStore store;
+    if (!openStore(store, folder))
+        return 1;
+    for (const RecordingInfo &r : store.list()) {
+        const QString ended = r.endedHow.isEmpty() ? QStringLiteral("unfinished") : r.endedHow + QLatin1Char(' ') + r.ended;
+        out(QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6 rows")
+                .arg(r.id)
+                .arg(r.started, ended, r.model.trimmed().isEmpty() ? QStringLiteral("-") : r.model.trimmed(),
+                     r.stableDevice.isEmpty() ? (r.device.isEmpty() ? QStringLiteral("-") : r.device) : r.stableDevice)
+                .arg(r.rows));
+    }
+    return 0;
+}
+
+int verify(const QString &folder, qint64 id)
+{
+    RecordStore store;
+    if (!openStore(store, folder))
+        return 1;
+    QList<RecordingInfo> recs;
+    if (id > 0) {
+        const auto r = store.recording(id);
+        if (!r) {
+            err(QStringLiteral("there is no recording %1").arg(id));
+            return 1;
+        }
+        recs << *r;
+    } else {
+        recs = store.list();
+    }
+    int status = 0;
+    for (const RecordingInfo &r : recs) {
+        const hashchain::Verdict v = store.verify(r);
+        out(QStringLiteral("%1: %2").arg(r.id).arg(v.text()));
+        using K = hashchain::Verdict::Kind;
+        if (v.kind != K::Intact && v.kind != K::EndsEarly)
+            status = 1;
+    }
+    return status;
+}
+
+int exportStored(const QString &folder, qint64 id, const QString &file)
+{
+    RecordStore store;
+    if (!openStore(store, folder))
+        return 1;
+    const auto r = store.recording(id);
+    if (!r) {
+        err(QStringLiteral("there is no recording %1").arg(id));
+        return 1;
+    }
+    StoredRows stored(store, *r);
+    const QString error = exportTable(file, stored.exportSource());
+    if (!error.isEmpty()) {
+        err(QStringLiteral("recording %1 could not be exported to %2: %3").arg(id).arg(file, error));
+        return 1;
+    }
+    err(QStringLiteral("recording %1: %2 %3 exported to %4")
+            .arg(id)
+            .arg(r->rows)
+            .arg(r->rows == 1 ? QStringLiteral("row") : QStringLiteral("rows"), file));
+    return 0;
+}
+
+} // namespace storecmd

@@ -1,0 +1,16 @@
+#pragma once
+#include <QString>
+
+// What the logger does with the recordings store without a meter: list the
+// recordings, check their chains, write a stored one out again.
+namespace storecmd {
+
+// One line per recording, beginning with its id. Exit status.
+int list(const QString &folder);
+// "ID: intact ..." / "ends early" / the first entry that does not match, for
+// one recording (id > 0) or all. Exit status 0 when every chain holds.
+int verify(const QString &folder, qint64 id);
+// Writes stored recording `id` to `file` as Export would. Exit status.
+int exportStored(const QString &folder, qint64 id, const QString &file);
+
+} // namespace storecmd
