@@ -135,14 +135,17 @@ ReadBack readBack(const QString &pdf)
     return b;
 }
 
-// Every page says which it is and how many there are.
-void checkPageNumbers(const ReadBack &b)
+// Every page says which it is and how many there are, and carries the
+// recording's fingerprint whole.
+void checkPages(const ReadBack &b, const QString &fingerprint)
 {
+    const QString mark = fingerprint.isEmpty() ? QStringLiteral("Fingerprint: none") : QStringLiteral("Fingerprint ") + fingerprint;
     QVERIFY2(b.pages > 0, qPrintable(b.info));
     const QStringList pages = b.text.split(u'\f');
     QCOMPARE(pages.size(), b.pages + 1);   // each page ends with a form feed
     for (int i = 0; i < b.pages; ++i)
-        QVERIFY2(pages[i].contains(QStringLiteral("page %1 of %2").arg(i + 1).arg(b.pages)), qPrintable(pages[i]));
+        QVERIFY2(pages[i].contains(QStringLiteral("page %1 of %2").arg(i + 1).arg(b.pages)) && pages[i].contains(mark),
+                 qPrintable(pages[i]));
 }
 
 // No word stands outside the page's left and right margins (18 mm) or below its foot.
@@ -315,7 +318,7 @@ private slots:
         QVERIFY(flat.contains(QStringLiteral("All 60 readings")));
         QCOMPARE(b.images, 1);
         QVERIFY(b.pages >= 3);
-        checkPageNumbers(b);
+        checkPages(b, d.fingerprint);
         checkInsideMargins(b);
     }
 
@@ -339,7 +342,7 @@ private slots:
         QVERIFY2(from > 10 && to < 300 && (from - 1) + (300 - to) <= 100, qPrintable(gap.captured(0)));
         auto row = [&](int r) { return hasLine(b.text, QStringLiteral("^\\s*%1\\s+3-07\\s+").arg(r)); };
         QVERIFY(row(1) && row(from - 1) && !row(from) && !row(to) && row(to + 1) && row(300));
-        checkPageNumbers(b);
+        checkPages(b, d.fingerprint);
     }
 
     // No chart, no readings, no settings: still a whole report.
@@ -365,7 +368,7 @@ private slots:
                                  "Performed by", "Reviewed by"})
             QVERIFY2(flat.contains(QLatin1String(text)), text);
         QCOMPARE(b.images, 0);
-        checkPageNumbers(b);
+        checkPages(b, d.fingerprint);
     }
 
     // Only an ordinary file is replaced; a pipe or a device keeps its kind and
@@ -376,6 +379,7 @@ private slots:
         dataRow("fifo", QString("fifo"));
         dataRow("device", QString("device"));
         dataRow("folder", QString("folder"));
+        dataRow("inside a folder that is not there", QString("missing"));
         dataRow("ordinary file", QString("file"));
     }
     void target()
@@ -389,22 +393,29 @@ private slots:
             QVERIFY(QDir().mkdir(path));
         else if (kind == QStringLiteral("device"))
             path = QStringLiteral("/dev/null");
+        else if (kind == QStringLiteral("missing"))
+            path = dir.filePath(QStringLiteral("gone/target"));
         else {
             QFile f(path);
             QVERIFY(f.open(QIODevice::WriteOnly) && f.write("old") == 3);
         }
         const QString error = writeReport(path, phRecording(3));
         struct stat st {};
-        QCOMPARE(stat(QFile::encodeName(path).constData(), &st), 0);
-        if (kind == QStringLiteral("file")) {
+        const int found = stat(QFile::encodeName(path).constData(), &st);
+        if (kind == QStringLiteral("missing")) {
+            QVERIFY2(error.contains(path) && !error.contains(QStringLiteral("Unknown error")), qPrintable(error));
+            QCOMPARE(found, -1);
+        } else if (kind == QStringLiteral("file")) {
             QCOMPARE(error, QString());
             QVERIFY(readFile(path).startsWith("%PDF"));
         } else {
+            QCOMPARE(found, 0);
             QVERIFY2(error.contains(path), qPrintable(error));
             QVERIFY(kind == QStringLiteral("fifo") ? S_ISFIFO(st.st_mode)
                     : kind == QStringLiteral("device") ? S_ISCHR(st.st_mode) : S_ISDIR(st.st_mode));
         }
-        QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("target")}.mid(kind == QStringLiteral("device") ? 1 : 0));
+        const bool inDir = kind != QStringLiteral("device") && kind != QStringLiteral("missing");
+        QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("target")}.mid(inDir ? 0 : 1));
     }
 };
 

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr double kFooterBandMm = 10;   // below the text, for the page number
+constexpr double kFooterBandMm = 11;   // below the text: two lines of footer
 constexpr double kCellPadMm = 0.8;
 const QColor kHeaderFill(232, 232, 232);
 const QColor kRule(190, 190, 190);
@@ -33,8 +33,9 @@ double layoutHeight(const QTextLayout &layout)
 
 } // namespace
 
-PageFlow::PageFlow(QPagedPaintDevice &device, QPainter *painter, const QString &footer, int totalPages)
-    : device_(device), painter_(painter), footerText_(footer), total_(totalPages),
+PageFlow::PageFlow(QPagedPaintDevice &device, QPainter *painter, const QString &footer, const QString &mark,
+                   int totalPages)
+    : device_(device), painter_(painter), footerText_(footer), mark_(mark), total_(totalPages),
       body_(font({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")}, QFont::SansSerif, 9)),
       mono_(font({QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono")}, QFont::Monospace, 8.5))
 {
@@ -256,18 +257,20 @@ void PageFlow::footer()
     if (!painter_)
         return;
     QFont f = body_;
-    f.setPointSizeF(8);
+    f.setPointSizeF(7.5);
     const QFontMetricsF fm(f, &device_);
     const QString pageText = QStringLiteral("page %1 of %2").arg(page_).arg(total_);
-    const double baseline = device_.height() - mm(2);
+    const double lower = device_.height() - mm(1), upper = lower - fm.lineSpacing();
     painter_->save();
     painter_->setPen(QPen(kRule, 0));
-    painter_->drawLine(QPointF(0, bottom_ + mm(4)), QPointF(width_, bottom_ + mm(4)));
+    painter_->drawLine(QPointF(0, bottom_ + mm(2)), QPointF(width_, bottom_ + mm(2)));
     painter_->setPen(Qt::black);
     painter_->setFont(f);
-    const double pageWidth = fm.horizontalAdvance(pageText);
-    painter_->drawText(QPointF(0, baseline), fm.elidedText(footerText_, Qt::ElideMiddle, width_ - pageWidth - mm(6)));
-    painter_->drawText(QPointF(width_ - pageWidth, baseline), pageText);
+    // The mark is drawn whole, whatever its length: a shortened fingerprint
+    // could not be compared with the recording's.
+    painter_->drawText(QPointF(0, upper), fm.elidedText(footerText_, Qt::ElideMiddle, width_));
+    painter_->drawText(QPointF(0, lower), mark_);
+    painter_->drawText(QPointF(width_ - fm.horizontalAdvance(pageText), lower), pageText);
     painter_->restore();
 }
 

@@ -25,13 +25,16 @@ struct FlowTable
 
 // Lays text, tables and pictures down the pages of a paged device one after
 // another, turning the page where the next piece does not fit, with the
-// footer "page x of y" on every page. Run it twice over the same content:
+// footer on every page: a line that may be shortened, and beneath it a mark
+// that never is (the recording's fingerprint) beside "page x of y". Run it
+// twice over the same content:
 // once without a painter to count the pages, then with one to draw them; the
 // two runs measure alike, so they break the pages alike.
 class PageFlow
 {
 public:
-    PageFlow(QPagedPaintDevice &device, QPainter *painter, const QString &footer, int totalPages);
+    PageFlow(QPagedPaintDevice &device, QPainter *painter, const QString &footer, const QString &mark,
+             int totalPages);
 
     int pages() const { return page_; }
     double textWidth() const { return width_; }
@@ -71,7 +74,7 @@ private:
 
     QPagedPaintDevice &device_;
     QPainter *painter_;
-    QString footerText_;
+    QString footerText_, mark_;
     int total_;
     int page_ = 1;
     double width_ = 0, bottom_ = 0, y_ = 0;

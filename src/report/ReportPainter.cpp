@@ -39,16 +39,18 @@ QString writeReport(const QString &path, const ReportData &data, std::optional<Q
     writer.setTitle(QStringLiteral("Recording report %1").arg(data.recordingId));
     writer.setCreator(QStringLiteral("TQ800 %1").arg(data.programVersion));
     const QString footer = QStringLiteral("TQ800 recording report · %1 · %2").arg(data.recordingId, data.model);
+    const QString mark = data.fingerprint.isEmpty() ? QStringLiteral("Fingerprint: none, the recording was not stored")
+                                                    : QStringLiteral("Fingerprint %1").arg(data.fingerprint);
 
     // 4. Once to count the pages, once to draw them with "page x of y".
-    PageFlow count(writer, nullptr, footer, 0);
+    PageFlow count(writer, nullptr, footer, mark, 0);
     paintReportSections(count, data, stats);
     QPainter painter;
     if (!painter.begin(&writer)) {
         file.cancelWriting();
         return QStringLiteral("The report could not be written to %1: %2").arg(path, file.errorString());
     }
-    PageFlow flow(writer, &painter, footer, count.pages());
+    PageFlow flow(writer, &painter, footer, mark, count.pages());
     paintReportSections(flow, data, stats);
     flow.finish();
     painter.end();
