@@ -56,8 +56,3 @@ const UnitDef *findUnit(QStringView text)
             return &u;
     return nullptr;
 }
-
-double convertUnit(double value, const UnitDef &from, const UnitDef &to)
-{
-    return (value * from.scale + from.offset - to.offset) / to.scale;
-}

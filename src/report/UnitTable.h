@@ -15,6 +15,3 @@ struct UnitDef
 // The unit written as `text` (exactly, case matters: "mS" is not "MS"), or
 // nullptr when it is not one the program converts.
 const UnitDef *findUnit(QStringView text);
-
-// `value` given in `from` expressed in `to`; both must be of one kind.
-double convertUnit(double value, const UnitDef &from, const UnitDef &to);
