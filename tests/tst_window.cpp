@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPainter>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -136,6 +137,38 @@ private slots:
             for (int x = 0; x < whole.width(); ++x)
                 differ += shown.pixel(x, y) != whole.pixel(x, y);
         QVERIFY2(differ <= 4, qPrintable(QString::number(differ)));
+    }
+
+    // The program itself: a word it does not take, and no display to show
+    // its window on, each end it at once with status 1 and say why.
+    void commandLine_data()
+    {
+        // env: variables set ("NAME=value") or, with an empty value, removed
+        columns<QStringList, QStringList, QString>("args", "env", "said");
+        QTest::newRow("a stray argument") << QStringList{"extra"} << QStringList{"QT_QPA_PLATFORM=offscreen"}
+                                          << "unexpected argument: extra";
+        QTest::newRow("no display")
+            << QStringList{} << QStringList{"QT_QPA_PLATFORM=", "DISPLAY=", "WAYLAND_DISPLAY="} << "no display was found";
+        QTest::newRow("a display that is not there")
+            << QStringList{} << QStringList{"QT_QPA_PLATFORM=", "DISPLAY=:4711", "WAYLAND_DISPLAY="}
+            << "no display was found";
+    }
+    void commandLine()
+    {
+        auto [args, env, said] = fetch<QStringList, QStringList, QString>("args", "env", "said");
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        for (const QString &v : env) {
+            const QString name = v.section(u'=', 0, 0), value = v.section(u'=', 1);
+            value.isEmpty() ? e.remove(name) : e.insert(name, value);
+        }
+        QProcess window;
+        window.setProcessEnvironment(e);
+        window.start(QStringLiteral(TQ800_GUI), args << "--no-journal");
+        QVERIFY(window.waitForFinished(20000));
+        QCOMPARE(window.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(window.exitCode(), 1);
+        const QString errors = QString::fromLocal8Bit(window.readAllStandardError());
+        QVERIFY2(errors.contains(said), qPrintable(errors));
     }
 };
 
