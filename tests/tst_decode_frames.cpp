@@ -151,6 +151,8 @@ private slots:
         columns<QString, QString>("content", "title");
         QTest::newRow("bare M") << "M" << "TQ8 BenchLog()";
         QTest::newRow("20 characters: first 16 kept") << "M0123456789ABCDEFGHIJ" << "TQ801 BenchLog(0123456789ABCDEF)";
+        QTest::newRow("NUL, DEL and bytes above 0x7E shown as U+FFFD")
+            << QStringLiteral("M0\u0000\u007F\u00E9A") << QStringLiteral("TQ80\uFFFD BenchLog(0\uFFFD\uFFFD\uFFFDA)");
     }
     void modelFrame()
     {

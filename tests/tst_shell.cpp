@@ -3,6 +3,7 @@
 #include "support/DataTable.h"
 #include "support/FakeMeter.h"
 
+#include <QDir>
 #include <QSignalSpy>
 
 namespace {
@@ -27,14 +28,19 @@ private slots:
         QTest::newRow("leading number") << "1 (USB)" << false << "/dev/ttyUSB2" << 0 << "";
         QTest::newRow("typed device") << "/dev/pts/7" << false << "/dev/pts/7" << 0 << "";
         QTest::newRow("tty name") << "ttyUSB3" << false << "/dev/ttyUSB3" << 0 << "";
+        QTest::newRow("relative path: from the current folder")
+            << "./meter" << false << QDir::current().filePath("meter") << 0 << "";
+        QTest::newRow("relative path up a folder")
+            << "../x/meter" << false << QDir::cleanPath(QDir::current().filePath("../x/meter")) << 0 << "";
         QTest::newRow("letters, button") << "abc" << false << "" << int(Icon::None) << "";
         QTest::newRow("letters, list") << "abc" << true << "" << int(Icon::Critical) << "";
         QTest::newRow("zero") << "0" << false << "" << int(Icon::None) << "";
         QTest::newRow("no such device") << "9" << true << "" << int(Icon::Critical) << "";
         QTest::newRow("refused: the reason and the fix") << "/dev/null" << false << "" << int(Icon::None)
-                                                        << "/dev/null: permission denied.\nTo use it, join the group "
-                                                           "that owns it (sudo usermod -aG root $USER), then log out "
-                                                           "and in again.";
+                                                        << "/dev/null: permission denied.\nIt belongs to group root, "
+                                                           "which is not a group for serial devices: ask an "
+                                                           "administrator for access to it, for example through a "
+                                                           "udev rule.";
     }
     void portSelection()
     {
@@ -62,6 +68,27 @@ private slots:
             QCOMPARE(b.core.Combo1Text, QStringLiteral("1"));
             QVERIFY(!b.core.Timer1.isActive() && !b.core.Timer2.isActive());
         }
+    }
+
+    // Joining a group is advised only for a group of serial devices that
+    // may use the device: never root, nor tty (every terminal).
+    void permissionHint_data()
+    {
+        columns<QString, bool, bool>("group", "groupRw", "joins");
+        QTest::newRow("dialout") << "dialout" << true << true;
+        QTest::newRow("uucp") << "uucp" << true << true;
+        QTest::newRow("dialout without read and write") << "dialout" << false << false;
+        QTest::newRow("root") << "root" << true << false;
+        QTest::newRow("tty") << "tty" << true << false;
+        QTest::newRow("unknown") << "" << false << false;
+    }
+    void permissionHint()
+    {
+        auto [group, groupRw, joins] = fetch<QString, bool, bool>("group", "groupRw", "joins");
+        const QString hint = portnames::permissionHint(group, groupRw);
+        QCOMPARE(hint.contains("usermod -aG " + group + " $USER"), joins);
+        QCOMPARE(hint.contains("ask an administrator"), !joins);
+        QVERIFY(!hint.contains("-aG root"));
     }
 
     void anotherPortClosesTheFirst()

@@ -1,6 +1,7 @@
 // The window draws the core's data where the layout puts it (offscreen).
 #include "chart/ChartPainter.h"
 #include "shell/MainCore.h"
+#include "shell/SerialLink.h"
 #include "shell/frmMain.h"
 #include "support/DataTable.h"
 
@@ -8,9 +9,17 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPainter>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
 
 class Window : public QObject
 {
@@ -136,6 +145,101 @@ private slots:
             for (int x = 0; x < whole.width(); ++x)
                 differ += shown.pixel(x, y) != whole.pixel(x, y);
         QVERIFY2(differ <= 4, qPrintable(QString::number(differ)));
+    }
+
+    // The meter's line hangs up after a download (polling stopped): one
+    // notice, which does not block the window and goes when the meter is
+    // back; Clear and Export work meanwhile.
+    void lostPortNoticeComesAndGoes()
+    {
+        QTemporaryDir dir;
+        const QString link = dir.filePath("meter");
+        auto startMeter = [&](QProcess &p) {
+            p.start(QStringLiteral(TQ800_SIM), {"--quiet", "--unpaced", "--link", link});
+            QTRY_VERIFY(QFileInfo(link).isSymLink());
+        };
+        QProcess meter, again;
+        startMeter(meter);
+        frmMain w;
+        w.show();
+        w.selectAtStart(link);
+        QVERIFY(w.core().MSComm1->isOpen());
+        w.core().Timer2.stop();
+        meter.terminate();
+        meter.waitForFinished();
+        auto notices = [&] { return w.findChildren<QMessageBox *>(QStringLiteral("notice")); };
+        QTRY_VERIFY(notices().size() == 1 && notices()[0]->isVisible());
+        QVERIFY(notices()[0]->text().contains(link));
+        QVERIFY(!notices()[0]->isModal());
+        QVERIFY(child<QPushButton>(w, "cmdClear")->isEnabled() && child<QPushButton>(w, "cmdExport")->isEnabled());
+        startMeter(again);
+        QTRY_VERIFY(w.core().MSComm1->isOpen());
+        QVERIFY(!notices()[0]->isVisible() && !w.core().Timer2.isActive());
+        w.core().MSComm1->close();
+        again.terminate();
+        again.waitForFinished();
+    }
+
+    // Five polls and no frame: the title and the port box say so; the
+    // first frame takes it away. The title the meter set stays as it was.
+    void silentMeterShowsInTitleAndTooltip()
+    {
+        int master = -1, slave = -1;
+        char name[128] = {};
+        QVERIFY(openpty(&master, &slave, name, nullptr, nullptr) == 0);
+        termios raw;
+        tcgetattr(slave, &raw);
+        cfmakeraw(&raw);
+        tcsetattr(slave, TCSANOW, &raw);
+        frmMain w;
+        w.selectAtStart(QString::fromLatin1(name));
+        auto *combo = child<QComboBox>(w, "Combo1");
+        for (int poll = 0; poll < 5; ++poll) {
+            QVERIFY(!w.windowTitle().contains("no answer") && !combo->toolTip().contains("No answer"));
+            w.core().Timer2_Timer();
+        }
+        QCOMPARE(w.windowTitle(), QStringLiteral("Form1 \u2014 no answer from %1").arg(name));
+        QVERIFY(combo->toolTip().startsWith(QStringLiteral("No answer from %1").arg(name)));
+        QCOMPARE(w.core().Caption, QStringLiteral("Form1"));
+        QCOMPARE(write(master, "<E>", 3), 3);
+        w.core().Timer1_Timer();
+        QCOMPARE(w.windowTitle(), QStringLiteral("Form1"));
+        QVERIFY(!combo->toolTip().contains("No answer"));
+        w.core().MSComm1->close();
+        close(slave);
+        close(master);
+    }
+
+    // The program itself: a word it does not take, and no display to show
+    // its window on, each end it at once with status 1 and say why.
+    void commandLine_data()
+    {
+        // env: variables set ("NAME=value") or, with an empty value, removed
+        columns<QStringList, QStringList, QString>("args", "env", "said");
+        QTest::newRow("a stray argument") << QStringList{"extra"} << QStringList{"QT_QPA_PLATFORM=offscreen"}
+                                          << "unexpected argument: extra";
+        QTest::newRow("no display")
+            << QStringList{} << QStringList{"QT_QPA_PLATFORM=", "DISPLAY=", "WAYLAND_DISPLAY="} << "no display was found";
+        QTest::newRow("a display that is not there")
+            << QStringList{} << QStringList{"QT_QPA_PLATFORM=", "DISPLAY=:4711", "WAYLAND_DISPLAY="}
+            << "no display was found";
+    }
+    void commandLine()
+    {
+        auto [args, env, said] = fetch<QStringList, QStringList, QString>("args", "env", "said");
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        for (const QString &v : env) {
+            const QString name = v.section(u'=', 0, 0), value = v.section(u'=', 1);
+            value.isEmpty() ? e.remove(name) : e.insert(name, value);
+        }
+        QProcess window;
+        window.setProcessEnvironment(e);
+        window.start(QStringLiteral(TQ800_GUI), args << "--no-journal");
+        QVERIFY(window.waitForFinished(20000));
+        QCOMPARE(window.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(window.exitCode(), 1);
+        const QString errors = QString::fromLocal8Bit(window.readAllStandardError());
+        QVERIFY2(errors.contains(said), qPrintable(errors));
     }
 };
 

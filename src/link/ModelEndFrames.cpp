@@ -1,4 +1,5 @@
 #include "link/Decoders.h"
+#include "link/TextForms.h"
 #include "shell/MainCore.h"
 
 // The model frame "M": the model code goes into the title, polling stops.
@@ -9,8 +10,8 @@ void DecodeModelFrame(MainCore &f)
     m.PollingOn = false;
     m.ModelCode = m.RxBuffer.mid(1, 16);
     m.ModelPrefix = m.ModelCode.toString().left(2);
-    f.Caption = QStringLiteral("TQ8") + m.ModelPrefix + QStringLiteral(" BenchLog(") + m.ModelCode.toString()
-        + QLatin1Char(')');
+    f.Caption = QStringLiteral("TQ8") + textforms::printable(m.ModelPrefix) + QStringLiteral(" BenchLog(")
+        + textforms::printable(m.ModelCode.toString()) + QLatin1Char(')');
 }
 
 namespace {

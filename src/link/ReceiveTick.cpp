@@ -58,6 +58,11 @@ void MainCore::Timer1_Timer()
     framecut::trim(pending, kMaxFrame);
     m.RxBuffer = pending;
     if (handledAny) {
+        // Whatever the frame was, the meter is there.
+        const bool wasSilent = noAnswer();
+        unansweredPolls_ = 0;
+        if (wasSilent)
+            emit answerChanged(true);
         emit changed();
         emit receiveTickDone(handledModel);
     }

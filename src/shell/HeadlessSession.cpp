@@ -20,6 +20,7 @@ HeadlessSession::HeadlessSession(MainCore &core, QObject *parent) : QObject(pare
     connect(&core_, &MainCore::receiveTickDone, this, &HeadlessSession::onReceiveTickDone);
     connect(&core_, &MainCore::portLost, this, &HeadlessSession::onPortLost);
     connect(&core_, &MainCore::portRestored, this, &HeadlessSession::onPortRestored);
+    connect(&core_, &MainCore::answerChanged, this, &HeadlessSession::onAnswerChanged);
     chartMark_ = core_.Picture4.mark();
 }
 
@@ -106,6 +107,18 @@ void HeadlessSession::onPortRestored(const QString &device)
         return;
     emit message(QStringLiteral("%1 is back; logging goes on").arg(device));
     writeEvent(QJsonObject{{QLatin1String("event"), QLatin1String("reconnected")}}, 0);
+}
+
+void HeadlessSession::onAnswerChanged(bool answering)
+{
+    if (!isRunning())
+        return;
+    const QString device = core_.MSComm1->device();
+    emit message(answering ? QStringLiteral("the meter on %1 answers").arg(device)
+                           : QStringLiteral("no answer from %1 in %2 seconds of polling: is the meter switched on, "
+                                            "and is its cable on this port?")
+                                 .arg(device)
+                                 .arg(MainCore::kNoAnswerPolls * core_.Timer2.interval() / 1000));
 }
 
 void HeadlessSession::checkRowLimit()

@@ -32,6 +32,8 @@ class QJsonObject;
 //   it to), after an "event":"lost" object; with reconnection asked for it
 //   goes on instead, and the core reopens the device when it is back
 //   ("event":"reconnected"). After finished() the session ignores the core.
+// - A meter that stops answering the polls, and one that answers again, is
+//   said once each.
 // - With an export file, the session's end presses Export and answers its
 //   dialog with that file, then says how many rows went where; an export
 //   that fails makes the exit code 1 (unless it was already non-zero).
@@ -73,6 +75,7 @@ private:
     void onReceiveTickDone(bool handledModelFrame);
     void onPortLost(const QString &reason);
     void onPortRestored(const QString &device);
+    void onAnswerChanged(bool answering);
     void checkRowLimit();
     void finish(int exitCode, bool sendExitRequest);
     int exportAtEnd(int exitCode);

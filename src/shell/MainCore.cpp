@@ -52,7 +52,8 @@ void MainCore::selectPort(bool fromList)
     // A port chosen by hand ends any waiting for a lost one.
     ReconnectTimer.stop();
     lostDevice_.clear();
-    lossReported_ = false;
+    withdrawLossNotice();
+    unansweredPolls_ = 0;
     Timer1.stop();
     Timer2.stop();
     enabled.cmdClear = false;
@@ -112,7 +113,12 @@ void MainCore::cmdComm_Click()
 
 void MainCore::startPolling()
 {
-    Timer2.start();
+    // With the port lost there is nobody to ask: polling starts when it is
+    // back.
+    if (waitingForPort())
+        pollOnReturn_ = true;
+    else
+        Timer2.start();
     m.PollingOn = true;
 }
 
@@ -146,6 +152,12 @@ void MainCore::cmdExit_Click()
 
 void MainCore::Timer2_Timer()
 {
-    if (MSComm1->isOpen())
-        MSComm1->write("@" + m.PollCommand.toLatin1() + "#");
+    if (!MSComm1->isOpen())
+        return;
+    MSComm1->write("@" + m.PollCommand.toLatin1() + "#");
+    // (A write can find the port gone; then the loss says it all.)
+    if (MSComm1->isOpen() && ++unansweredPolls_ == kNoAnswerPolls) {
+        emit answerChanged(false);
+        emit changed();
+    }
 }

@@ -101,6 +101,15 @@ public:
     // The data row the frame being handled wrote, or 0.
     int rowWrittenByFrame() const { return rowWritten_; }
 
+    // A lost port is being looked for (ReconnectTimer runs).
+    bool waitingForPort() const;
+
+    // Polls written since the last frame arrived. After kNoAnswerPolls of
+    // them (five seconds of polling) nothing answers on the open port: the
+    // meter is off, or on another port or cable. Any frame ends it.
+    static constexpr int kNoAnswerPolls = 5;
+    bool noAnswer() const { return unansweredPolls_ >= kNoAnswerPolls; }
+
     static constexpr int kMaxFrame = 1024;
 
 signals:
@@ -122,10 +131,13 @@ signals:
     void rangeChosen(int index);
     void portOpened(const QString &device);
     void portClosed(const QString &device);
+    // The meter went silent on an open port (noAnswer()), or answers again.
+    void answerChanged(bool answering);
 
 private:
     void selectPort(bool fromList);
     void onPortLost(const QString &reason);
+    void withdrawLossNotice();
     void startPolling();
     TraceParams liveTraceParams() const;
 
@@ -145,8 +157,9 @@ private:
 
     UiPrompts *prompts_;
     QString lostDevice_;                          // the port to reopen, while ReconnectTimer runs
-    bool lostWhilePolling_ = false;
-    bool lossReported_ = false;                   // the current loss has been reported
+    bool pollOnReturn_ = false;                   // restart polling when the lost port is back
+    bool lossReported_ = false;                   // the loss notice is up
+    int unansweredPolls_ = 0;
     std::shared_ptr<ChartRowCache> chartRows_;
     int rowWritten_ = 0;
     bool receiveHeld_ = false;                    // an export is writing the table

@@ -1,9 +1,18 @@
 #include "shell/QtSerialLink.h"
 
+#include "shell/LineRead.h"
+
+#include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
 
 QtSerialLink::QtSerialLink(QObject *parent) : SerialLink(parent)
 {
@@ -15,12 +24,14 @@ QtSerialLink::QtSerialLink(QObject *parent) : SerialLink(parent)
 
 bool QtSerialLink::open(const QString &device)
 {
-    if (port_.isOpen())
-        port_.close();
+    close();
     device_ = device;
     port_.setPortName(device);
     openError_.clear();
+    if (!lockDevice(device))
+        return false;
     if (!port_.open(QIODevice::ReadWrite)) {
+        releaseDevice();
         // Plain words for the usual causes, the system's own for the rest.
         switch (port_.error()) {
         case QSerialPort::DeviceNotFoundError:
@@ -48,19 +59,67 @@ bool QtSerialLink::open(const QString &device)
     return true;
 }
 
+bool QtSerialLink::lockDevice(const QString &device)
+{
+#ifdef Q_OS_UNIX
+    // Qt's own lock goes by the device's name, and a tty's exclusive mode
+    // does not hold for root: the same device under another name (a
+    // symlink, /dev/serial/by-id/...) would open twice, and two programs
+    // would each read half of every answer. A lock on the device itself
+    // follows it whatever it is called. It is taken on a descriptor of its
+    // own before the port is opened, so that a refused second open never
+    // touches the line settings of the program that has it.
+    // (A device that does not open here is left to the port's open, which
+    // says why in its own terms.)
+    lockFd_ = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (lockFd_ >= 0 && ::flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
+        const int why = errno;
+        releaseDevice();
+        openError_ = why == EWOULDBLOCK ? QStringLiteral("in use by another program")
+                                        : QString::fromLocal8Bit(std::strerror(why));
+        return false;
+    }
+#else
+    Q_UNUSED(device)
+#endif
+    return true;
+}
+
+void QtSerialLink::releaseDevice()
+{
+#ifdef Q_OS_UNIX
+    if (lockFd_ >= 0)
+        ::close(lockFd_);
+    lockFd_ = -1;
+#endif
+}
+
 void QtSerialLink::close()
 {
     if (port_.isOpen())
         port_.close();
+    releaseDevice();
 }
 
 QByteArray QtSerialLink::readAll()
 {
     if (!port_.isOpen())
         return {};
-    // Pick up what the OS holds without waiting for the event loop to do it.
+    // What Qt's own notifier has taken in comes first.
+    QByteArray data = port_.readAll();
+#ifdef Q_OS_UNIX
+    // Then the descriptor itself, on every tick, whether or not a request
+    // is due: with polling stopped nothing is written, so a hang-up shows
+    // only here (QSerialPort takes a read that yields nothing for a passing
+    // read error and tries again, for ever).
+    const QString gone = readWaiting(int(port_.handle()), data);
+    if (!gone.isEmpty())
+        loseLine(gone);
+#else
     port_.waitForReadyRead(0);
-    return port_.readAll();
+    data += port_.readAll();
+#endif
+    return data;
 }
 
 void QtSerialLink::write(const QByteArray &data)
@@ -78,9 +137,13 @@ void QtSerialLink::onError(QSerialPort::SerialPortError error)
 {
     // A resource error on an open port means the device is gone; anything
     // else (a failed open, a timeout) is reported where it happens.
-    if (error == QSerialPort::ResourceError && port_.isOpen()) {
-        const QString why = port_.errorString();
-        port_.close();
-        emit lost(why);
-    }
+    if (error == QSerialPort::ResourceError && port_.isOpen())
+        loseLine(port_.errorString());
+}
+
+void QtSerialLink::loseLine(const QString &reason)
+{
+    // Nothing more is read from or written to the dead descriptor.
+    close();
+    emit lost(reason);
 }

@@ -8,6 +8,7 @@ class QtSerialLink : public SerialLink
     Q_OBJECT
 public:
     explicit QtSerialLink(QObject *parent = nullptr);
+    ~QtSerialLink() override { close(); }
 
     bool open(const QString &device) override;
     void close() override;
@@ -19,8 +20,12 @@ public:
 
 private:
     void onError(QSerialPort::SerialPortError error);
+    void loseLine(const QString &reason);
+    bool lockDevice(const QString &device);
+    void releaseDevice();
 
     QSerialPort port_;
     QString device_;
     QString openError_;
+    int lockFd_ = -1;                 // holds the device's lock while open
 };

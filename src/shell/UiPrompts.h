@@ -12,6 +12,11 @@ public:
     // `detail` is what the user can do about it, shown under the text.
     virtual void MsgBox(const QString &text, Icon icon, const QString &detail = QString()) = 0;
 
+    // A notice about something that may end by itself (a lost port): it
+    // must neither wait for an answer nor outlive its cause. One at a time:
+    // a new text replaces the one shown, "" takes it away.
+    virtual void Notice(const QString &text) { Q_UNUSED(text) }
+
     // The save dialog: the file chosen, or "" when cancelled. `filter` lists
     // "Description(*.ext)" entries separated by "|".
     virtual QString SaveFileName(const QString &title, const QString &proposed, const QString &filter)

@@ -18,6 +18,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
@@ -39,6 +40,11 @@ QPushButton *button(QWidget *parent, const char *name, const char *text, QRect g
 struct RangeButton { const char *caption; int left, top; };
 constexpr RangeButton kRanges[6] = {{"20uS", 360, 240},  {"200uS", 1560, 240}, {"2000uS", 2760, 240},
                                     {"20mS", 360, 600},  {"200mS", 1560, 600}, {"2000mS", 2760, 600}};
+
+QString noAnswerText(const QString &device)
+{
+    return QStringLiteral("no answer from %1").arg(device);
+}
 
 } // namespace
 
@@ -129,7 +135,9 @@ frmMain::frmMain(QWidget *parent)
     });
     connect(combo1_, &QComboBox::editTextChanged, this, [this](const QString &t) { core_->Combo1Text = t; });
     connect(core_, &MainCore::changed, this, &frmMain::render);
+    connect(core_, &MainCore::portLost, this, &frmMain::refreshPortTooltip);
     connect(core_, &MainCore::portRestored, this, &frmMain::refreshPortTooltip);
+    connect(core_, &MainCore::answerChanged, this, &frmMain::refreshPortTooltip);
     connect(core_, &MainCore::exitRequested, this, &QWidget::close);
     connect(core_, &MainCore::stdAddRequested, this, &frmMain::showStdAdd);
 
@@ -175,6 +183,26 @@ void frmMain::selectAtStart(const QString &device)
 void frmMain::MsgBox(const QString &text, Icon icon, const QString &detail)
 {
     showMessageBox(this, text, icon, detail);
+}
+
+void frmMain::Notice(const QString &text)
+{
+    // Not modal: the window stays usable (Export the rows, choose another
+    // port) and the receive tick goes on, so the box can be taken away
+    // when its cause has passed.
+    if (text.isEmpty()) {
+        if (notice_)
+            notice_->hide();
+        return;
+    }
+    if (!notice_) {
+        notice_ = new QMessageBox(QMessageBox::Critical, QApplication::applicationName(), QString(),
+                                  QMessageBox::Ok, this);
+        notice_->setObjectName(QStringLiteral("notice"));
+        notice_->setWindowModality(Qt::NonModal);
+    }
+    notice_->setText(text);
+    notice_->show();
 }
 
 QString frmMain::SaveFileName(const QString &title, const QString &proposed, const QString &filter)
@@ -224,6 +252,9 @@ void frmMain::refreshPortTooltip()
     // named here in full, and the list opens as wide as its longest entry.
     if (core_->MSComm1->isOpen())
         lines.prepend(QStringLiteral("Open: %1").arg(core_->MSComm1->device()));
+    if (core_->noAnswer() && core_->MSComm1->isOpen())
+        lines.prepend(QStringLiteral("No answer from %1: is the meter switched on, and is its cable on this port?")
+                          .arg(core_->MSComm1->device()));
     combo1_->setToolTip(lines.join(QLatin1Char('\n')));
     int widest = 0;
     for (int i = 0; i < combo1_->count(); ++i)
@@ -234,8 +265,13 @@ void frmMain::refreshPortTooltip()
 void frmMain::render()
 {
     const MainCore &c = *core_;
-    if (windowTitle() != c.Caption)
-        setWindowTitle(c.Caption);
+    // A silent meter shows in the title only, so the written title stays
+    // what the meter sent.
+    const QString title = c.noAnswer() && c.MSComm1->isOpen()
+        ? c.Caption + QStringLiteral(" \u2014 ") + noAnswerText(c.MSComm1->device())
+        : c.Caption;
+    if (windowTitle() != title)
+        setWindowTitle(title);
     lcd_->render(c.lcd);
     for (std::size_t i = 0; i < 7; ++i) {
         label1_[i]->setText(c.panel.Label1[i].Caption);

@@ -19,6 +19,7 @@ class Recorder;
 class QMessageBox;
 class frmStdAdd;
 class QProgressDialog;
+class QMessageBox;
 
 // The main window: draws the core's control data at the window's twip
 // layout and hands clicks and selections to the core's handlers.
@@ -35,6 +36,7 @@ public:
     void selectAtStart(const QString &device);
 
     void MsgBox(const QString &text, Icon icon, const QString &detail = QString()) override;
+    void Notice(const QString &text) override;
     QString SaveFileName(const QString &title, const QString &proposed, const QString &filter) override;
     void Progress(const QString &text, int done, int total) override;
     void OpenDocument(const QString &file) override;
@@ -68,5 +70,6 @@ private:
     QPointer<frmStdAdd> StdAddFormInstance;
     void showStdAdd();
     QProgressDialog *progress_ = nullptr;
+    QMessageBox *notice_ = nullptr;   // the one notice box, made on first use
 
 };

@@ -5,8 +5,11 @@
 #include <QCommandLineParser>
 #include <QIcon>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <tuple>
 
 namespace {
 
@@ -32,12 +35,72 @@ bool onlyAsksForText(int argc, char **argv)
     return false;
 }
 
+void printError(const QString &text)
+{
+    std::fprintf(stderr, "tq800: %s\n", qPrintable(text));
+}
+
+// A window needs a display. Without one Qt gives up by aborting, with
+// advice to reinstall; say what is missing instead. (A platform chosen by
+// name, e.g. offscreen, needs none; one that then fails is caught below.)
+bool displayFound(int argc, char **argv)
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
+            return true;
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY")
+        || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+#else
+    Q_UNUSED(argc)
+    Q_UNUSED(argv)
+    return true;
+#endif
+}
+
+// What Qt says while the application starts, held back: when the display
+// named cannot be reached Qt ends with a fatal message and an abort, and
+// the user should read one line that says what is missing instead. On a
+// good start what was held is passed on as usual.
+QtMessageHandler gPassOn = nullptr;
+QList<std::tuple<QtMsgType, QString>> gHeld;
+
+void holdStartMessage(QtMsgType type, const QMessageLogContext &, const QString &text)
+{
+    if (type != QtFatalMsg) {
+        gHeld.append({type, text});
+        return;
+    }
+    const QString why = gHeld.isEmpty() ? text : std::get<1>(gHeld.first());
+    printError(QStringLiteral("no display was found (%1); tq800-log logs without a window")
+                   .arg(why.section(QLatin1Char('\n'), 0, 0)));
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
+void passOnHeldMessages()
+{
+    qInstallMessageHandler(gPassOn);
+    for (const auto &[type, text] : std::as_const(gHeld))
+        qt_message_output(type, QMessageLogContext(), text);
+    gHeld.clear();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    std::unique_ptr<QCoreApplication> app(onlyAsksForText(argc, argv) ? new QCoreApplication(argc, argv)
-                                                                      : new QApplication(argc, argv));
+    const bool textOnly = onlyAsksForText(argc, argv);
+    if (!textOnly && !displayFound(argc, argv)) {
+        printError(QStringLiteral("no display was found (neither DISPLAY nor WAYLAND_DISPLAY is set); "
+                                  "tq800-log logs without a window"));
+        return 1;
+    }
+    if (!textOnly)
+        gPassOn = qInstallMessageHandler(holdStartMessage);
+    std::unique_ptr<QCoreApplication> app(textOnly ? new QCoreApplication(argc, argv) : new QApplication(argc, argv));
+    if (!textOnly)
+        passOnHeldMessages();
     QCoreApplication::setApplicationName(QStringLiteral("TQ800"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TQ800_VERSION));
     if (auto *gui = qobject_cast<QApplication *>(app.get())) {
@@ -49,18 +112,28 @@ int main(int argc, char **argv)
         gui->setWindowIcon(icon);
     }
 
+    // Parsed after the application has taken its own options (-platform...).
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Bench meter companion: live readings, table and chart.\n\n"
-        "Every row and event is kept as it lands in the recordings store, an SQLite\n"
-        "database in the user's data folder (TQ800/recordings.sqlite), unless\n"
-        "--no-journal; unfinished recordings are offered at start-up.\n"
-        "Exit status: 0 when the window is closed, 1 for bad arguments."));
+        "Every row and event is kept as it lands in the recordings store, an SQLite
+"
+        "database in the user's data folder (TQ800/recordings.sqlite), unless
+"
+        "--no-journal; unfinished recordings are offered at start-up.
+"
+        "Exit status: 0 when the window is closed, 1 for bad arguments or no display."));
     parser.addHelpOption();
     parser.addVersionOption();
     const Options o;
     parser.addOptions({o.port, o.noJournal, o.journalDir});
     parser.process(*app);
+    // A word the program does not take is a mistyped option or a path
+    // meant for --port: going on without it would hide the mistake.
+    if (!parser.positionalArguments().isEmpty()) {
+        printError(QStringLiteral("unexpected argument: %1 (see tq800 --help)").arg(parser.positionalArguments().first()));
+        return 1;
+    }
 
     frmMain w;
     w.show();

@@ -56,6 +56,11 @@ public:
     QList<Box> boxes;
     void MsgBox(const QString &text, Icon icon, const QString &detail = QString()) override { boxes.append({text, icon, detail}); }
 
+    // Every notice shown, in order, "" for one taken away; and the one up now.
+    QStringList notices;
+    QString notice;
+    void Notice(const QString &text) override { notices << (notice = text); }
+
     // The save dialog answers `saveAs` ("" cancels) and records what it was asked.
     QString saveAs;
     QStringList dialogs;   // "title|proposed|filter"
