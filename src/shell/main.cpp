@@ -116,12 +116,9 @@ int main(int argc, char **argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Bench meter companion: live readings, table and chart.\n\n"
-        "Every row and event is kept as it lands in the recordings store, an SQLite
-"
-        "database in the user's data folder (TQ800/recordings.sqlite), unless
-"
-        "--no-journal; unfinished recordings are offered at start-up.
-"
+        "Every row and event is kept as it lands in the recordings store, an SQLite\n"
+        "database in the user's data folder (TQ800/recordings.sqlite), unless\n"
+        "--no-journal; unfinished recordings are offered at start-up.\n"
         "Exit status: 0 when the window is closed, 1 for bad arguments or no display."));
     parser.addHelpOption();
     parser.addVersionOption();
