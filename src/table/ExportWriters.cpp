@@ -1,12 +1,11 @@
 #include "table/ExportWriters.h"
 
+#include "files/ReplaceFile.h"
+#include "files/WriteAll.h"
 #include "table/CsvLog.h"
-#include "table/WriteAll.h"
 #include "table/XlsWriter.h"
 
-#include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTemporaryFile>
 
 #include <xlsxwriter.h>
@@ -99,35 +98,23 @@ Format formatOf(const QString &path)
 
 QString exportTable(const QString &path, const ExportSource &source)
 {
-    const QFileInfo target(path);
-    const QString dir = target.absolutePath();
-    if (!QFileInfo(dir).isDir())
-        return QStringLiteral("the folder %1 does not exist").arg(QDir::toNativeSeparators(dir));
-    if (target.isDir())
-        return QStringLiteral("a folder has that name");
-
-    // QSaveFile writes beside the target and renames on commit; the scratch
-    // files go there too, on the disk that must hold the result anyway (the
-    // system's temporary folder may be memory, or small).
-    // Unbuffered: a write that fails is seen at once, with its reason. (A
-    // buffered one could fail in the flush at commit, which commits the
-    // short file all the same.)
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return file.errorString();
+    // Unbuffered: a write that fails is seen at once, with its reason (a
+    // buffered one could fail in a flush nobody checks). The writers' own
+    // scratch files go beside the target too, on the disk that must hold
+    // the result anyway (the system's temporary folder may be memory, or
+    // small).
+    ReplaceFile file(path);
+    if (const QString why = file.open(); !why.isEmpty())
+        return why;
     QString error;
     switch (formatOf(path)) {
-    case Format::Csv: error = writeCsv(file, source); break;
-    case Format::Xlsx: error = writeXlsx(file, source, dir); break;
-    case Format::Xls: error = writeXls(file, source, dir); break;
+    case Format::Csv: error = writeCsv(file.file(), source); break;
+    case Format::Xlsx: error = writeXlsx(file.file(), source, file.folder()); break;
+    case Format::Xls: error = writeXls(file.file(), source, file.folder()); break;
     }
-    if (error.isEmpty() && file.error() != QFileDevice::NoError)
-        error = file.errorString();
     if (!error.isEmpty()) {
-        file.cancelWriting();
+        file.cancel();
         return error;
     }
-    if (!file.commit())
-        return file.errorString();
-    return {};
+    return file.commit();
 }
