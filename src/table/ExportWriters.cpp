@@ -10,21 +10,35 @@
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 namespace {
 
+bool allEmpty(const ExportSource::Row &cells)
+{
+    return std::all_of(cells.begin(), cells.end(), [](const QString &c) { return c.isEmpty(); });
+}
+
+// The workbooks copy the empty row below the last reading as it stands; a
+// CSV file has no empty row to carry, and a reader would take one for a
+// reading with every value missing.
 QString writeCsv(QIODevice &out, const ExportSource &source)
 {
     if (!writeAll(out, QByteArrayLiteral("\xEF\xBB\xBF")))
         return out.errorString();
     ExportSource::Row cells;
+    int rows = source.rows;
+    if (rows > 1) {
+        source.read(rows - 1, cells);
+        rows -= allEmpty(cells);
+    }
     QByteArray chunk;
-    for (int r = 0; r < source.rows; ++r) {
+    for (int r = 0; r < rows; ++r) {
         source.take(r, cells);
         chunk += CsvLog::line(QStringList(cells.begin(), cells.end())).toUtf8();
-        if (chunk.size() > (1 << 20) || r + 1 == source.rows) {
+        if (chunk.size() > (1 << 20) || r + 1 == rows) {
             if (!writeAll(out, chunk))
                 return out.errorString();
             chunk.clear();
