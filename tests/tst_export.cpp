@@ -154,6 +154,26 @@ private slots:
         QTEST(proposedExportName(now, driveD, QStringLiteral("/home/lab/Documents")), "expected");
     }
 
+    // The save dialog's filter: the written entries first and last, the
+    // other kinds the export writes between; choosing one makes the name in
+    // the dialog that kind.
+    void dialogFilter_data()
+    {
+        columns<QString, QString, QString>("entry", "name", "expected");
+        QTest::newRow("xlsx: the proposed name follows") << "EXCEL 2007(*.xlsx)" << "/d/03071405.xls" << "/d/03071405.xlsx";
+        QTest::newRow("csv: a typed XLSX follows") << "CSV(*.csv)" << "/d/run.XLSX" << "/d/run.csv";
+        QTest::newRow("xls: back again") << "EXCEL(*.xls)" << "/d/run.csv" << "/d/run.xls";
+        QTest::newRow("any file: kept") << "All File(*.*)" << "/d/run.csv" << "/d/run.csv";
+        QTest::newRow("another suffix: kept") << "CSV(*.csv)" << "/d/notes.txt" << "/d/notes.txt";
+        QTest::newRow("no suffix: kept for the default suffix") << "CSV(*.csv)" << "/d/run" << "/d/run";
+    }
+    void dialogFilter()
+    {
+        auto [entry, name] = fetch<QString, QString>("entry", "name");
+        QVERIFY(kExportFilter.split(u'|').contains(entry));
+        QTEST(nameForFilter(name, filterSuffix(entry)), "expected");
+    }
+
     // Three readings, one cell in 16-bit characters, one with CSV's special
     // characters and one too long for a string record (16-bit, with
     // surrogate pairs), written by the button and read back.
@@ -186,7 +206,7 @@ private slots:
         b.core.cmdExport_Click();
 
         QCOMPARE(b.prompts.dialogs, QStringList{"Export Data|" + QDir::toNativeSeparators(documentsFolder() + "/03071405.xls")
-                                                + "|EXCEL(*.xls)|All File(*.*)"});
+                                                + "|EXCEL(*.xls)|EXCEL 2007(*.xlsx)|CSV(*.csv)|All File(*.*)"});
         QVERIFY2(b.prompts.boxes.isEmpty(), qPrintable(b.prompts.boxes.value(0).text));
         QCOMPARE(b.prompts.opened, QStringList{b.prompts.saveAs});
         QCOMPARE(exported.size(), 1);
