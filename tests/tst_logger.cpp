@@ -4,9 +4,15 @@
 #include "support/DataTable.h"
 #include "support/Files.h"
 #include "support/LoggedSession.h"
+#include "support/Readings.h"
 
 #include <QJsonArray>
 #include <QProcess>
+#include <QScopeGuard>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -68,6 +74,52 @@ private slots:
             QVERIFY(log.appendRow(header, QStringList{cell, "x"}));
             QCOMPARE(readFile(path), expected += lines);
         }
+    }
+
+    // A CSV log on a full disk holds whole lines only, and says the
+    // system's reason when it ends.
+    void csvOnAFullDisk_data()
+    {
+        // tmpfs: on a 64 KiB file system of its own (root only), else under a file size limit
+        columns<bool, QString>("tmpfs", "reason");
+        QTest::newRow("64 KiB file system") << true << "No space left on device";
+        QTest::newRow("file size limit") << false << "File too large";
+    }
+    void csvOnAFullDisk()
+    {
+        auto [tmpfs, reason] = fetch<bool, QString>("tmpfs", "reason");
+        QTemporaryDir disk;
+        if (tmpfs
+            && (geteuid() != 0
+                || QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", disk.path()}) != 0))
+            QSKIP("mounting a file system needs root");
+        const auto unmount = qScopeGuard([&, tmpfs = tmpfs] {
+            if (tmpfs)
+                QProcess::execute("umount", {disk.path()});
+        });
+        const QString path = disk.filePath("log.csv");
+        Logged l(path);
+        QSignalSpy said(&l.session, &HeadlessSession::message);
+        QVERIFY(l.start());
+        l.b.feed("<E>");
+        // Past the limit every write into a file fails (EFBIG).
+        rlimit saved {}, tight {};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        tight = saved;
+        tight.rlim_cur = tmpfs ? saved.rlim_cur : 4000;
+        std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &tight);
+        for (int i = 0; l.finished.isEmpty() && i < 5000; ++i)
+            l.b.feed(runReading(i));
+        setrlimit(RLIMIT_FSIZE, &saved);
+        QCOMPARE(l.finished.size(), 1);
+        QCOMPARE(l.finished[0][0].toInt(), 1);
+        const int written = l.csv.rowsWritten();
+        QCOMPARE(said.last()[0].toString(),
+                 QStringLiteral("row %1 was not written to the CSV file: %2; logging ends").arg(written + 1).arg(reason));
+        const QByteArray text = readFile(path);
+        QVERIFY2(text.endsWith("\r\n"), text.right(40).constData());
+        QCOMPARE(text.count("\r\n"), written + 1);   // the header and every row taken, whole
     }
 
     void snapshotAfterStartUpAndReading()
@@ -246,8 +298,9 @@ private slots:
                                            << "1 row exported to DIR/out.xls" << QByteArray("\xD0\xCF\x11\xE0");
         QTest::newRow("export that fails") << ph << "--count 1 --export DIR/none/out.xls" << 1
                                            << "could not be exported to DIR/none/out.xls" << QByteArray();
+        // Its first write (the byte-order mark) fails: refused before logging.
         QTest::newRow("a CSV that takes nothing") << ph << "--count 2 --csv /proc/version" << 1
-                                                  << "1 row logged, 0 rows written to /proc/version" << QByteArray();
+                                                  << "cannot open /proc/version: " << QByteArray();
         QTest::newRow("not a serial device") << QStringList{} << "--port /dev/null" << 1
                                              << "could not open /dev/null: not a serial device" << QByteArray();
         QTest::newRow("no port") << QStringList{} << "--count 1" << 1 << "" << QByteArray();
