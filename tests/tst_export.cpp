@@ -420,36 +420,49 @@ private slots:
 
     // The logger's --export: the session's end presses Export with the file.
     // Two rows make a stream too short for the container's regular sectors.
+    // A file that fails leaves the rows in a CSV file beside it, else in the
+    // current folder.
     void loggerExportsAtTheEnd_data()
     {
-        columns<QString, int>("name", "exitCode");
-        QTest::newRow("written") << "log.xls" << 0;
-        QTest::newRow("missing folder") << "gone/log.xls" << 1;
+        // kept: where the rows went instead; DIR the export's folder, HERE the current one
+        columns<QString, int, QString>("name", "exitCode", "kept");
+        QTest::newRow("written") << "log.xls" << 0 << "";
+        QTest::newRow("missing folder: rows here") << "gone/log.xls" << 1 << "HERE/log.xls.rows.csv";
+        QTest::newRow("FIFO: rows beside it") << "pipe.xls" << 1 << "DIR/pipe.xls.rows.csv";
     }
     void loggerExportsAtTheEnd()
     {
-        auto [name, exitCode] = fetch<QString, int>("name", "exitCode");
+        auto [name, exitCode, kept] = fetch<QString, int, QString>("name", "exitCode", "kept");
         if (!haveReaders())
             QSKIP("python3-xlrd or gnumeric is not installed");
         Logged l;
+        QTemporaryDir here;
+        const QString cwd = QDir::currentPath();
+        QDir::setCurrent(here.path());
         const QString file = l.dir.filePath(name);
+        QVERIFY(::mkfifo(QFile::encodeName(l.dir.filePath("pipe.xls")).constData(), 0600) == 0);
         l.session.setExportFile(file);
         QSignalSpy said(&l.session, &HeadlessSession::message);
         QVERIFY(l.start());
         l.b.core.cmdClear_Click();
         l.b.feed(runReading(0) + runReading(1));
         l.session.stop();
+        QDir::setCurrent(cwd);
         QCOMPARE(l.finished.size(), 1);
         QCOMPARE(l.finished[0][0].toInt(), exitCode);
         QCOMPARE(l.b.link.written.last(), QByteArray("@B#"));
         QCOMPARE(l.b.prompts.boxes.size(), exitCode);   // the failure, said as in the window
+        QCOMPARE(said.size(), 1);
         if (exitCode == 0) {
-            QCOMPARE(said.size(), 1);
             QCOMPARE(said[0][0].toString(), QStringLiteral("2 rows exported to %1").arg(file));
             const QJsonObject read = readBack(file);
             QCOMPARE(read["structure"].toString(), QString());
             QCOMPARE(read["xlrd"].toArray().first().toArray().size(), 3);
+            return;
         }
+        const QString rows = kept.replace("DIR", l.dir.path()).replace("HERE", here.path());
+        QCOMPARE(said[0][0].toString(), QStringLiteral("the 2 rows went to %1 instead").arg(rows));
+        QCOMPARE(json(readBack(rows)["csv"]), json(QJsonArray{sheet(l.b, 1, 2)}));
     }
 };
 

@@ -12,6 +12,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -28,6 +29,13 @@ QString fields(const QJsonObject &s, std::initializer_list<const char *> keys)
 QStringList texts(const QJsonValue &v)
 {
     return QVariant(v.toArray().toVariantList()).toStringList();
+}
+
+// Whether `path` (a link not followed) is of `type` (S_IFCHR, S_IFIFO...).
+bool isA(const QString &path, mode_t type)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && (st.st_mode & S_IFMT) == type;
 }
 
 } // namespace
@@ -296,8 +304,15 @@ private slots:
                                                   << QByteArray("\xEF\xBB\xBF");
         QTest::newRow("export at the end") << ph << "--count 1 --export DIR/out.xls" << 0
                                            << "1 row exported to DIR/out.xls" << QByteArray("\xD0\xCF\x11\xE0");
-        QTest::newRow("export that fails") << ph << "--count 1 --export DIR/none/out.xls" << 1
-                                           << "could not be exported to DIR/none/out.xls" << QByteArray();
+        // Files written at the end are refused before logging starts.
+        QTest::newRow("export to a missing folder") << ph << "--count 1 --export DIR/none/out.xls" << 1
+                                                    << "cannot write DIR/none/out.xls: the folder DIR/none does not exist"
+                                                    << QByteArray();
+        QTest::newRow("export over a device") << ph << "--count 1 --export /dev/null" << 1
+                                              << "cannot write /dev/null: it is a device, not a file" << QByteArray();
+        QTest::newRow("chart over a FIFO") << ph << "--count 1 --chart DIR/pipe.svg" << 1
+                                           << "cannot write DIR/pipe.svg: it is a named pipe (FIFO), not a file"
+                                           << QByteArray();
         // Its first write (the byte-order mark) fails: refused before logging.
         QTest::newRow("a CSV that takes nothing") << ph << "--count 2 --csv /proc/version" << 1
                                                   << "cannot open /proc/version: " << QByteArray();
@@ -309,6 +324,7 @@ private slots:
     {
         auto [sim, args] = fetch<QStringList, QString>("sim", "args");
         QTemporaryDir dir;
+        QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("pipe.svg")).constData(), 0600) == 0);
         QProcess meter;
         QString device = QStringLiteral("/dev/null");
         if (!sim.isEmpty()) {
@@ -332,6 +348,7 @@ private slots:
         QCOMPARE(files.size(), fileStart.isEmpty() ? 0 : 1);
         if (!files.isEmpty())
             QVERIFY(readFile(dir.filePath(files[0])).startsWith(fileStart));
+        QVERIFY(isA("/dev/null", S_IFCHR) && isA(dir.filePath("pipe.svg"), S_IFIFO));
     }
 };
 
