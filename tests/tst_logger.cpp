@@ -350,6 +350,29 @@ private slots:
             QVERIFY(readFile(dir.filePath(files[0])).startsWith(fileStart));
         QVERIFY(isA("/dev/null", S_IFCHR) && isA(dir.filePath("pipe.svg"), S_IFIFO));
     }
+
+    // The simulator's arguments: a --link it cannot make is a bad one.
+    void simulatorArguments_data()
+    {
+        columns<QString, int, QString>("args", "status", "said");
+        QTest::newRow("link in a missing folder") << "--link DIR/none/meter" << 2
+                                                  << "symlink DIR/none/meter: No such file or directory";
+        QTest::newRow("link over a file") << "--link DIR/file" << 2 << "DIR/file exists and is not a symlink";
+        QTest::newRow("unknown family") << "--family xx" << 2 << "bad value for --family: xx";
+    }
+    void simulatorArguments()
+    {
+        auto [args, said] = fetch<QString, QString>("args", "said");
+        QTemporaryDir dir;
+        QFile file(dir.filePath("file"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QProcess sim;
+        sim.start(QStringLiteral(TQ800_SIM), args.replace("DIR", dir.path()).split(u' '));
+        QVERIFY(sim.waitForFinished(30000));
+        QTEST(sim.exitCode(), "status");
+        const QString stderrText = QString::fromUtf8(sim.readAllStandardError());
+        QVERIFY2(stderrText.contains(said.replace("DIR", dir.path())), qPrintable(stderrText));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestLogger)
