@@ -1,6 +1,7 @@
 // Export: the proposed name, the files read back by readers this project did
 // not write (xlrd, Gnumeric's ssconvert, Python's csv) with a structural
 // check of the .xls, and what a cancel, a failure or a long export leaves.
+#include "chart/ChartPainter.h"
 #include "shell/ExportName.h"
 #include "support/DataTable.h"
 #include "support/Files.h"
@@ -12,6 +13,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -119,6 +121,13 @@ QJsonObject readBack(const QString &path)
     return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
 }
 
+// Whether `path` (a link not followed) is of `type` (S_IFCHR, S_IFIFO...).
+bool isA(const QString &path, mode_t type)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && (st.st_mode & S_IFMT) == type;
+}
+
 bool haveReaders()
 {
     return !QStandardPaths::findExecutable("ssconvert").isEmpty()
@@ -143,6 +152,26 @@ private slots:
     {
         auto [now, driveD] = fetch<QDateTime, bool>("now", "driveD");
         QTEST(proposedExportName(now, driveD, QStringLiteral("/home/lab/Documents")), "expected");
+    }
+
+    // The save dialog's filter: the written entries first and last, the
+    // other kinds the export writes between; choosing one makes the name in
+    // the dialog that kind.
+    void dialogFilter_data()
+    {
+        columns<QString, QString, QString>("entry", "name", "expected");
+        QTest::newRow("xlsx: the proposed name follows") << "EXCEL 2007(*.xlsx)" << "/d/03071405.xls" << "/d/03071405.xlsx";
+        QTest::newRow("csv: a typed XLSX follows") << "CSV(*.csv)" << "/d/run.XLSX" << "/d/run.csv";
+        QTest::newRow("xls: back again") << "EXCEL(*.xls)" << "/d/run.csv" << "/d/run.xls";
+        QTest::newRow("any file: kept") << "All File(*.*)" << "/d/run.csv" << "/d/run.csv";
+        QTest::newRow("another suffix: kept") << "CSV(*.csv)" << "/d/notes.txt" << "/d/notes.txt";
+        QTest::newRow("no suffix: kept for the default suffix") << "CSV(*.csv)" << "/d/run" << "/d/run";
+    }
+    void dialogFilter()
+    {
+        auto [entry, name] = fetch<QString, QString>("entry", "name");
+        QVERIFY(kExportFilter.split(u'|').contains(entry));
+        QTEST(nameForFilter(name, filterSuffix(entry)), "expected");
     }
 
     // Three readings, one cell in 16-bit characters, one with CSV's special
@@ -177,7 +206,7 @@ private slots:
         b.core.cmdExport_Click();
 
         QCOMPARE(b.prompts.dialogs, QStringList{"Export Data|" + QDir::toNativeSeparators(documentsFolder() + "/03071405.xls")
-                                                + "|EXCEL(*.xls)|All File(*.*)"});
+                                                + "|EXCEL(*.xls)|EXCEL 2007(*.xlsx)|CSV(*.csv)|All File(*.*)"});
         QVERIFY2(b.prompts.boxes.isEmpty(), qPrintable(b.prompts.boxes.value(0).text));
         QCOMPARE(b.prompts.opened, QStringList{b.prompts.saveAs});
         QCOMPARE(exported.size(), 1);
@@ -192,8 +221,11 @@ private slots:
         const QJsonObject read = readBack(b.prompts.saveAs);
         const bool csv = name.endsWith(QLatin1String(".csv"));
         QCOMPARE(json(read[csv ? "csv" : "xlrd"]), json(table));
-        if (csv)
+        if (csv) {
+            // The header and the three readings: no empty row below them.
+            QCOMPARE(readFile(b.prompts.saveAs).count("\r\n"), 4);
             return;
+        }
         QCOMPARE(json(read["names"]), json(QJsonArray{"Sheet1"}));
         QCOMPARE(json(read["gnumeric"]), json(table));
         QCOMPARE(read["complaints"].toString(), QString());
@@ -245,6 +277,10 @@ private slots:
         QTest::newRow("cancel") << "" << 0 << "";
         QTest::newRow("missing folder") << "gone/t.xls" << 0 << "the folder %1/gone does not exist";
         QTest::newRow("name of a folder") << "sub" << 0 << "a folder has that name";
+        QTest::newRow("device") << "/dev/null" << 0 << "it is a device, not a file";
+        QTest::newRow("FIFO") << "pipe.xls" << 0 << "it is a named pipe (FIFO), not a file";
+        QTest::newRow("link to a FIFO") << "link.csv" << 0 << "it is a named pipe (FIFO), not a file";
+        QTest::newRow("link to a device") << "null.xlsx" << 0 << "it is a device, not a file";
         QTest::newRow("unwritable folder") << "ro/t.xls" << 0 << "Permission denied";
         QTest::newRow("disk full, xls") << "t.xls" << 4096 << "File too large";
         QTest::newRow("disk full, xlsx") << "t.xlsx" << 4096 << "File too large";
@@ -259,10 +295,16 @@ private slots:
         b.core.m.PollingOn = false;
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkdir("sub") && QDir(dir.path()).mkdir("ro"));
+        QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("pipe.xls")).constData(), 0600) == 0);
+        QVERIFY(QFile::link("pipe.xls", dir.filePath("link.csv")));
+        QVERIFY(QFile::link("/dev/null", dir.filePath("null.xlsx")));
         // Root writes anywhere but in the system's own folders.
         const QString ro = geteuid() == 0 ? QStringLiteral("/sys") : dir.filePath("ro");
         QFile::setPermissions(dir.filePath("ro"), QFile::ReadOwner | QFile::ExeOwner);
-        const QString file = name.isEmpty() ? QString() : name.startsWith("ro/") ? ro + "/t.xls" : dir.filePath(name);
+        const QString file = name.isEmpty()         ? QString()
+                             : name.startsWith("ro/") ? ro + "/t.xls"
+                             : name.startsWith('/')   ? name
+                                                      : dir.filePath(name);
         const QStringList before = entries(dir.path());
         const auto clears = b.core.Picture4.mark().clears;
         b.prompts.saveAs = file;
@@ -281,6 +323,9 @@ private slots:
         QVERIFY(!b.core.Timer2.isActive() && !b.core.m.PollingOn && b.prompts.opened.isEmpty());
         QCOMPARE(entries(dir.path()), before);
         QVERIFY(!QFile::exists(ro + "/t.xls"));
+        // What is not a file stays what it was.
+        QVERIFY(isA("/dev/null", S_IFCHR) && isA(dir.filePath("pipe.xls"), S_IFIFO)
+                && QFileInfo(dir.filePath("link.csv")).isSymLink() && QFileInfo(dir.filePath("null.xlsx")).isSymLink());
         QCOMPARE(b.prompts.boxes.size(), name.isEmpty() ? 0 : 1);
         if (name.isEmpty())
             return;
@@ -305,38 +350,119 @@ private slots:
         QVERIFY(b.core.Timer2.isActive() && b.core.m.PollingOn);
     }
 
+    // Export over a file: the file is replaced (through a link, the file
+    // the link names, and the link stays), with its permission bits and, as
+    // root, its owner and group.
+    void replacingKeepsModeAndOwner_data()
+    {
+        // name: exported to; t.csv is the file, latest.csv a link to it
+        // owner: uid and gid the file had; -1 one's own
+        columns<QString, int, int>("name", "mode", "owner");
+        QTest::newRow("group may read") << "t.csv" << 0640 << -1;
+        QTest::newRow("through a link, all may write") << "latest.csv" << 0666 << -1;
+        QTest::newRow("another user's") << "t.csv" << 0604 << 65534;
+    }
+    void replacingKeepsModeAndOwner()
+    {
+        auto [name, mode, owner] = fetch<QString, int, int>("name", "mode", "owner");
+        if (owner >= 0 && geteuid() != 0)
+            QSKIP("only root gives a file away");
+        Bench b;
+        fill(b, 2);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("t.csv");
+        const QByteArray path = QFile::encodeName(file);
+        QFile old(file);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old\r\n") == 5);
+        old.close();
+        QVERIFY(QFile::link("t.csv", dir.filePath("latest.csv")));
+        QVERIFY((owner < 0 || ::chown(path.constData(), uid_t(owner), gid_t(owner)) == 0)
+                && ::chmod(path.constData(), mode_t(mode)) == 0);
+        b.prompts.saveAs = dir.filePath(name);
+        b.core.cmdExport_Click();
+        QVERIFY2(b.prompts.boxes.isEmpty(), qPrintable(b.prompts.boxes.value(0).text));
+        QVERIFY(readFile(file).startsWith("\xEF\xBB\xBFsn,"));
+        QVERIFY(QFileInfo(dir.filePath("latest.csv")).isSymLink());
+        QCOMPARE(entries(dir.path()), (QStringList{"latest.csv", "t.csv"}));
+        struct stat st {};
+        QVERIFY(::stat(path.constData(), &st) == 0);
+        QCOMPARE(int(st.st_mode & 07777), mode);
+        QVERIFY(owner < 0 || (st.st_uid == uid_t(owner) && st.st_gid == gid_t(owner)));
+    }
+
+    // The chart is saved the same way: over a file, or refused.
+    void chartSave_data()
+    {
+        columns<QString, QString>("name", "reason");
+        QTest::newRow("SVG over a file") << "old.svg" << "";
+        QTest::newRow("PNG over a FIFO") << "pipe.png" << "it is a named pipe (FIFO), not a file";
+        QTest::newRow("SVG through a link to a device") << "null.svg" << "it is a device, not a file";
+    }
+    void chartSave()
+    {
+        auto [name, reason] = fetch<QString, QString>("name", "reason");
+        Bench b;
+        fill(b, 3);
+        QTemporaryDir dir;
+        QFile old(dir.filePath("old.svg"));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        QVERIFY(::chmod(QFile::encodeName(old.fileName()).constData(), 0640) == 0);
+        QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("pipe.png")).constData(), 0600) == 0);
+        QVERIFY(QFile::link("/dev/null", dir.filePath("null.svg")));
+        QCOMPARE(saveChart(dir.filePath(name), QSize(673, 481), b.core.chart, b.core.Picture4), reason);
+        QVERIFY(isA("/dev/null", S_IFCHR) && isA(dir.filePath("pipe.png"), S_IFIFO)
+                && isA(dir.filePath("null.svg"), S_IFLNK));
+        QCOMPARE(entries(dir.path()), (QStringList{"null.svg", "old.svg", "pipe.png"}));
+        QCOMPARE(readFile(old.fileName()).startsWith("<?xml"), reason.isEmpty());
+        QCOMPARE(int(old.permissions() & (QFile::ReadGroup | QFile::WriteOther)), int(QFile::ReadGroup));
+    }
+
     // The logger's --export: the session's end presses Export with the file.
     // Two rows make a stream too short for the container's regular sectors.
+    // A file that fails leaves the rows in a CSV file beside it, else in the
+    // current folder.
     void loggerExportsAtTheEnd_data()
     {
-        columns<QString, int>("name", "exitCode");
-        QTest::newRow("written") << "log.xls" << 0;
-        QTest::newRow("missing folder") << "gone/log.xls" << 1;
+        // kept: where the rows went instead; DIR the export's folder, HERE the current one
+        columns<QString, int, QString>("name", "exitCode", "kept");
+        QTest::newRow("written") << "log.xls" << 0 << "";
+        QTest::newRow("missing folder: rows here") << "gone/log.xls" << 1 << "HERE/log.xls.rows.csv";
+        QTest::newRow("FIFO: rows beside it") << "pipe.xls" << 1 << "DIR/pipe.xls.rows.csv";
     }
     void loggerExportsAtTheEnd()
     {
-        auto [name, exitCode] = fetch<QString, int>("name", "exitCode");
+        auto [name, exitCode, kept] = fetch<QString, int, QString>("name", "exitCode", "kept");
         if (!haveReaders())
             QSKIP("python3-xlrd or gnumeric is not installed");
         Logged l;
+        QTemporaryDir here;
+        const QString cwd = QDir::currentPath();
+        QDir::setCurrent(here.path());
         const QString file = l.dir.filePath(name);
+        QVERIFY(::mkfifo(QFile::encodeName(l.dir.filePath("pipe.xls")).constData(), 0600) == 0);
         l.session.setExportFile(file);
         QSignalSpy said(&l.session, &HeadlessSession::message);
         QVERIFY(l.start());
         l.b.core.cmdClear_Click();
         l.b.feed(runReading(0) + runReading(1));
         l.session.stop();
+        QDir::setCurrent(cwd);
         QCOMPARE(l.finished.size(), 1);
         QCOMPARE(l.finished[0][0].toInt(), exitCode);
         QCOMPARE(l.b.link.written.last(), QByteArray("@B#"));
         QCOMPARE(l.b.prompts.boxes.size(), exitCode);   // the failure, said as in the window
+        QCOMPARE(said.size(), 1);
         if (exitCode == 0) {
-            QCOMPARE(said.size(), 1);
             QCOMPARE(said[0][0].toString(), QStringLiteral("2 rows exported to %1").arg(file));
             const QJsonObject read = readBack(file);
             QCOMPARE(read["structure"].toString(), QString());
             QCOMPARE(read["xlrd"].toArray().first().toArray().size(), 3);
+            return;
         }
+        const QString rows = kept.replace("DIR", l.dir.path()).replace("HERE", here.path());
+        QCOMPARE(said[0][0].toString(), QStringLiteral("the 2 rows went to %1 instead").arg(rows));
+        QCOMPARE(json(readBack(rows)["csv"]), json(QJsonArray{sheet(l.b, 1, 2)}));
     }
 };
 

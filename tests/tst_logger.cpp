@@ -4,9 +4,16 @@
 #include "support/DataTable.h"
 #include "support/Files.h"
 #include "support/LoggedSession.h"
+#include "support/Readings.h"
 
 #include <QJsonArray>
 #include <QProcess>
+#include <QScopeGuard>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -22,6 +29,13 @@ QString fields(const QJsonObject &s, std::initializer_list<const char *> keys)
 QStringList texts(const QJsonValue &v)
 {
     return QVariant(v.toArray().toVariantList()).toStringList();
+}
+
+// Whether `path` (a link not followed) is of `type` (S_IFCHR, S_IFIFO...).
+bool isA(const QString &path, mode_t type)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && (st.st_mode & S_IFMT) == type;
 }
 
 } // namespace
@@ -68,6 +82,52 @@ private slots:
             QVERIFY(log.appendRow(header, QStringList{cell, "x"}));
             QCOMPARE(readFile(path), expected += lines);
         }
+    }
+
+    // A CSV log on a full disk holds whole lines only, and says the
+    // system's reason when it ends.
+    void csvOnAFullDisk_data()
+    {
+        // tmpfs: on a 64 KiB file system of its own (root only), else under a file size limit
+        columns<bool, QString>("tmpfs", "reason");
+        QTest::newRow("64 KiB file system") << true << "No space left on device";
+        QTest::newRow("file size limit") << false << "File too large";
+    }
+    void csvOnAFullDisk()
+    {
+        auto [tmpfs, reason] = fetch<bool, QString>("tmpfs", "reason");
+        QTemporaryDir disk;
+        if (tmpfs
+            && (geteuid() != 0
+                || QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", disk.path()}) != 0))
+            QSKIP("mounting a file system needs root");
+        const auto unmount = qScopeGuard([&, tmpfs = tmpfs] {
+            if (tmpfs)
+                QProcess::execute("umount", {disk.path()});
+        });
+        const QString path = disk.filePath("log.csv");
+        Logged l(path);
+        QSignalSpy said(&l.session, &HeadlessSession::message);
+        QVERIFY(l.start());
+        l.b.feed("<E>");
+        // Past the limit every write into a file fails (EFBIG).
+        rlimit saved {}, tight {};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        tight = saved;
+        tight.rlim_cur = tmpfs ? saved.rlim_cur : 4000;
+        std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &tight);
+        for (int i = 0; l.finished.isEmpty() && i < 5000; ++i)
+            l.b.feed(runReading(i));
+        setrlimit(RLIMIT_FSIZE, &saved);
+        QCOMPARE(l.finished.size(), 1);
+        QCOMPARE(l.finished[0][0].toInt(), 1);
+        const int written = l.csv.rowsWritten();
+        QCOMPARE(said.last()[0].toString(),
+                 QStringLiteral("row %1 was not written to the CSV file: %2; logging ends").arg(written + 1).arg(reason));
+        const QByteArray text = readFile(path);
+        QVERIFY2(text.endsWith("\r\n"), text.right(40).constData());
+        QCOMPARE(text.count("\r\n"), written + 1);   // the header and every row taken, whole
     }
 
     void snapshotAfterStartUpAndReading()
@@ -244,10 +304,18 @@ private slots:
                                                   << QByteArray("\xEF\xBB\xBF");
         QTest::newRow("export at the end") << ph << "--count 1 --export DIR/out.xls" << 0
                                            << "1 row exported to DIR/out.xls" << QByteArray("\xD0\xCF\x11\xE0");
-        QTest::newRow("export that fails") << ph << "--count 1 --export DIR/none/out.xls" << 1
-                                           << "could not be exported to DIR/none/out.xls" << QByteArray();
+        // Files written at the end are refused before logging starts.
+        QTest::newRow("export to a missing folder") << ph << "--count 1 --export DIR/none/out.xls" << 1
+                                                    << "cannot write DIR/none/out.xls: the folder DIR/none does not exist"
+                                                    << QByteArray();
+        QTest::newRow("export over a device") << ph << "--count 1 --export /dev/null" << 1
+                                              << "cannot write /dev/null: it is a device, not a file" << QByteArray();
+        QTest::newRow("chart over a FIFO") << ph << "--count 1 --chart DIR/pipe.svg" << 1
+                                           << "cannot write DIR/pipe.svg: it is a named pipe (FIFO), not a file"
+                                           << QByteArray();
+        // Its first write (the byte-order mark) fails: refused before logging.
         QTest::newRow("a CSV that takes nothing") << ph << "--count 2 --csv /proc/version" << 1
-                                                  << "1 row logged, 0 rows written to /proc/version" << QByteArray();
+                                                  << "cannot open /proc/version: " << QByteArray();
         QTest::newRow("not a serial device") << QStringList{} << "--port /dev/null" << 1
                                              << "could not open /dev/null: not a serial device" << QByteArray();
         QTest::newRow("no port") << QStringList{} << "--count 1" << 1 << "" << QByteArray();
@@ -256,6 +324,7 @@ private slots:
     {
         auto [sim, args] = fetch<QStringList, QString>("sim", "args");
         QTemporaryDir dir;
+        QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("pipe.svg")).constData(), 0600) == 0);
         QProcess meter;
         QString device = QStringLiteral("/dev/null");
         if (!sim.isEmpty()) {
@@ -279,6 +348,30 @@ private slots:
         QCOMPARE(files.size(), fileStart.isEmpty() ? 0 : 1);
         if (!files.isEmpty())
             QVERIFY(readFile(dir.filePath(files[0])).startsWith(fileStart));
+        QVERIFY(isA("/dev/null", S_IFCHR) && isA(dir.filePath("pipe.svg"), S_IFIFO));
+    }
+
+    // The simulator's arguments: a --link it cannot make is a bad one.
+    void simulatorArguments_data()
+    {
+        columns<QString, int, QString>("args", "status", "said");
+        QTest::newRow("link in a missing folder") << "--link DIR/none/meter" << 2
+                                                  << "symlink DIR/none/meter: No such file or directory";
+        QTest::newRow("link over a file") << "--link DIR/file" << 2 << "DIR/file exists and is not a symlink";
+        QTest::newRow("unknown family") << "--family xx" << 2 << "bad value for --family: xx";
+    }
+    void simulatorArguments()
+    {
+        auto [args, said] = fetch<QString, QString>("args", "said");
+        QTemporaryDir dir;
+        QFile file(dir.filePath("file"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QProcess sim;
+        sim.start(QStringLiteral(TQ800_SIM), args.replace("DIR", dir.path()).split(u' '));
+        QVERIFY(sim.waitForFinished(30000));
+        QTEST(sim.exitCode(), "status");
+        const QString stderrText = QString::fromUtf8(sim.readAllStandardError());
+        QVERIFY2(stderrText.contains(said.replace("DIR", dir.path())), qPrintable(stderrText));
     }
 };
 

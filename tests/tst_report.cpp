@@ -398,6 +398,7 @@ private slots:
         else {
             QFile f(path);
             QVERIFY(f.open(QIODevice::WriteOnly) && f.write("old") == 3);
+            QVERIFY(::chmod(QFile::encodeName(path).constData(), 0640) == 0);
         }
         const QString error = writeReport(path, phRecording(3));
         struct stat st {};
@@ -408,6 +409,7 @@ private slots:
         } else if (kind == QStringLiteral("file")) {
             QCOMPARE(error, QString());
             QVERIFY(readFile(path).startsWith("%PDF"));
+            QCOMPARE(int(st.st_mode & 07777), 0640);   // a replaced file keeps its permissions
         } else {
             QCOMPARE(found, 0);
             QVERIFY2(error.contains(path), qPrintable(error));

@@ -3,6 +3,8 @@
 #include "chart/ChartLayout.h"
 #include "chart/ChartPicture.h"
 #include "chart/ChartScene.h"
+#include "files/ReplaceFile.h"
+#include "files/WriteAll.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -10,7 +12,6 @@
 #include <QImage>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 
 namespace {
 
@@ -143,11 +144,12 @@ const QImage &TraceImage::update(const ChartPicture &picture, const QSize &size,
 QString saveChart(const QString &path, const QSize &windowSize, const ChartDecorations &decor,
                   const ChartPicture &picture)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
+    ReplaceFile file(path);
+    if (const QString why = file.open(); !why.isEmpty())
+        return why;
     if (QFileInfo(path).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0) {
-        file.write(chartSvg(decor, picture));
+        if (!writeAll(file.file(), chartSvg(decor, picture)))
+            return file.file().errorString();
     } else {
         QImage image(windowSize * 2, QImage::Format_RGB32);
         {
@@ -156,13 +158,9 @@ QString saveChart(const QString &path, const QSize &windowSize, const ChartDecor
             p.setRenderHint(QPainter::TextAntialiasing);
             paintChart(p, image.size(), 2, decor, picture);
         }
-        QImageWriter writer(&file, "png");
-        if (!writer.write(image)) {
-            file.cancelWriting();
-            return writer.errorString();
-        }
+        QImageWriter writer(&file.file(), "png");
+        if (!writer.write(image))
+            return file.file().error() != QFileDevice::NoError ? file.file().errorString() : writer.errorString();
     }
-    if (!file.commit())
-        return file.errorString();
-    return {};
+    return file.commit();
 }

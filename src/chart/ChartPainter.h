@@ -32,6 +32,7 @@ private:
 };
 
 // Writes the chart to `path`: ".svg" as SVG in chart units, anything else
-// as PNG at twice `windowSize`. Empty on success, else why it failed.
+// as PNG at twice `windowSize`, through ReplaceFile (never over what is not
+// a regular file). Empty on success, else why it failed.
 QString saveChart(const QString &path, const QSize &windowSize, const ChartDecorations &decor,
                   const ChartPicture &picture);

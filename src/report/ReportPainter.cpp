@@ -1,3 +1,4 @@
+#include "files/ReplaceFile.h"
 #include "report/ColumnStats.h"
 #include "report/PageFlowPainter.h"
 #include "report/PaperSize.h"
@@ -9,7 +10,6 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 QString writeReport(const QString &path, const ReportData &data, std::optional<QPageSize::PageSizeId> page)
 {
@@ -27,11 +27,16 @@ QString writeReport(const QString &path, const ReportData &data, std::optional<Q
     const QList<ColumnStats> stats = columnStats(data.rows);
 
     // 3. Written beside the target and renamed into place when complete, so
-    // a failure leaves whatever stood there before.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("The report could not be written to %1: %2").arg(path, file.errorString());
-    QPdfWriter writer(&file);
+    // a failure leaves whatever stood there before; a replaced file keeps
+    // its permissions, and what became a device meanwhile is still refused.
+    ReplaceFile file(path);
+    const auto failed = [&](const QString &why) {
+        file.cancel();
+        return QStringLiteral("The report could not be written to %1: %2").arg(path, why);
+    };
+    if (const QString why = file.open(); !why.isEmpty())
+        return failed(why);
+    QPdfWriter writer(&file.file());
     const QPageSize::PageSizeId size =
         page.value_or(usesLetterPaper(QLocale::system()) ? QPageSize::Letter : QPageSize::A4);
     writer.setPageLayout(QPageLayout(QPageSize(size), QPageLayout::Portrait, QMarginsF(18, 15, 18, 10),
@@ -46,16 +51,16 @@ QString writeReport(const QString &path, const ReportData &data, std::optional<Q
     PageFlow count(writer, nullptr, footer, mark, 0);
     paintReportSections(count, data, stats);
     QPainter painter;
-    if (!painter.begin(&writer)) {
-        file.cancelWriting();
-        return QStringLiteral("The report could not be written to %1: %2").arg(path, file.errorString());
-    }
+    if (!painter.begin(&writer))
+        return failed(file.file().errorString());
     PageFlow flow(writer, &painter, footer, mark, count.pages());
     paintReportSections(flow, data, stats);
     flow.finish();
     painter.end();
 
-    if (!file.commit())
-        return QStringLiteral("The report could not be written to %1: %2").arg(path, file.errorString());
+    if (file.file().error() != QFileDevice::NoError)
+        return failed(file.file().errorString());
+    if (const QString why = file.commit(); !why.isEmpty())
+        return failed(why);
     return {};
 }

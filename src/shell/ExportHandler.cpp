@@ -8,7 +8,6 @@
 namespace {
 
 const QString kExportTitle = QStringLiteral("Export Data");
-const QString kExportFilter = QStringLiteral("EXCEL(*.xls)|All File(*.*)");
 
 } // namespace
 

@@ -1,7 +1,28 @@
 #include "shell/ExportName.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
+
+// The first and the last entries as they always were; the middle two so
+// that a user can find the other kinds the export writes.
+const QString kExportFilter = QStringLiteral("EXCEL(*.xls)|EXCEL 2007(*.xlsx)|CSV(*.csv)|All File(*.*)");
+
+QString filterSuffix(const QString &filterEntry)
+{
+    static const QRegularExpression pattern(QStringLiteral("\\(\\*\\.(\\w+)\\)"));
+    return pattern.match(filterEntry).captured(1).toLower();
+}
+
+QString nameForFilter(const QString &name, const QString &suffix)
+{
+    static const QStringList kExportSuffixes{QStringLiteral("xls"), QStringLiteral("xlsx"), QStringLiteral("csv")};
+    const QString old = QFileInfo(name).suffix();
+    if (suffix.isEmpty() || !kExportSuffixes.contains(old.toLower()))
+        return name;
+    return name.left(name.size() - old.size()) + suffix;
+}
 
 QString proposedExportName(const QDateTime &now, bool driveD, const QString &documents)
 {

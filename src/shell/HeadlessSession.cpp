@@ -4,8 +4,12 @@
 #include "shell/SerialLink.h"
 #include "shell/StateSnapshot.h"
 #include "table/CsvLog.h"
+#include "table/ExportWriters.h"
+#include "table/FlexGrid.h"
 
+#include <QDir>
 #include <QFileDevice>
+#include <QFileInfo>
 #include <QIODevice>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -148,11 +152,52 @@ int HeadlessSession::exportAtEnd(int exitCode)
     // Export pressed with the file chosen in its dialog; a failure has been
     // told through the core's prompts.
     const int rows = core_.m.GridRow - 1;
-    if (!core_.exportTo(exportFile_))
+    if (!core_.exportTo(exportFile_)) {
+        // The table goes with the process, and the recordings store may be
+        // off (--no-journal) or failing: the rows land in a file all the same.
+        if (rows > 0)
+            keepRowsElsewhere(rows);
         return exitCode ? exitCode : 1;
+    }
     emit message(rows > 0 ? QStringLiteral("%1 exported to %2").arg(rowsText(rows), exportFile_)
                           : QStringLiteral("the table is empty: nothing exported to %1").arg(exportFile_));
     return exitCode;
+}
+
+namespace {
+
+// `path`, or with "-2", "-3", ... before its suffix: a name nothing has yet,
+// so that keeping rows never replaces a file.
+QString freeName(const QString &path)
+{
+    const auto taken = [](const QString &p) { return QFileInfo::exists(p) || QFileInfo(p).isSymLink(); };
+    const QFileInfo info(path);
+    QString name = path;
+    for (int n = 2; taken(name) && n < 1000; ++n)
+        name = info.dir().filePath(QStringLiteral("%1-%2.%3").arg(info.completeBaseName()).arg(n).arg(info.suffix()));
+    return name;
+}
+
+} // namespace
+
+void HeadlessSession::keepRowsElsewhere(int rows)
+{
+    // Beside the export file, else in the current folder, else in the
+    // system's temporary folder; as CSV, which any program reads.
+    const QString name = QFileInfo(exportFile_).fileName() + QStringLiteral(".rows.csv");
+    const QString places[] = {exportFile_ + QStringLiteral(".rows.csv"), QDir::current().filePath(name),
+                              QDir::temp().filePath(name)};
+    const ExportSource source = core_.MSFlexGrid1->exportSource(core_.m.GridRow);
+    QString why;
+    for (const QString &place : places) {
+        const QString file = freeName(place);
+        why = exportTable(file, source);
+        if (why.isEmpty()) {
+            emit message(QStringLiteral("the %1 went to %2 instead").arg(rowsText(rows), file));
+            return;
+        }
+    }
+    emit message(QStringLiteral("the %1 could not be kept anywhere (%2): they are lost").arg(rowsText(rows), why));
 }
 
 void HeadlessSession::writeEvent(const QJsonObject &lead, int writtenRow)

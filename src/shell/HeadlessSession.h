@@ -36,7 +36,9 @@ class QJsonObject;
 //   said once each.
 // - With an export file, the session's end presses Export and answers its
 //   dialog with that file, then says how many rows went where; an export
-//   that fails makes the exit code 1 (unless it was already non-zero).
+//   that fails makes the exit code 1 (unless it was already non-zero), and
+//   the rows go to a CSV file beside it (FILE.rows.csv), else in the current
+//   or the temporary folder, and the session says where.
 // "1 row", "2 rows": how the logger counts rows in what it says.
 QString rowsText(int n);
 
@@ -79,6 +81,7 @@ private:
     void checkRowLimit();
     void finish(int exitCode, bool sendExitRequest);
     int exportAtEnd(int exitCode);
+    void keepRowsElsewhere(int rows);
     void writeEvent(const QJsonObject &lead, int writtenRow);
 
     MainCore &core_;

@@ -2,6 +2,7 @@
 
 #include "chart/ChartWidget.h"
 #include "lcd/LcdWidget.h"
+#include "shell/ExportName.h"
 #include "shell/MainCore.h"
 #include "shell/PortNames.h"
 #include "shell/QtSerialLink.h"
@@ -16,6 +17,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -207,11 +209,21 @@ void frmMain::Notice(const QString &text)
 
 QString frmMain::SaveFileName(const QString &title, const QString &proposed, const QString &filter)
 {
-    // "EXCEL(*.xls)|All File(*.*)": the entries are Qt's filters as they stand.
+    // "EXCEL(*.xls)|...|All File(*.*)": the entries are Qt's filters as they stand.
     QFileDialog dialog(this, title, QString(), QString(filter).replace(QLatin1Char('|'), QStringLiteral(";;")));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("xls"));
     dialog.selectFile(proposed);
+    // The kind chosen in the filter is the kind written: a name typed
+    // without a suffix gets its suffix, and the proposed name (or one typed
+    // with another export suffix) changes to it. "All File(*.*)" keeps xls.
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString &entry) {
+        const QString suffix = filterSuffix(entry);
+        dialog.setDefaultSuffix(suffix.isEmpty() ? QStringLiteral("xls") : suffix);
+        const QString name = dialog.selectedFiles().value(0);
+        if (!name.isEmpty() && nameForFilter(name, suffix) != name)
+            dialog.selectFile(QFileInfo(nameForFilter(name, suffix)).fileName());
+    });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().first();

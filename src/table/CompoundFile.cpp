@@ -1,6 +1,6 @@
 #include "table/CompoundFile.h"
 
-#include "table/WriteAll.h"
+#include "files/WriteAll.h"
 
 #include <QtEndian>
 

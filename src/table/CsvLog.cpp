@@ -3,37 +3,50 @@
 #include "table/FlexGrid.h"
 
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 
-#ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #include <unistd.h>
-#endif
+
+namespace {
+
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+} // namespace
 
 bool CsvLog::open(const QString &path)
 {
     close();
+    error_.clear();
     // What the file already holds: its last header goes on, if any.
     const QStringList existing = lastHeaderIn(path);
     file_.setFileName(path);
     // Append: a logger restarted on the same file continues it instead of
     // destroying an earlier session's rows.
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        error_ = file_.errorString();
         return false;
+    }
     headerWritten_ = !existing.isEmpty();
     lastHeader_ = existing;
-    if (file_.size() == 0 && !file_.isSequential() && file_.write("\xEF\xBB\xBF") != 3)
+    if (file_.size() == 0 && !file_.isSequential() && !append(QByteArrayLiteral("\xEF\xBB\xBF")))
         return false;
     return true;
 }
 
 bool CsvLog::sync()
 {
-    if (!file_.isOpen() || !file_.flush())
+    if (!file_.isOpen())
         return false;
-#ifdef Q_OS_UNIX
-    return ::fsync(file_.handle()) == 0;
-#else
+    if (::fsync(file_.handle()) != 0 && errno != EINVAL) {
+        error_ = systemReason(errno);
+        return false;
+    }
     return true;
-#endif
 }
 
 void CsvLog::close()
@@ -127,24 +140,49 @@ QString CsvLog::line(const QStringList &fields)
     return out;
 }
 
-bool CsvLog::writeLine(const QStringList &fields)
+// Straight to the system, whole or not at all: on a full disk a write comes
+// up short and only the next one fails and says why; the file is then cut
+// back to where it ended, so that it never ends in half a row that a reader
+// would take for a reading. (A pipe or a device cannot be cut back; what it
+// took is gone already.)
+bool CsvLog::append(const QByteArray &bytes)
 {
-    const QByteArray bytes = line(fields).toUtf8();
-    return file_.write(bytes) == bytes.size() && file_.flush();
+    const int fd = file_.handle();
+    struct stat st {};
+    const off_t end = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? st.st_size : -1;
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error_ = systemReason(n < 0 ? errno : EIO);
+            if (end >= 0 && ::ftruncate(fd, end) != 0)
+                error_ += QStringLiteral(", and the part written could not be taken back (%1)").arg(systemReason(errno));
+            return false;
+        }
+        data += n;
+        left -= n;
+    }
+    return true;
 }
 
 bool CsvLog::appendRow(const QStringList &header, const QStringList &cells)
 {
-    if (!file_.isOpen())
+    if (!file_.isOpen()) {
+        error_ = QStringLiteral("the file is not open");
         return false;
-    if (!headerWritten_ || header != lastHeader_) {
-        if (!writeLine(header))
-            return false;
+    }
+    // A header line due goes in one write with its row: the file never
+    // ends in a header that no row follows because the disk was full.
+    const bool headerDue = !headerWritten_ || header != lastHeader_;
+    if (!append(((headerDue ? line(header) : QString()) + line(cells)).toUtf8()))
+        return false;
+    if (headerDue) {
         headerWritten_ = true;
         lastHeader_ = header;
     }
-    if (!writeLine(cells))
-        return false;
     ++rowsWritten_;
     return true;
 }

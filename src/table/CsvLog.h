@@ -15,8 +15,10 @@ class FlexGrid;
 // happens. A file that already holds rows is continued under its last
 // header, with no second header when the columns are the same. A new file
 // begins with a UTF-8 byte-order mark, so that spreadsheet programs read the
-// degree sign right. Every line is flushed as soon as it is written, so a lab
-// can tail the file and a crash loses nothing already logged.
+// degree sign right. Every line goes to the system as soon as it is written,
+// so a lab can tail the file and a crash loses nothing already logged; and
+// it goes whole or not at all: after a failed write (a full disk) the file
+// ends with the last whole line, and errorString() names the system's reason.
 class CsvLog
 {
 public:
@@ -29,7 +31,7 @@ public:
     bool open(const QString &path);
     bool isOpen() const { return file_.isOpen(); }
     void close();
-    QString errorString() const { return file_.errorString(); }
+    QString errorString() const { return error_; }
     // Hands everything written so far to the disk itself (not only to the
     // system), so that a power cut cannot take it.
     bool sync();
@@ -49,10 +51,11 @@ public:
     static QStringList parseLine(const QString &line);
 
 private:
-    bool writeLine(const QStringList &fields);
+    bool append(const QByteArray &bytes);
     static QStringList lastHeaderIn(const QString &path);
 
     QFile file_;
+    QString error_;
     bool headerWritten_ = false;
     QStringList lastHeader_;
     int rowsWritten_ = 0;

@@ -1,31 +1,44 @@
 #include "table/ExportWriters.h"
 
+#include "files/ReplaceFile.h"
+#include "files/WriteAll.h"
 #include "table/CsvLog.h"
-#include "table/WriteAll.h"
 #include "table/XlsWriter.h"
 
-#include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTemporaryFile>
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 namespace {
 
+bool allEmpty(const ExportSource::Row &cells)
+{
+    return std::all_of(cells.begin(), cells.end(), [](const QString &c) { return c.isEmpty(); });
+}
+
+// The workbooks copy the empty row below the last reading as it stands; a
+// CSV file has no empty row to carry, and a reader would take one for a
+// reading with every value missing.
 QString writeCsv(QIODevice &out, const ExportSource &source)
 {
     if (!writeAll(out, QByteArrayLiteral("\xEF\xBB\xBF")))
         return out.errorString();
     ExportSource::Row cells;
+    int rows = source.rows;
+    if (rows > 1) {
+        source.read(rows - 1, cells);
+        rows -= allEmpty(cells);
+    }
     QByteArray chunk;
-    for (int r = 0; r < source.rows; ++r) {
+    for (int r = 0; r < rows; ++r) {
         source.take(r, cells);
         chunk += CsvLog::line(QStringList(cells.begin(), cells.end())).toUtf8();
-        if (chunk.size() > (1 << 20) || r + 1 == source.rows) {
+        if (chunk.size() > (1 << 20) || r + 1 == rows) {
             if (!writeAll(out, chunk))
                 return out.errorString();
             chunk.clear();
@@ -99,35 +112,23 @@ Format formatOf(const QString &path)
 
 QString exportTable(const QString &path, const ExportSource &source)
 {
-    const QFileInfo target(path);
-    const QString dir = target.absolutePath();
-    if (!QFileInfo(dir).isDir())
-        return QStringLiteral("the folder %1 does not exist").arg(QDir::toNativeSeparators(dir));
-    if (target.isDir())
-        return QStringLiteral("a folder has that name");
-
-    // QSaveFile writes beside the target and renames on commit; the scratch
-    // files go there too, on the disk that must hold the result anyway (the
-    // system's temporary folder may be memory, or small).
-    // Unbuffered: a write that fails is seen at once, with its reason. (A
-    // buffered one could fail in the flush at commit, which commits the
-    // short file all the same.)
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return file.errorString();
+    // Unbuffered: a write that fails is seen at once, with its reason (a
+    // buffered one could fail in a flush nobody checks). The writers' own
+    // scratch files go beside the target too, on the disk that must hold
+    // the result anyway (the system's temporary folder may be memory, or
+    // small).
+    ReplaceFile file(path);
+    if (const QString why = file.open(); !why.isEmpty())
+        return why;
     QString error;
     switch (formatOf(path)) {
-    case Format::Csv: error = writeCsv(file, source); break;
-    case Format::Xlsx: error = writeXlsx(file, source, dir); break;
-    case Format::Xls: error = writeXls(file, source, dir); break;
+    case Format::Csv: error = writeCsv(file.file(), source); break;
+    case Format::Xlsx: error = writeXlsx(file.file(), source, file.folder()); break;
+    case Format::Xls: error = writeXls(file.file(), source, file.folder()); break;
     }
-    if (error.isEmpty() && file.error() != QFileDevice::NoError)
-        error = file.errorString();
     if (!error.isEmpty()) {
-        file.cancelWriting();
+        file.cancel();
         return error;
     }
-    if (!file.commit())
-        return file.errorString();
-    return {};
+    return file.commit();
 }

@@ -3,9 +3,9 @@
 
 // Writes the table to `path` in the format its name asks for: ".xlsx"
 // Office Open XML, ".csv" UTF-8 CSV with a byte-order mark (RFC 4180
-// quoting, CRLF), anything else an Excel 97-2003 workbook. The file is
-// written under a scratch name beside `path` and renamed into place only
-// when complete: `path` is never left half-written, and a file already
-// there stays as it was when the export fails. Empty on success, else why
-// it failed, in words for the user.
+// quoting, CRLF) and without a trailing all-empty row, anything else an
+// Excel 97-2003 workbook. Written through ReplaceFile: `path` is never left
+// half-written, a file already there stays as it was when the export fails,
+// and only a regular file is ever replaced. Empty on success, else why it
+// failed, in words for the user.
 QString exportTable(const QString &path, const ExportSource &source);

@@ -1,7 +1,7 @@
 #include "table/XlsWriter.h"
 
+#include "files/WriteAll.h"
 #include "table/CompoundFile.h"
-#include "table/WriteAll.h"
 
 #include <QHash>
 #include <QTemporaryFile>

@@ -9,6 +9,7 @@
 #include "StoreCommands.h"
 
 #include "chart/ChartPainter.h"
+#include "files/ReplaceFile.h"
 #include "record/RecordStore.h"
 #include "record/Recorder.h"
 #include "shell/HeadlessSession.h"
@@ -108,6 +109,9 @@ const char kDescription[] =
     "goes on logging, instead of ending.\n"
     "--export FILE exports the table at the end as the window's Export button\n"
     "does: .xls (Excel 97-2003), .xlsx or .csv by FILE's name, .xls otherwise.\n"
+    "The --export and --chart files are checked before logging starts; if the\n"
+    "export fails at the end all the same, the rows also go to FILE.rows.csv\n"
+    "(else to the current or the temporary folder), as said on standard error.\n"
     "\n"
     "Every row and event also goes to the recordings store (an SQLite database\n"
     "in the user's data folder, TQ800/recordings.sqlite, or in --journal DIR)\n"
@@ -217,6 +221,17 @@ int main(int argc, char **argv)
         if (!ok || !std::isfinite(s) || s <= 0 || s > 2e6)
             return usageError(QStringLiteral("--seconds wants a number of seconds above 0 (at most 2000000)"));
         timeLimitMs = qMax(1, int(std::lround(s * 1000)));
+    }
+
+    // The files written at the end are checked now, before a run of hours
+    // finds at its end that their folder was never there (the rows would go
+    // elsewhere, but the user asked for this file).
+    for (const QCommandLineOption *atEnd : {&exportOpt, &chartOpt}) {
+        const QString file = parser.value(*atEnd);
+        if (const QString why = file.isEmpty() ? QString() : ReplaceFile::check(file); !why.isEmpty()) {
+            printError(QStringLiteral("cannot write %1: %2").arg(file, why));
+            return 1;
+        }
     }
 
     CsvLog csv;

@@ -315,9 +315,15 @@ int main(int argc, char **argv)
     std::signal(SIGPIPE, SIG_IGN);
 
     Line line;
-    if (!line.open() || (!opts.link.empty() && !line.makeLink(opts.link))) {
+    if (!line.open()) {
         line.close();
         return 1;
+    }
+    // A link that cannot be made (no such folder, not a link in the way) is
+    // a bad --link PATH, which the user mends, not the pseudo-terminal.
+    if (!opts.link.empty() && !line.makeLink(opts.link)) {
+        line.close();
+        return 2;
     }
     std::printf("device: %s\n", line.device.c_str());
     std::fflush(stdout);
