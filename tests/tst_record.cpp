@@ -164,6 +164,20 @@ private slots:
         verdict.replace(QStringLiteral("%L"), QString::number(last));
         QVERIFY2(said.startsWith(QStringLiteral("%1: %2").arg(id).arg(verdict)), qPrintable(said));
         QCOMPARE(log.exitCode(), verdict == QLatin1String("intact") ? 0 : 1);
+
+        // The report carries the fingerprint verify gives, or what broke.
+        const QString pdf = dir.filePath(QStringLiteral("r.pdf"));
+        log.start(QStringLiteral(TQ800_LOG), {QStringLiteral("--journal"), dir.path(), QStringLiteral("--recording"),
+                                               QString::number(id), QStringLiteral("--report"), pdf});
+        QVERIFY(log.waitForFinished(60000));
+        QCOMPARE(log.exitCode(), 0);
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        QVERIFY(text.waitForFinished());
+        const QString printed = QString::fromUtf8(text.readAllStandardOutput()).simplified();
+        const QString expected = verdict == QLatin1String("intact") ? said.section(QLatin1Char(' '), -1).trimmed()
+                                                                     : verdict;
+        QVERIFY2(printed.contains(expected), qPrintable(expected));
     }
 
     // Two windows on one folder: neither offers the other's live recording;

@@ -36,6 +36,7 @@ void ChartWidget::contextMenuEvent(QContextMenuEvent *e)
 {
     QMenu menu(this);
     menu.addAction(QStringLiteral("Save chart as…"), this, &ChartWidget::saveAs);
+    menu.addAction(QStringLiteral("Save report as…"), this, &ChartWidget::reportRequested);
     menu.exec(e->globalPos());
 }
 

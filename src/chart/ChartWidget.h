@@ -8,7 +8,7 @@ class ChartPicture;
 
 // The trend chart (Picture4): white, with the axes and labels that are
 // currently shown and whatever has been drawn or printed into it. Its
-// context menu saves it as a picture.
+// context menu saves it as a picture, or asks for a report.
 class ChartWidget : public QWidget
 {
     Q_OBJECT
@@ -21,6 +21,7 @@ public:
 
 signals:
     void clicked();
+    void reportRequested();   // "Save report as…" from the context menu
 
 protected:
     void paintEvent(QPaintEvent *) override;

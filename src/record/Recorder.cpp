@@ -2,6 +2,7 @@
 
 #include "link/Decoders.h"
 #include "record/DeviceIdentity.h"
+#include "record/Replay.h"
 #include "record/StoredRows.h"
 #include "shell/MainCore.h"
 #include "shell/SerialLink.h"
@@ -349,6 +350,7 @@ bool Recorder::writeOne(RecordingInfo &rec, QList<Pending> &pending)
     }
     if (!store_.commit(rec, entries, rows))
         return false;
+    lastId_ = rec.id;
     pending.clear();
     dirty_ = true;
     return true;
@@ -457,32 +459,14 @@ QString Recorder::restore(qint64 id)
     flush();
 
     StoredRows stored(store_, info);
-    // The meter's settings as they were: the last settings frame decoded
-    // again (as "Q": a "P" would start a new table).
-    if (!stored.lastSettings().isEmpty()) {
+    if (!stored.lastSettings().isEmpty())
         settingsInForce_ = stored.lastSettings();
-        QString frame = settingsInForce_.value(QStringLiteral("frame")).toString();
-        if (frame.startsWith(QLatin1Char('P')))
-            frame[0] = QLatin1Char('Q');
-        core_.m.RxBuffer = frame;
-        DecodeSettingsFrame(core_);
-        core_.m.RxBuffer.clear();
-    }
     restoring_ = true;
-    core_.reloadTable(int(info.rows), [&stored](int row, std::array<QString, 8> &cells) { stored.row(row, cells); },
-                      stored.cause() != QLatin1String("frame S"));
-    // A range other than the layout's own, chosen again as a click would.
-    const QJsonObject d = QJsonDocument::fromJson(info.display.toUtf8()).object();
-    const int range = d.value(QStringLiteral("range")).toInt(-1);
-    if (range >= 0 && range != core_.Option1Value && core_.Frame1Visible) {
-        const bool polling = core_.m.PollingOn;
-        core_.m.PollingOn = true;
-        core_.Option1_Click(range);
-        core_.m.PollingOn = polling;
-    }
+    replayRecording(core_, stored, info);
     restoring_ = false;
 
     // The display as it was left.
+    const QJsonObject d = QJsonDocument::fromJson(info.display.toUtf8()).object();
     const QJsonArray lcd = d.value(QStringLiteral("lcd")).toArray();
     for (int i = 0; i < lcd.size() && i < int(core_.lcd.lblLCD.size()); ++i)
         core_.lcd.lblLCD[std::size_t(i)].Caption = lcd[i].toString();

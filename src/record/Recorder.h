@@ -38,6 +38,9 @@ public:
 
     RecordStore &store() { return store_; }
     const RecordingInfo &current() const { return rec_; }
+    // The recording written to most recently (0: none yet), which stays
+    // known after an Export has begun the next, still empty, one.
+    qint64 lastRecordingId() const { return lastId_; }
     bool failing() const { return failing_; }
 
     // Recordings that ended neither by Export nor by Exit (nor were closed)
@@ -103,6 +106,7 @@ private:
     QString pendingCause_;             // what the next layout comes from
     bool downloading_ = false;
     bool failing_ = false;
+    qint64 lastId_ = 0;
     qint64 heldRows_ = 0;              // rows waiting for the store
     bool restoring_ = false;
     QTimer retry_, sync_, clock_;

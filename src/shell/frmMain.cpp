@@ -90,9 +90,11 @@ frmMain::frmMain(QWidget *parent)
     chart_ = new ChartWidget(core_->chart, core_->Picture4, this);
     chart_->setGeometry(twipRect(4920, 120, 10095, 7215));
     connect(chart_, &ChartWidget::clicked, this, [this] { core_->Picture4_Click(); });
+    connect(chart_, &ChartWidget::reportRequested, this, &frmMain::saveReport);
 
     grid_ = new GridView(core_->MSFlexGrid1, this);
     grid_->setGeometry(twipRect(4920, 7440, 10095, 3015));
+    connect(grid_, &GridView::reportRequested, this, &frmMain::saveReport);
 
     frame1_ = new QFrame(this);
     frame1_->setObjectName(QStringLiteral("Frame1"));

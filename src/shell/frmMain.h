@@ -45,6 +45,9 @@ public:
     // `folder`, and offers unfinished recordings (frmMainJournal.cpp).
     void enableJournal(const QString &folder);
     Recorder *recorder() const { return recorder_; }
+    // The report of the recording in the table (from the store when there
+    // is one), to a PDF the user names.
+    void saveReport();
 
 private:
     void render();

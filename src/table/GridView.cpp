@@ -4,8 +4,10 @@
 #include "table/FlexGrid.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
+#include <QMenu>
 #include <QScrollBar>
 
 namespace {
@@ -76,4 +78,11 @@ void GridView::applyTopRow(int row)
     // Model row 0 is grid row 1.
     wantedTop_ = row;
     verticalScrollBar()->setValue(row - 1);
+}
+
+void GridView::contextMenuEvent(QContextMenuEvent *e)
+{
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("Save report as…"), this, &GridView::reportRequested);
+    menu.exec(e->globalPos());
 }

@@ -11,6 +11,12 @@ class GridView : public QTableView
 public:
     explicit GridView(FlexGrid *grid, QWidget *parent = nullptr);
 
+signals:
+    void reportRequested();   // "Save report as…" from the context menu
+
+protected:
+    void contextMenuEvent(QContextMenuEvent *e) override;
+
 private:
     void applyWidths();
     void applyTopRow(int row);

@@ -2,6 +2,7 @@
 
 #include "record/RecordStore.h"
 #include "record/StoredRows.h"
+#include "report/ReportBuild.h"
 #include "table/ExportWriters.h"
 
 #include <QFileInfo>
@@ -99,6 +100,27 @@ int exportStored(const QString &folder, qint64 id, const QString &file)
             .arg(id)
             .arg(r->rows)
             .arg(r->rows == 1 ? QStringLiteral("row") : QStringLiteral("rows"), file));
+    return 0;
+}
+
+int reportStored(const QString &folder, qint64 id, const QString &file, const ReportLimits &limits)
+{
+    RecordStore store;
+    if (!openStore(store, folder))
+        return 1;
+    const auto r = store.recording(id);
+    if (!r) {
+        err(QStringLiteral("there is no recording %1").arg(id));
+        return 1;
+    }
+    ReportData data = storedReportData(store, *r, QStringLiteral("tq800-log --recording %1 --export FILE").arg(id));
+    data.limits = limits;
+    const QString error = writeReport(file, data);
+    if (!error.isEmpty()) {
+        err(QStringLiteral("the report of recording %1 was not written to %2: %3").arg(id).arg(file, error));
+        return 1;
+    }
+    err(QStringLiteral("recording %1: report written to %2 (fingerprint %3)").arg(id).arg(file, data.fingerprint));
     return 0;
 }
 

@@ -1,4 +1,6 @@
 #pragma once
+#include "report/CalibrationCheck.h"
+
 #include <QString>
 
 // What the logger does with the recordings store without a meter: list the
@@ -12,5 +14,7 @@ int list(const QString &folder);
 int verify(const QString &folder, qint64 id);
 // Writes stored recording `id` to `file` as Export would. Exit status.
 int exportStored(const QString &folder, qint64 id, const QString &file);
+// Writes the PDF report of stored recording `id` to `file`. Exit status.
+int reportStored(const QString &folder, qint64 id, const QString &file, const ReportLimits &limits);
 
 } // namespace storecmd

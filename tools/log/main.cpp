@@ -12,6 +12,7 @@
 #include "files/ReplaceFile.h"
 #include "record/RecordStore.h"
 #include "record/Recorder.h"
+#include "report/ReportBuild.h"
 #include "shell/HeadlessSession.h"
 #include "shell/MainCore.h"
 #include "shell/PortNames.h"
@@ -56,11 +57,14 @@ constexpr int kDrainMs = 100;
 // The chart in the window: 10095 x 7215 twips at 15 twips a pixel.
 const QSize kChartWindowSize(673, 481);
 
-// A PNG chart needs fonts and a painter, which need a GUI application (on
-// the offscreen platform when nothing says otherwise); SVG is plain text.
-bool wantsPngChart(int argc, char **argv)
+// A PNG chart and a PDF report need fonts and a painter, which need a GUI
+// application (on the offscreen platform when nothing says otherwise); an
+// SVG chart is plain text.
+bool wantsPainter(int argc, char **argv)
 {
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--report") == 0 || std::strncmp(argv[i], "--report=", 9) == 0)
+            return true;
         QString file;
         if (std::strcmp(argv[i], "--chart") == 0 && i + 1 < argc)
             file = QString::fromLocal8Bit(argv[i + 1]);
@@ -79,7 +83,7 @@ const char kSynopsis[] =
     "                 [--journal DIR | --no-journal]\n"
     "       tq800-log [--journal DIR] --list-recordings\n"
     "       tq800-log [--journal DIR] --verify [--recording ID]\n"
-    "       tq800-log [--journal DIR] --recording ID --export FILE\n"
+    "       tq800-log [--journal DIR] --recording ID [--export FILE] [--report FILE.pdf]\n"
     "       tq800-log --help";
 
 const char kDescription[] =
@@ -121,6 +125,11 @@ const char kDescription[] =
     "recording's hash chain and prints \"intact\" with its fingerprint, \"ends\n"
     "early\" for one that was never ended, or the first entry that does not\n"
     "match (exit status 1).\n"
+    "--report FILE.pdf writes a PDF report of the run at its end, or with\n"
+    "--recording ID of a stored one: the meter, its settings and calibration\n"
+    "(for pH the slope and offset against --slope-min/--slope-max, default\n"
+    "95-105 %, and --offset-max, default 30 mV), statistics, the chart, the\n"
+    "readings, the audit trail and the fingerprint.\n"
     "Exit status: 0 done, 1 bad arguments, the port or FILE would not open,\n"
     "the chart or the export could not be written,\n"
     "2 the port was lost while logging.";
@@ -130,7 +139,7 @@ const char kDescription[] =
 int main(int argc, char **argv)
 {
     // Before any Qt object: which kind of application this run needs.
-    const bool pngChart = wantsPngChart(argc, argv);
+    const bool pngChart = wantsPainter(argc, argv);
     if (pngChart && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QCoreApplication> appHolder(pngChart ? new QGuiApplication(argc, argv)
@@ -171,8 +180,18 @@ int main(int argc, char **argv)
                                           QStringLiteral("A stored recording, for --export or --verify."),
                                           QStringLiteral("ID"));
     const QCommandLineOption verifyOpt(QStringLiteral("verify"), QStringLiteral("Check the stored recordings' chains."));
+    const QCommandLineOption reportOpt(QStringLiteral("report"), QStringLiteral("Write a PDF report to FILE."),
+                                       QStringLiteral("FILE"));
+    const QCommandLineOption slopeMinOpt(QStringLiteral("slope-min"),
+                                         QStringLiteral("Lowest pH slope that passes, % (95)."), QStringLiteral("PCT"));
+    const QCommandLineOption slopeMaxOpt(QStringLiteral("slope-max"),
+                                         QStringLiteral("Highest pH slope that passes, % (105)."), QStringLiteral("PCT"));
+    const QCommandLineOption offsetMaxOpt(QStringLiteral("offset-max"),
+                                          QStringLiteral("Largest pH offset that passes, either sign, mV (30)."),
+                                          QStringLiteral("MV"));
     parser.addOptions({portOpt, jsonOpt, csvOpt, countOpt, secondsOpt, untilEndOpt, chartOpt, reconnectOpt, exportOpt,
-                       journalOpt, noJournalOpt, listOpt, recordingOpt, verifyOpt});
+                       journalOpt, noJournalOpt, listOpt, recordingOpt, verifyOpt, reportOpt, slopeMinOpt, slopeMaxOpt,
+                       offsetMaxOpt});
     parser.process(app);
 
     auto usageError = [&](const QString &text) {
@@ -191,14 +210,31 @@ int main(int argc, char **argv)
         if (!ok || recordingId < 1)
             return usageError(QStringLiteral("--recording wants a recording's id (see --list-recordings)"));
     }
+    ReportLimits limits;
+    for (auto [opt, value] : {std::pair{&slopeMinOpt, &limits.slopeMin}, std::pair{&slopeMaxOpt, &limits.slopeMax},
+                              std::pair{&offsetMaxOpt, &limits.offsetMaxAbsMv}}) {
+        if (!parser.isSet(*opt))
+            continue;
+        bool ok = false;
+        *value = parser.value(*opt).toDouble(&ok);
+        if (!ok || !std::isfinite(*value) || *value < 0)
+            return usageError(QStringLiteral("--%1 wants a number, 0 or more").arg(opt->names().first()));
+    }
+    if (limits.slopeMin > limits.slopeMax)
+        return usageError(QStringLiteral("--slope-min is above --slope-max"));
     if (parser.isSet(listOpt))
         return storecmd::list(folder);
     if (parser.isSet(verifyOpt))
         return storecmd::verify(folder, recordingId);
     if (recordingId > 0) {
-        if (!parser.isSet(exportOpt))
-            return usageError(QStringLiteral("--recording wants --export FILE or --verify"));
-        return storecmd::exportStored(folder, recordingId, parser.value(exportOpt));
+        if (!parser.isSet(exportOpt) && !parser.isSet(reportOpt))
+            return usageError(QStringLiteral("--recording wants --export FILE, --report FILE.pdf or --verify"));
+        int status = 0;
+        if (parser.isSet(exportOpt))
+            status = storecmd::exportStored(folder, recordingId, parser.value(exportOpt));
+        if (parser.isSet(reportOpt))
+            status = qMax(status, storecmd::reportStored(folder, recordingId, parser.value(reportOpt), limits));
+        return status;
     }
     if (parser.isSet(journalOpt) && parser.isSet(noJournalOpt))
         return usageError(QStringLiteral("--journal and --no-journal exclude each other"));
@@ -226,7 +262,7 @@ int main(int argc, char **argv)
     // The files written at the end are checked now, before a run of hours
     // finds at its end that their folder was never there (the rows would go
     // elsewhere, but the user asked for this file).
-    for (const QCommandLineOption *atEnd : {&exportOpt, &chartOpt}) {
+    for (const QCommandLineOption *atEnd : {&exportOpt, &chartOpt, &reportOpt}) {
         const QString file = parser.value(*atEnd);
         if (const QString why = file.isEmpty() ? QString() : ReplaceFile::check(file); !why.isEmpty()) {
             printError(QStringLiteral("cannot write %1: %2").arg(file, why));
@@ -301,6 +337,28 @@ int main(int argc, char **argv)
         if (!error.isEmpty()) {
             printError(QStringLiteral("the chart was not written to %1: %2").arg(file, error));
             code = code ? code : 1;
+        }
+    }
+    if (parser.isSet(reportOpt)) {
+        // The run as stored, with its events and fingerprint; without a
+        // store, the table as it stands.
+        const QString file = parser.value(reportOpt);
+        const QString allRows = parser.isSet(exportOpt) ? parser.value(exportOpt) : QStringLiteral("an export of this run");
+        ReportData data;
+        if (recorder)
+            recorder->flush();
+        if (const qint64 id = recorder ? recorder->lastRecordingId() : 0; id > 0)
+            if (const auto rec = recorder->store().recording(id))
+                data = storedReportData(recorder->store(), *rec, allRows);
+        if (data.recordingId.isEmpty())
+            data = liveReportData(core, allRows);
+        data.limits = limits;
+        const QString error = writeReport(file, data);
+        if (!error.isEmpty()) {
+            printError(QStringLiteral("the report was not written to %1: %2").arg(file, error));
+            code = code ? code : 1;
+        } else {
+            printError(QStringLiteral("report written to %1").arg(file));
         }
     }
     return code;

@@ -1,0 +1,180 @@
+#include "report/ReportBuild.h"
+
+#include "chart/ChartPainter.h"
+#include "record/RecordStore.h"
+#include "record/Replay.h"
+#include "record/StoredRows.h"
+#include "shell/MainCore.h"
+#include "shell/QtSerialLink.h"
+#include "shell/UiPrompts.h"
+#include "table/FlexGrid.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPainter>
+#include <QSysInfo>
+
+#include <memory>
+
+namespace {
+
+constexpr QSize kChartSize(673, 481);   // the chart's size in the window
+constexpr int kPhFamily = 0;
+
+// The replayed core asks nothing of anyone.
+struct Quiet : UiPrompts
+{
+    void MsgBox(const QString &, Icon, const QString &) override {}
+};
+
+// Keys an event carries for the store's own use, not worth a reader's time.
+bool bookkeeping(const QString &key)
+{
+    static const QStringList keys{QStringLiteral("event"), QStringLiteral("utc"),    QStringLiteral("local"),
+                                  QStringLiteral("mono_ms"), QStringLiteral("fields"), QStringLiteral("panel"),
+                                  QStringLiteral("header"), QStringLiteral("in_force")};
+    return keys.contains(key);
+}
+
+QString text(const QJsonValue &v)
+{
+    if (v.isDouble())
+        return QString::number(v.toDouble(), 'g', 12);
+    if (v.isBool())
+        return v.toBool() ? QStringLiteral("yes") : QStringLiteral("no");
+    if (v.isString())
+        return v.toString();
+    return QString::fromUtf8(QJsonDocument(v.isArray() ? QJsonDocument(v.toArray()) : QJsonDocument(v.toObject()))
+                                 .toJson(QJsonDocument::Compact));
+}
+
+QString detailOf(const QJsonObject &e)
+{
+    QStringList parts;
+    for (auto it = e.begin(); it != e.end(); ++it)
+        if (!bookkeeping(it.key()))
+            parts << it.key() + QLatin1Char('=') + text(it.value());
+    return parts.join(QStringLiteral(", "));
+}
+
+// pH slope and offset, for a pH meter's settings only.
+void phCalibration(ReportSettings &s, double family, double slope, double offset)
+{
+    if (int(family) != kPhFamily)
+        return;
+    s.phSlopePercent = slope;
+    s.phOffsetMv = offset;
+}
+
+ReportSettings settingsFrom(const QJsonObject &e, bool atStart)
+{
+    ReportSettings s;
+    s.when = atStart ? QString() : e.value(QStringLiteral("local")).toString();
+    const QJsonObject fields = e.value(QStringLiteral("fields")).toObject();
+    for (auto it = fields.begin(); it != fields.end(); ++it)
+        s.fields << qMakePair(it.key(), text(it.value()));
+    for (const QJsonValue &row : e.value(QStringLiteral("panel")).toArray())
+        s.panel << qMakePair(row.toArray().at(0).toString(), row.toArray().at(1).toString());
+    phCalibration(s, fields.value(QStringLiteral("MeterFamily")).toString().toDouble(),
+                  fields.value(QStringLiteral("CalSlope")).toDouble(),
+                  fields.value(QStringLiteral("CalOffset")).toString().toDouble());
+    return s;
+}
+
+QString endedHow(const RecordingInfo &rec)
+{
+    return rec.endedHow.isEmpty() ? QStringLiteral("unfinished") : rec.endedHow;
+}
+
+} // namespace
+
+QImage reportChart(const MainCore &core)
+{
+    QImage img(kChartSize, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    paintChart(p, img.size(), 1, core.chart, core.Picture4);
+    return img;
+}
+
+ReportData storedReportData(RecordStore &store, const RecordingInfo &rec, const QString &allRowsExport,
+                            const QImage &chart)
+{
+    ReportData d;
+    d.recordingId = QString::number(rec.id);
+    d.model = rec.model.trimmed();
+    d.device = rec.device;
+    d.stableDevice = rec.stableDevice;
+    d.host = rec.host;
+    d.user = rec.user;
+    d.programVersion = rec.version;
+    d.start = rec.started;
+    d.end = rec.ended;
+    d.endedHow = endedHow(rec);
+    d.allRowsExport = allRowsExport;
+
+    // 1. Events and settings, in order; the settings in force before the
+    // first reading count as those at the start.
+    bool anyRow = false;
+    store.forEachEntry(rec.id, QString(), [&](const hashchain::Entry &entry) {
+        if (entry.kind == QLatin1String("row")) {
+            anyRow = true;
+            return true;
+        }
+        const QJsonObject e = QJsonDocument::fromJson(entry.body).object();
+        const QString kind = e.value(QStringLiteral("event")).toString();
+        if (kind == QLatin1String("settings"))
+            d.settings << settingsFrom(e, !anyRow && d.settings.isEmpty());
+        d.events << ReportEvent{e.value(QStringLiteral("utc")).toString(), e.value(QStringLiteral("local")).toString(),
+                                kind, kind == QLatin1String("settings") ? QString() : detailOf(e)};
+        return true;
+    });
+
+    // 2. The fingerprint, and what the check found if the chain is broken.
+    const hashchain::Verdict v = store.verify(rec);
+    d.fingerprint = QString::fromLatin1(v.fingerprint.toHex());
+    using K = hashchain::Verdict::Kind;
+    if (v.kind != K::Intact && v.kind != K::EndsEarly)
+        d.events << ReportEvent{QString(), QString(), QStringLiteral("verify"), v.text()};
+
+    // 3. The rows, read as the report walks them.
+    auto rows = std::make_shared<StoredRows>(store, rec);
+    d.rows = rows->exportSource();
+    d.rows.rows = rows->rows() + 1;   // the header and the readings, not the empty row below
+    d.rows.read = [rows, read = d.rows.read](int row, ExportSource::Row &cells) { read(row, cells); };
+
+    // 4. The chart, drawn again from a replay of the recording.
+    if (!chart.isNull()) {
+        d.chart = chart;
+        return d;
+    }
+    QtSerialLink link;
+    Quiet quiet;
+    MainCore core(&link, &quiet);
+    StoredRows replay(store, rec);
+    replayRecording(core, replay, rec);
+    d.chart = reportChart(core);
+    return d;
+}
+
+ReportData liveReportData(const MainCore &core, const QString &allRowsExport)
+{
+    ReportData d;
+    d.model = core.m.ModelCode.toString().trimmed();
+    d.device = core.MSComm1->device();
+    d.host = QSysInfo::machineHostName();
+    d.user = qEnvironmentVariable("USER");
+    d.programVersion = QStringLiteral(TQ800_VERSION);
+    d.endedHow = QStringLiteral("unfinished");
+    d.allRowsExport = allRowsExport;
+    ReportSettings s;
+    for (std::size_t i = 0; i < core.panel.Label1.size(); ++i)
+        if (!core.panel.Label1[i].Caption.isEmpty())
+            s.panel << qMakePair(core.panel.Label1[i].Caption, core.panel.Label2[i].Caption);
+    phCalibration(s, core.m.MeterFamily.toDouble(), core.m.CalSlope, core.m.CalOffset.toDouble());
+    d.settings << s;
+    d.rows = core.MSFlexGrid1->exportSource(core.m.GridRow - 1);   // the header and the readings
+    d.chart = reportChart(core);
+    return d;
+}

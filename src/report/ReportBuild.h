@@ -1,0 +1,23 @@
+#pragma once
+#include "report/ReportData.h"
+
+class MainCore;
+class RecordStore;
+struct RecordingInfo;
+
+// What a report shows, gathered from where the recording is.
+
+// A stored recording: its header, every settings snapshot with its time,
+// its events, its rows, its fingerprint, and `chart`, or when that is null
+// the chart drawn again from the rows as the window would draw them.
+// `allRowsExport` says which export holds every row when the report prints
+// only some.
+ReportData storedReportData(RecordStore &store, const RecordingInfo &rec, const QString &allRowsExport,
+                            const QImage &chart = QImage());
+
+// The live table when no store keeps it: the table, the chart, the meter and
+// its settings panel as shown now; no events and no fingerprint.
+ReportData liveReportData(const MainCore &core, const QString &allRowsExport);
+
+// The chart as the window draws it, at the window's size.
+QImage reportChart(const MainCore &core);
