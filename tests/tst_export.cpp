@@ -6,6 +6,7 @@
 #include "support/Files.h"
 #include "support/LoggedSession.h"
 #include "support/Readings.h"
+#include "table/NumericCell.h"
 
 #include <QJsonArray>
 #include <QProcess>
@@ -33,6 +34,30 @@ QJsonValue sheet(const Bench &b, int first, int last)
     for (int r = first; r <= last; ++r)
         rows << QJsonArray::fromStringList(b.rowText(r).split(u'|'));
     return rows;
+}
+
+// How a spreadsheet shows `value` under a number format that numericCell()
+// gives: [\-]0[.0...][E+0...]; written here from the format's rules.
+QString shown(double value, const QString &format)
+{
+    QString f = format;
+    const bool literalMinus = f.startsWith(QLatin1String("\\-"));
+    if (literalMinus)
+        f.remove(0, 2);
+    const QStringList parts = f.split(u'E');
+    const qsizetype point = parts[0].indexOf(u'.');
+    const int places = point < 0 ? 0 : int(parts[0].size() - point - 1);
+    QString text;
+    if (parts.size() == 1) {
+        text = QString::number(value, 'f', places);
+    } else {
+        // Mantissa from 1 to 9.99..., then the exponent signed and padded.
+        const QStringList e = QString::number(value, 'e', places).split(u'e');
+        const int exponent = e[1].toInt();
+        text = e[0] + (exponent < 0 ? "E-" : "E+")
+            + QString::number(std::abs(exponent)).rightJustified(int(parts[1].size() - 1), u'0');
+    }
+    return (literalMinus ? "-" : "") + text;
 }
 
 QByteArray json(const QJsonValue &v)
@@ -143,6 +168,50 @@ private slots:
     {
         auto [now, driveD] = fetch<QDateTime, bool>("now", "driveD");
         QTEST(proposedExportName(now, driveD, QStringLiteral("/home/lab/Documents")), "expected");
+    }
+
+    // Which texts go into a workbook as numbers, and the round trip: the
+    // value shown under its format is the text again.
+    void textsThatAreNumbers_data()
+    {
+        // format: "" for a text that stays a text
+        columns<QString, double, QString>("text", "value", "format");
+        const auto text = [](const char *t) { QTest::newRow(t) << t << 0.0 << ""; };
+        const auto number = [](const char *t, double v, const char *f) { QTest::newRow(t) << t << v << f; };
+        number("7.00", 7, "0.00");
+        number("-12.5", -12.5, "0.0");
+        number("25", 25, "0");
+        number("0", 0, "0");
+        number("0.0", 0, "0.0");
+        number("0.05", 0.05, "0.00");
+        number("1.06E-03", 0.00106, "0.00E+00");
+        number("-9.99E+12", -9.99e12, "0.00E+00");
+        number("5E+5", 5e5, "0E+0");
+        number("1.5E+100", 1.5e100, "0.0E+000");
+        number("0.00E+00", 0, "0.00E+00");
+        number("123456789012345", 123456789012345.0, "0");
+        number("0.00000000000001", 1e-14, "0.00000000000000");
+        // A negative zero keeps its sign as a literal of the format.
+        number("-0.0", 0, "\\-0.0");
+        number("-0", 0, "\\-0");
+        number("-0.00E+00", 0, "\\-0.00E+00");
+        for (const char *t : {"", "-", ".", "05", "007", "00.5", "-05", "+7.00", ".5", "7.", "-.5", " 7", "7 ", "7,00",
+                              "1,5", "1e5", "1.0E5", "1.0e+05", "1.0E+", "E+05", "10.5E+02", "0.5E+01", "0.00E+05",
+                              "1.0E-00", "1.0E+0001", "1.0E+400", "1.0E-310", "1234567890123456", "0.123456789012345",
+                              "inf", "-inf", "nan", "NaN", "Infinity", "0x1A", "1_000", "12-05", "9:52:37", "----",
+                              "25.0°C(ATC)", "7.00 mV", "7.00\n", "\u0667", "7\u00B700"})
+            text(t);
+    }
+    void textsThatAreNumbers()
+    {
+        auto [text, value, format] = fetch<QString, double, QString>("text", "value", "format");
+        const std::optional<NumericCell> cell = numericCell(text);
+        QCOMPARE(cell ? cell->format : QString(), format);
+        if (!cell)
+            return;
+        QCOMPARE(cell->value, value);
+        QVERIFY(cell->value != 0 || !std::signbit(cell->value));   // never a negative zero
+        QCOMPARE(shown(cell->value, cell->format), text);
     }
 
     // Three readings, one cell in 16-bit characters, one with CSV's special
