@@ -1,5 +1,5 @@
 // Export: the proposed name, the files read back by readers this project did
-// not write (xlrd, Gnumeric's ssconvert, Python's csv) with a
+// not write (xlrd, Gnumeric's ssconvert, LibreOffice, Python's csv) with a
 // structural check of the .xls, which texts go in as numbers, and what a
 // cancel, a failure or a long export leaves.
 #include "shell/ExportName.h"
@@ -7,6 +7,8 @@
 #include "support/Files.h"
 #include "support/LoggedSession.h"
 #include "support/Readings.h"
+#include "table/ExportWriters.h"
+#include "table/FlexGrid.h"
 #include "table/NumericCell.h"
 
 #include <QJsonArray>
@@ -180,6 +182,61 @@ QJsonObject readBack(const QString &path)
     return runPython(kReader, {path});
 }
 
+// LibreOffice reads workbooks: a Basic macro (in a fresh profile, seeded so
+// that the first start neither overwrites it nor runs its half-minute
+// graphics self-test) opens each file, adds =SUM(D:D) and =COUNT(A:H) on
+// the first sheet beside the table, and saves it as CSV with the cells as
+// shown; one start for all the files. Prints per file the two results and
+// the table's eight columns. (The XML's attributes are in single quotes:
+// moc reads into this text, and a "//" after a double quote makes it lose
+// the test class.)
+const char kLibreOffice[] = R"py(
+import csv, json, os, subprocess, sys, tempfile
+from xml.sax.saxutils import escape
+basic = '''
+Sub Check(sFiles As String)
+  Dim hidden(0) As New com.sun.star.beans.PropertyValue
+  hidden(0).Name = "Hidden" : hidden(0).Value = True
+  Dim store(1) As New com.sun.star.beans.PropertyValue
+  store(0).Name = "FilterName" : store(0).Value = "Text - txt - csv (StarCalc)"
+  store(1).Name = "FilterOptions" : store(1).Value = "44,34,76,1"
+  For Each f In Split(sFiles, "|")
+    doc = StarDesktop.loadComponentFromURL(ConvertToURL(f), "_blank", 0, hidden())
+    sheet = doc.Sheets.getByIndex(0)
+    sheet.getCellByPosition(8, 0).setFormula("=SUM(D:D)")
+    sheet.getCellByPosition(9, 0).setFormula("=COUNT(A:H)")
+    doc.calculateAll()
+    doc.storeToURL(ConvertToURL(f & ".csv"), store())
+    doc.close(True)
+  Next
+  StarDesktop.terminate()
+End Sub
+'''
+xlc = "<library:libraries xmlns:library='http://openoffice.org/2000/library' xmlns:xlink='http://www.w3.org/1999/xlink'><library:library library:name='Standard' xlink:href='$(USER)/basic/Standard/%s.xlb/' xlink:type='simple' library:link='false'/></library:libraries>"
+lib = "xmlns:library='http://openoffice.org/2000/library' library:name='Standard' library:readonly='false' library:passwordprotected='false'"
+setup = "<item oor:path='/org.openoffice.Setup/%s'><prop oor:name='%s' oor:op='fuse'><value>%s</value></prop></item>"
+profile = {
+    "registrymodifications.xcu": "<oor:items xmlns:oor='http://openoffice.org/2001/registry'>%s%s</oor:items>"
+        % (setup % ("Office", "ooSetupInstCompleted", "true"), setup % ("Product", "ooSetupLastVersion", "99.9")),
+    "basic/script.xlc": xlc % "script",
+    "basic/dialog.xlc": xlc % "dialog",
+    "basic/Standard/script.xlb": "<library:library %s><library:element library:name='Module1'/></library:library>" % lib,
+    "basic/Standard/dialog.xlb": "<library:library %s/>" % lib,
+    "basic/Standard/Module1.xba": "<script:module xmlns:script='http://openoffice.org/2000/script' script:name='Module1' script:language='StarBasic'>%s</script:module>" % escape(basic),
+}
+out = {}
+with tempfile.TemporaryDirectory() as d:
+    os.makedirs(d + '/user/basic/Standard')
+    for name, text in profile.items():
+        open(d + '/user/' + name, 'w').write('<?xml version="1.0" encoding="UTF-8"?>\n' + text)
+    subprocess.run(['soffice', '--headless', '-env:UserInstallation=file://' + d,
+                    'macro:///Standard.Module1.Check("%s")' % '|'.join(sys.argv[1:])], capture_output=True, timeout=240)
+for p in sys.argv[1:]:
+    rows = list(csv.reader(open(p + '.csv', encoding='utf-8', newline='')))
+    out[p] = {'sum': rows[0][8], 'count': rows[0][9], 'cells': [r[:8] for r in rows]}
+print(json.dumps(out))
+)py";
+
 bool haveReaders()
 {
     return !QStandardPaths::findExecutable("ssconvert").isEmpty()
@@ -248,6 +305,34 @@ private slots:
         QCOMPARE(cell->value, value);
         QVERIFY(cell->value != 0 || !std::signbit(cell->value));   // never a negative zero
         QCOMPARE(shown(cell->value, cell->format), text);
+    }
+
+    // What a lab does with an export: LibreOffice reads both workbooks with
+    // the texts shown as they were, the numbers counted as numbers, and the pH
+    // column summing to the readings' sum.
+    void spreadsheetSumsTheReadings()
+    {
+        if (QStandardPaths::findExecutable("soffice").isEmpty())
+            QSKIP("LibreOffice (soffice) is not installed");
+        Bench b;
+        const int n = 100;
+        fill(b, n);
+        putEdgeCells(b);
+        qint64 thousandths = 0;
+        for (int r = 1; r <= n; ++r)
+            thousandths += b.cell(r, 3).remove(u'.').toLongLong();
+        const QJsonValue table = sheet(b, 1, n);
+        QTemporaryDir dir;
+        const QStringList files{dir.filePath("t.xls"), dir.filePath("t.xlsx")};
+        for (const QString &f : files)
+            QCOMPARE(exportTable(f, b.core.MSFlexGrid1->exportSource(b.core.m.GridRow)), QString());
+        const QJsonObject read = runPython(kLibreOffice, files);
+        for (const QString &f : files) {
+            const QJsonObject book = read[f].toObject();
+            QVERIFY2(json(book["cells"]) == json(table), qPrintable(f + ": " + json(book["cells"])));
+            QCOMPARE(book["sum"].toString().toDouble(), double(thousandths) / 1000);
+            QCOMPARE(book["count"].toString(), QString::number(2 * n + kEdgeNumbers.size()));
+        }
     }
 
     // Three readings, one cell in 16-bit characters, one with CSV's special
