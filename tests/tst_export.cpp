@@ -1,12 +1,16 @@
 // Export: the proposed name, the files read back by readers this project did
-// not write (xlrd, Gnumeric's ssconvert, Python's csv) with a structural
-// check of the .xls, and what a cancel, a failure or a long export leaves.
+// not write (xlrd, Gnumeric's ssconvert, LibreOffice, Python's csv) with a
+// structural check of the .xls, which texts go in as numbers, and what a
+// cancel, a failure or a long export leaves.
 #include "chart/ChartPainter.h"
 #include "shell/ExportName.h"
 #include "support/DataTable.h"
 #include "support/Files.h"
 #include "support/LoggedSession.h"
 #include "support/Readings.h"
+#include "table/ExportWriters.h"
+#include "table/FlexGrid.h"
+#include "table/NumericCell.h"
 
 #include <QJsonArray>
 #include <QProcess>
@@ -26,15 +30,65 @@ void fill(Bench &b, int n)
         b.feed(runReading(i));
 }
 
-// What a sheet holding table rows [first, last] reads: the header, then those rows.
-QJsonValue sheet(const Bench &b, int first, int last)
+// Texts beside three readings (in the pH layout's unnamed columns) that a
+// spreadsheet must hold as these numbers; the other texts stay texts.
+const QHash<QString, double> kEdgeNumbers{{"1.06E-03", 0.00106}, {"-12.5", -12.5}, {"-0.0", 0.0}};
+void putEdgeCells(Bench &b)
 {
+    const std::array<std::tuple<int, int, QString>, 6> cells{
+        {{1, 5, "1.06E-03"}, {1, 7, "+7.00"}, {2, 6, "-12.5"}, {2, 7, "05"}, {3, 5, "-0.0"}, {3, 6, "----"}}};
+    for (const auto &[row, col, text] : cells)
+        b.core.MSFlexGrid1->setTextMatrix(row, col, text);
+}
+
+// What a sheet holding table rows [first, last] reads: the header, then
+// those rows. `values`: as a reader of the cells' contents sees it, the
+// readings' numbers ("sn" and "pH") and kEdgeNumbers as numbers.
+QJsonValue sheet(const Bench &b, int first, int last, bool values = false)
+{
+    const auto row = [&](int r) {
+        QJsonArray cells;
+        for (int c = 0; c < 8; ++c) {
+            const QString text = b.cell(r, c);
+            if (values && r > 0 && (c == 0 || c == 3))
+                cells << text.toDouble();
+            else if (values && r > 0 && kEdgeNumbers.contains(text))
+                cells << kEdgeNumbers[text];
+            else
+                cells << text;
+        }
+        return cells;
+    };
     // Appended, not braced: one compiler reads QJsonArray{anArray} as a copy.
     QJsonArray rows;
-    rows << QJsonArray::fromStringList(b.rowText(0).split(u'|'));
+    rows << row(0);
     for (int r = first; r <= last; ++r)
-        rows << QJsonArray::fromStringList(b.rowText(r).split(u'|'));
+        rows << row(r);
     return rows;
+}
+
+// How a spreadsheet shows `value` under a number format that numericCell()
+// gives: [\-]0[.0...][E+0...]; written here from the format's rules.
+QString shown(double value, const QString &format)
+{
+    QString f = format;
+    const bool literalMinus = f.startsWith(QLatin1String("\\-"));
+    if (literalMinus)
+        f.remove(0, 2);
+    const QStringList parts = f.split(u'E');
+    const qsizetype point = parts[0].indexOf(u'.');
+    const int places = point < 0 ? 0 : int(parts[0].size() - point - 1);
+    QString text;
+    if (parts.size() == 1) {
+        text = QString::number(value, 'f', places);
+    } else {
+        // Mantissa from 1 to 9.99..., then the exponent signed and padded.
+        const QStringList e = QString::number(value, 'e', places).split(u'e');
+        const int exponent = e[1].toInt();
+        text = e[0] + (exponent < 0 ? "E-" : "E+")
+            + QString::number(std::abs(exponent)).rightJustified(int(parts[1].size() - 1), u'0');
+    }
+    return (literalMinus ? "-" : "") + text;
 }
 
 QByteArray json(const QJsonValue &v)
@@ -43,21 +97,22 @@ QByteArray json(const QJsonValue &v)
 }
 
 // Debian's python reads a file back: a .csv with its csv module; a workbook
-// with xlrd and with Gnumeric's ssconvert (which says what it finds wrong
-// on stderr), each sheet as rows of eight texts without trailing empty
-// rows; and checks an .xls by hand: through the allocation table (and the
-// DIFAT sectors, if any) to the Workbook stream, in which every record is
+// with xlrd (texts and numbers) and with Gnumeric's ssconvert (the cells as
+// shown; it says what it finds wrong on stderr), each sheet as rows of
+// eight cells without trailing empty rows; and checks an .xls by hand:
+// through the allocation table (and the DIFAT sectors, if any) to the
+// Workbook stream, in which every record is
 // at most 8,224 bytes, every pointer lands on a record of its kind (a sheet
 // offset on a sheet's BOF, an INDEX entry on a DBCELL, a DBCELL back on a
 // ROW, an EXTSST bucket on the string record it names), and the string
 // table counts as many uses as there are text cells.
 const char kReader[] = R"(
-import csv, glob, json, struct, subprocess, sys, tempfile
+import csv, glob, io, json, struct, subprocess, sys, tempfile
 u16 = lambda b, at: struct.unpack_from('<H', b, at)[0]
 u32 = lambda b, at: struct.unpack_from('<I', b, at)[0]
 def table(rows):
     rows = [list(r) + [''] * (8 - len(r)) for r in rows]
-    while rows and not ''.join(rows[-1]): rows.pop()
+    while rows and all(c == '' for c in rows[-1]): rows.pop()
     return rows
 def structure(f):
     sector = lambda s: f[512 + 512 * s:1024 + 512 * s]
@@ -100,23 +155,26 @@ if p.endswith('.csv'):
 else:
     import xlrd
     b = xlrd.open_workbook(p)
-    cell = lambda c: c.value if c.ctype == 1 else ('' if c.ctype == 0 else '#type')
+    cell = lambda c: c.value if c.ctype in (1, 2) else ('' if c.ctype == 0 else '#type')
     out['names'] = b.sheet_names()
     out['xlrd'] = [table([cell(c) for c in s.row(r)] for r in range(s.nrows)) for s in b.sheets()]
     with tempfile.TemporaryDirectory() as d:
-        run = subprocess.run(['ssconvert', '-S', '-T', 'Gnumeric_stf:stf_csv', p, d + '/%n.csv'], capture_output=True)
+        run = subprocess.run(['ssconvert', '-S', '-T', 'Gnumeric_stf:stf_assistant', '-O', 'format=preserve', p,
+                              d + '/%n.csv'], capture_output=True)
         out['complaints'] = run.stderr.decode()
-        out['gnumeric'] = [table(csv.reader(open('%s/%d.csv' % (d, n), encoding='utf-8', newline='')))
+        # Gnumeric shows a minus sign as the typographic one.
+        shown = lambda f: f.read().replace('\u2212', '-')
+        out['gnumeric'] = [table(csv.reader(io.StringIO(shown(open('%s/%d.csv' % (d, n), encoding='utf-8', newline='')))))
                            for n in range(len(glob.glob(d + '/*.csv')))]
     if not p.endswith('.xlsx'): out['structure'], out['difat'] = structure(open(p, 'rb').read())
 print(json.dumps(out))
 )";
 
-QJsonObject readBack(const QString &path)
+QJsonObject runPython(const char *script, const QStringList &paths)
 {
     QProcess p;
-    p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromLatin1(kReader), path});
-    if (!p.waitForFinished(240000) || p.exitCode() != 0)
+    p.start(QStringLiteral("/usr/bin/python3"), QStringList{QStringLiteral("-c"), QString::fromLatin1(script)} + paths);
+    if (!p.waitForFinished(280000) || p.exitCode() != 0)
         qWarning() << p.readAllStandardError();
     return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
 }
@@ -127,6 +185,66 @@ bool isA(const QString &path, mode_t type)
     struct stat st {};
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && (st.st_mode & S_IFMT) == type;
 }
+
+QJsonObject readBack(const QString &path)
+{
+    return runPython(kReader, {path});
+}
+
+// LibreOffice reads workbooks: a Basic macro (in a fresh profile, seeded so
+// that the first start neither overwrites it nor runs its half-minute
+// graphics self-test) opens each file, adds =SUM(D:D) and =COUNT(A:H) on
+// the first sheet beside the table, and saves it as CSV with the cells as
+// shown; one start for all the files. Prints per file the two results and
+// the table's eight columns. (The XML's attributes are in single quotes:
+// moc reads into this text, and a "//" after a double quote makes it lose
+// the test class.)
+const char kLibreOffice[] = R"py(
+import csv, json, os, subprocess, sys, tempfile
+from xml.sax.saxutils import escape
+basic = '''
+Sub Check(sFiles As String)
+  Dim hidden(0) As New com.sun.star.beans.PropertyValue
+  hidden(0).Name = "Hidden" : hidden(0).Value = True
+  Dim store(1) As New com.sun.star.beans.PropertyValue
+  store(0).Name = "FilterName" : store(0).Value = "Text - txt - csv (StarCalc)"
+  store(1).Name = "FilterOptions" : store(1).Value = "44,34,76,1"
+  For Each f In Split(sFiles, "|")
+    doc = StarDesktop.loadComponentFromURL(ConvertToURL(f), "_blank", 0, hidden())
+    sheet = doc.Sheets.getByIndex(0)
+    sheet.getCellByPosition(8, 0).setFormula("=SUM(D:D)")
+    sheet.getCellByPosition(9, 0).setFormula("=COUNT(A:H)")
+    doc.calculateAll()
+    doc.storeToURL(ConvertToURL(f & ".csv"), store())
+    doc.close(True)
+  Next
+  StarDesktop.terminate()
+End Sub
+'''
+xlc = "<library:libraries xmlns:library='http://openoffice.org/2000/library' xmlns:xlink='http://www.w3.org/1999/xlink'><library:library library:name='Standard' xlink:href='$(USER)/basic/Standard/%s.xlb/' xlink:type='simple' library:link='false'/></library:libraries>"
+lib = "xmlns:library='http://openoffice.org/2000/library' library:name='Standard' library:readonly='false' library:passwordprotected='false'"
+setup = "<item oor:path='/org.openoffice.Setup/%s'><prop oor:name='%s' oor:op='fuse'><value>%s</value></prop></item>"
+profile = {
+    "registrymodifications.xcu": "<oor:items xmlns:oor='http://openoffice.org/2001/registry'>%s%s</oor:items>"
+        % (setup % ("Office", "ooSetupInstCompleted", "true"), setup % ("Product", "ooSetupLastVersion", "99.9")),
+    "basic/script.xlc": xlc % "script",
+    "basic/dialog.xlc": xlc % "dialog",
+    "basic/Standard/script.xlb": "<library:library %s><library:element library:name='Module1'/></library:library>" % lib,
+    "basic/Standard/dialog.xlb": "<library:library %s/>" % lib,
+    "basic/Standard/Module1.xba": "<script:module xmlns:script='http://openoffice.org/2000/script' script:name='Module1' script:language='StarBasic'>%s</script:module>" % escape(basic),
+}
+out = {}
+with tempfile.TemporaryDirectory() as d:
+    os.makedirs(d + '/user/basic/Standard')
+    for name, text in profile.items():
+        open(d + '/user/' + name, 'w').write('<?xml version="1.0" encoding="UTF-8"?>\n' + text)
+    subprocess.run(['soffice', '--headless', '-env:UserInstallation=file://' + d,
+                    'macro:///Standard.Module1.Check("%s")' % '|'.join(sys.argv[1:])], capture_output=True, timeout=240)
+for p in sys.argv[1:]:
+    rows = list(csv.reader(open(p + '.csv', encoding='utf-8', newline='')))
+    out[p] = {'sum': rows[0][8], 'count': rows[0][9], 'cells': [r[:8] for r in rows]}
+print(json.dumps(out))
+)py";
 
 bool haveReaders()
 {
@@ -172,6 +290,76 @@ private slots:
         auto [entry, name] = fetch<QString, QString>("entry", "name");
         QVERIFY(kExportFilter.split(u'|').contains(entry));
         QTEST(nameForFilter(name, filterSuffix(entry)), "expected");
+    // Which texts go into a workbook as numbers, and the round trip: the
+    // value shown under its format is the text again.
+    void textsThatAreNumbers_data()
+    {
+        // format: "" for a text that stays a text
+        columns<QString, double, QString>("text", "value", "format");
+        const auto text = [](const char *t) { QTest::newRow(t) << t << 0.0 << ""; };
+        const auto number = [](const char *t, double v, const char *f) { QTest::newRow(t) << t << v << f; };
+        number("7.00", 7, "0.00");
+        number("-12.5", -12.5, "0.0");
+        number("25", 25, "0");
+        number("0", 0, "0");
+        number("0.0", 0, "0.0");
+        number("0.05", 0.05, "0.00");
+        number("1.06E-03", 0.00106, "0.00E+00");
+        number("-9.99E+12", -9.99e12, "0.00E+00");
+        number("5E+5", 5e5, "0E+0");
+        number("1.5E+100", 1.5e100, "0.0E+000");
+        number("0.00E+00", 0, "0.00E+00");
+        number("123456789012345", 123456789012345.0, "0");
+        number("0.00000000000001", 1e-14, "0.00000000000000");
+        // A negative zero keeps its sign as a literal of the format.
+        number("-0.0", 0, "\\-0.0");
+        number("-0", 0, "\\-0");
+        number("-0.00E+00", 0, "\\-0.00E+00");
+        for (const char *t : {"", "-", ".", "05", "007", "00.5", "-05", "+7.00", ".5", "7.", "-.5", " 7", "7 ", "7,00",
+                              "1,5", "1e5", "1.0E5", "1.0e+05", "1.0E+", "E+05", "10.5E+02", "0.5E+01", "0.00E+05",
+                              "1.0E-00", "1.0E+0001", "1.0E+400", "1.0E-310", "1234567890123456", "0.123456789012345",
+                              "inf", "-inf", "nan", "NaN", "Infinity", "0x1A", "1_000", "12-05", "9:52:37", "----",
+                              "25.0°C(ATC)", "7.00 mV", "7.00\n", "\u0667", "7\u00B700"})
+            text(t);
+    }
+    void textsThatAreNumbers()
+    {
+        auto [text, value, format] = fetch<QString, double, QString>("text", "value", "format");
+        const std::optional<NumericCell> cell = numericCell(text);
+        QCOMPARE(cell ? cell->format : QString(), format);
+        if (!cell)
+            return;
+        QCOMPARE(cell->value, value);
+        QVERIFY(cell->value != 0 || !std::signbit(cell->value));   // never a negative zero
+        QCOMPARE(shown(cell->value, cell->format), text);
+    }
+
+    // What a lab does with an export: LibreOffice reads both workbooks with
+    // the texts shown as they were, the numbers counted as numbers, and the pH
+    // column summing to the readings' sum.
+    void spreadsheetSumsTheReadings()
+    {
+        if (QStandardPaths::findExecutable("soffice").isEmpty())
+            QSKIP("LibreOffice (soffice) is not installed");
+        Bench b;
+        const int n = 100;
+        fill(b, n);
+        putEdgeCells(b);
+        qint64 thousandths = 0;
+        for (int r = 1; r <= n; ++r)
+            thousandths += b.cell(r, 3).remove(u'.').toLongLong();
+        const QJsonValue table = sheet(b, 1, n);
+        QTemporaryDir dir;
+        const QStringList files{dir.filePath("t.xls"), dir.filePath("t.xlsx")};
+        for (const QString &f : files)
+            QCOMPARE(exportTable(f, b.core.MSFlexGrid1->exportSource(b.core.m.GridRow)), QString());
+        const QJsonObject read = runPython(kLibreOffice, files);
+        for (const QString &f : files) {
+            const QJsonObject book = read[f].toObject();
+            QVERIFY2(json(book["cells"]) == json(table), qPrintable(f + ": " + json(book["cells"])));
+            QCOMPARE(book["sum"].toString().toDouble(), double(thousandths) / 1000);
+            QCOMPARE(book["count"].toString(), QString::number(2 * n + kEdgeNumbers.size()));
+        }
     }
 
     // Three readings, one cell in 16-bit characters, one with CSV's special
@@ -194,10 +382,12 @@ private slots:
             QSKIP("python3-xlrd or gnumeric is not installed");
         Bench b;
         fill(b, 3);
+        putEdgeCells(b);
         b.core.MSFlexGrid1->setTextMatrix(2, 5, QStringLiteral("Ω 5 µS"));
         b.core.MSFlexGrid1->setTextMatrix(3, 7, QStringLiteral("say \"1,5\""));
         b.core.MSFlexGrid1->setTextMatrix(1, 6, QString(3000, QChar(0x03A9)) + QStringLiteral("😀").repeated(2500));
         const QJsonArray table{sheet(b, 1, 3)};
+        const QJsonArray values{sheet(b, 1, 3, true)};
         QTemporaryDir dir;
         b.prompts.saveAs = dir.filePath(name);
         b.core.now = [] { return QDateTime(QDate(2026, 3, 7), QTime(14, 5)); };
@@ -224,6 +414,8 @@ private slots:
         if (csv) {
             // The header and the three readings: no empty row below them.
             QCOMPARE(readFile(b.prompts.saveAs).count("\r\n"), 4);
+        QCOMPARE(json(read[csv ? "csv" : "xlrd"]), json(csv ? table : values));
+        if (csv)
             return;
         }
         QCOMPARE(json(read["names"]), json(QJsonArray{"Sheet1"}));
@@ -243,6 +435,7 @@ private slots:
         const int n = 70000;
         fill(b, n);
         const QJsonArray sheets{sheet(b, 1, 65535), sheet(b, 65536, n)};
+        const QJsonArray values{sheet(b, 1, 65535, true), sheet(b, 65536, n, true)};
         QTemporaryDir dir;
         b.prompts.saveAs = dir.filePath("long.xls");
         b.prompts.duringProgress = [&] {
@@ -261,7 +454,7 @@ private slots:
         QCOMPARE(read["structure"].toString(), QString());
         QVERIFY(read["difat"].toInt() > 0);
         QCOMPARE(json(read["names"]), json(QJsonArray{"Sheet1", "Sheet2"}));
-        QVERIFY(json(read["xlrd"]) == json(sheets));
+        QVERIFY(json(read["xlrd"]) == json(values));
         QVERIFY(json(read["gnumeric"]) == json(sheets));
         QCOMPARE(read["complaints"].toString(), QString());
     }

@@ -3,9 +3,11 @@
 #include "files/ReplaceFile.h"
 #include "files/WriteAll.h"
 #include "table/CsvLog.h"
+#include "table/NumericCell.h"
 #include "table/XlsWriter.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QTemporaryFile>
 
 #include <xlsxwriter.h>
@@ -70,11 +72,27 @@ QString writeXlsx(QIODevice &out, const ExportSource &source, const QString &scr
     source.read(0, header);
     lxw_worksheet *ws = nullptr;
     int sheetRow = 0;
+    // A text that is a number (the header's never) goes in as a number that
+    // reads the same, with one format object per number format: the
+    // library keeps every one it is given until the workbook closes.
+    QHash<QString, lxw_format *> numberFormats;
     auto writeRow = [&](const ExportSource::Row &row) {
-        for (int c = 0; c < 8; ++c)
-            if (!row[std::size_t(c)].isEmpty())
-                worksheet_write_string(ws, lxw_row_t(sheetRow), lxw_col_t(c), row[std::size_t(c)].toUtf8().constData(),
-                                       nullptr);
+        for (int c = 0; c < 8; ++c) {
+            const QString &text = row[std::size_t(c)];
+            if (text.isEmpty())
+                continue;
+            if (const auto number = sheetRow > 0 ? numericCell(text) : std::nullopt) {
+                lxw_format *&format = numberFormats[number->format];
+                if (!format) {
+                    format = workbook_add_format(wb);
+                    if (format)
+                        format_set_num_format(format, number->format.toLatin1().constData());
+                }
+                worksheet_write_number(ws, lxw_row_t(sheetRow), lxw_col_t(c), number->value, format);
+            } else {
+                worksheet_write_string(ws, lxw_row_t(sheetRow), lxw_col_t(c), text.toUtf8().constData(), nullptr);
+            }
+        }
         ++sheetRow;
     };
     for (int r = 1; r < qMax(source.rows, 2); ++r) {

@@ -2,11 +2,13 @@
 
 #include "files/WriteAll.h"
 #include "table/CompoundFile.h"
+#include "table/NumericCell.h"
 
 #include <QHash>
 #include <QTemporaryFile>
 #include <QtEndian>
 
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -15,7 +17,8 @@ namespace {
 constexpr int kMaxData = 8224;
 constexpr int kCols = 8;
 constexpr int kRowBlock = 32;
-constexpr quint16 kCellXf = 15;            // the first cell format after the 15 style formats
+constexpr quint16 kCellXf = 15;            // the first cell format after the 15 style formats: text
+constexpr quint16 kFirstNumberFormat = 164;  // number formats of our own; those below are built in
 constexpr int kDedupLimit = 200000;        // distinct texts remembered for sharing
 constexpr int kBuckets = 128;              // string positions listed in EXTSST
 constexpr quint16 kDefColWidthSize = 6;    // the last record of sheetHead()
@@ -34,7 +37,8 @@ enum : quint16 {
     rDELTA = 0x0010, rSAVERECALC = 0x005F, rPRINTHEADERS = 0x002A, rPRINTGRIDLINES = 0x002B,
     rGRIDSET = 0x0082, rGUTS = 0x0080, rDEFAULTROWHEIGHT = 0x0225, rWSBOOL = 0x0081, rHEADER = 0x0014,
     rFOOTER = 0x0015, rHCENTER = 0x0083, rVCENTER = 0x0084, rDEFCOLWIDTH = 0x0055, rDIMENSIONS = 0x0200,
-    rROW = 0x0208, rLABELSST = 0x00FD, rDBCELL = 0x00D7, rWINDOW2 = 0x023E,
+    rROW = 0x0208, rLABELSST = 0x00FD, rDBCELL = 0x00D7, rWINDOW2 = 0x023E, rFORMAT = 0x041E, rNUMBER = 0x0203,
+    rRK = 0x027E,
 };
 
 // Little-endian record building.
@@ -69,6 +73,22 @@ void appendLabelSst(QByteArray &out, int row, int col, quint32 sst)
     appendWords<7>(out, {rLABELSST, 10, quint16(row), quint16(col), kCellXf, quint16(sst), quint16(sst >> 16)});
 }
 
+// A number: as an RK (30-bit integer) where that holds it exactly, else
+// as a NUMBER with the whole double.
+void appendNumber(QByteArray &out, int row, int col, quint16 xf, double value)
+{
+    constexpr double kRkLimit = 1 << 29;
+    if (value == std::trunc(value) && value >= -kRkLimit && value < kRkLimit) {
+        const quint32 rk = (quint32(qint32(value)) << 2) | 0x2;   // integer, not scaled by 100
+        appendWords<7>(out, {rRK, 10, quint16(row), quint16(col), xf, quint16(rk), quint16(rk >> 16)});
+        return;
+    }
+    appendWords<5>(out, {rNUMBER, 14, quint16(row), quint16(col), xf});
+    char v[8];
+    qToLittleEndian(value, v);
+    out.append(v, 8);
+}
+
 void appendRow(QByteArray &out, int row, int firstCol, int endCol)
 {
     // Default height (255 twips), no outline, the row's format not used.
@@ -95,8 +115,9 @@ QByteArray bof(int type)
 }
 
 // The workbook's globals up to the shared strings, with the sheets at the
-// stream offsets given (their size does not depend on the offsets).
-QByteArray globalsPrefix(const std::vector<quint32> &sheetOffsets)
+// stream offsets given (their size does not depend on the offsets), and a
+// cell format for each number format, from kCellXf + 1 on.
+QByteArray globalsPrefix(const std::vector<quint32> &sheetOffsets, const QStringList &numberFormats)
 {
     QByteArray g = bof(0x0005);
     g += record(rINTERFACEHDR, Bytes().u16(1200));
@@ -122,9 +143,20 @@ QByteArray globalsPrefix(const std::vector<quint32> &sheetOffsets)
     for (int i = 0; i < 4; ++i)   // Arial 10 pt
         g += record(rFONT, Bytes().u16(200).u16(0).u16(0x7FFF).u16(400).u16(0).u8(0).u8(0).u8(0).u8(0)
                                .raw(shortString(QStringLiteral("Arial"))));
-    for (int i = 0; i < 15; ++i)   // the style formats, then the one cell format
+    for (int i = 0; i < numberFormats.size(); ++i) {
+        const QString &f = numberFormats[i];
+        Bytes format;
+        format.u16(kFirstNumberFormat + i).u16(int(f.size())).u8(0).raw(f.toLatin1());
+        g += record(rFORMAT, format);
+    }
+    for (int i = 0; i < 15; ++i)   // the style formats, then the text cell format
         g += record(rXF, Bytes().u16(0).u16(0).u16(0xFFF5).u8(0x20).u8(0).u8(0).u8(0xF4).u32(0).u32(0).u16(0x20C0));
     g += record(rXF, Bytes().u16(0).u16(0).u16(0x0001).u8(0x20).u8(0).u8(0).u8(0).u32(0).u32(0).u16(0x20C0));
+    // The number cells' formats: their own number format (flagged as set
+    // here, not taken from the style), all else as the text cells.
+    for (int i = 0; i < numberFormats.size(); ++i)
+        g += record(rXF, Bytes().u16(0).u16(kFirstNumberFormat + i).u16(0x0001).u8(0x20).u8(0).u8(0).u8(0x04)
+                             .u32(0).u32(0).u16(0x20C0));
     g += record(rSTYLE, Bytes().u16(0x8000).u8(0).u8(0xFF));
     g += record(rUSESELFS, Bytes().u16(1));
     for (std::size_t i = 0; i < sheetOffsets.size(); ++i)
@@ -140,11 +172,10 @@ QByteArray globalsPrefix(const std::vector<quint32> &sheetOffsets)
 class SstWriter
 {
 public:
-    // `base`: where the table will stand in the workbook stream. `texts`:
-    // at most this many texts will be added, so that the EXTSST buckets
-    // (every `bucket_`-th text's position) number at most 128.
-    SstWriter(QIODevice &out, quint64 base, qint64 texts)
-        : out_(out), base_(base), bucket_(int(qBound(qint64(8), (texts + kBuckets - 1) / kBuckets, qint64(0xFFFF))))
+    // `texts`: at most this many texts will be added, so that the EXTSST
+    // buckets (every `bucket_`-th text's position) number at most 128.
+    SstWriter(QIODevice &out, qint64 texts)
+        : out_(out), bucket_(int(qBound(qint64(8), (texts + kBuckets - 1) / kBuckets, qint64(0xFFFF))))
     {
         data_ = Bytes().u32(0).u32(0).b;   // the counts, filled in by finish()
     }
@@ -162,7 +193,7 @@ public:
         if (data_.size() + 3 + charBytes > kMaxData)
             flush();
         if (index % quint32(bucket_) == 0)
-            buckets_.push_back({quint32(base_ + written_ + 4 + quint64(data_.size())), quint16(4 + data_.size())});
+            buckets_.push_back({written_ + 4 + quint64(data_.size()), quint16(4 + data_.size())});
         Bytes head;
         head.u16(int(s.size())).u8(wide ? 1 : 0);
         data_ += head.b;
@@ -201,12 +232,15 @@ public:
         return ok_;
     }
 
-    QByteArray extsst() const
+    // `base`: where the table stands in the workbook stream, known only
+    // once the globals before it (with the number formats the cells used)
+    // are.
+    QByteArray extsst(quint64 base) const
     {
         Bytes ext;
         ext.u16(bucket_);
         for (const auto &b : buckets_)
-            ext.u32(b.pos).u16(b.offset).u16(0);
+            ext.u32(quint32(base + b.pos)).u16(b.offset).u16(0);
         return record(rEXTSST, ext);
     }
 
@@ -224,9 +258,8 @@ private:
         data_.clear();
     }
 
-    struct Bucket { quint32 pos; quint16 offset; };
+    struct Bucket { quint64 pos; quint16 offset; };   // pos: from the table's start
     QIODevice &out_;
-    quint64 base_;
     int bucket_;
     QByteArray data_;
     QHash<QString, quint32> seen_;
@@ -288,7 +321,6 @@ QString writeXls(QIODevice &out, const ExportSource &source, const QString &scra
     const int dataRows = qMax(0, source.rows - 1);
     const int perSheet = kXlsSheetRows - 1;
     const int sheets = qMax(1, (dataRows + perSheet - 1) / perSheet);
-    const quint64 prefixSize = quint64(globalsPrefix(std::vector<quint32>(std::size_t(sheets), 0)).size());
 
     // Scratch files beside the target, unnamed where the system allows (a
     // crash leaves nothing behind), unbuffered so that a full disk shows at
@@ -300,7 +332,19 @@ QString writeXls(QIODevice &out, const ExportSource &source, const QString &scra
         if (!f->open(QIODevice::ReadWrite | QIODevice::Unbuffered))
             return f->errorString();
 
-    SstWriter sst(sstFile, prefixSize, qint64(source.rows) * kCols);
+    SstWriter sst(sstFile, qint64(source.rows) * kCols);
+    // The number formats in the order the cells first used them; cell
+    // format kCellXf + 1 + i has number format i.
+    QStringList numberFormats;
+    QHash<QString, quint16> numberXf;
+    const auto xfOf = [&](const QString &format) {
+        auto it = numberXf.constFind(format);
+        if (it == numberXf.cend()) {
+            numberFormats << format;
+            it = numberXf.insert(format, quint16(kCellXf + numberFormats.size()));
+        }
+        return *it;
+    };
     // The sheets' bytes go to their scratch file a megabyte at a time.
     QByteArray pending;
     qint64 bodyWritten = 0;
@@ -317,11 +361,12 @@ QString writeXls(QIODevice &out, const ExportSource &source, const QString &scra
     const auto scratchError = [&] { return sst.ok() ? bodyFile.errorString() : sstFile.errorString(); };
 
     // 1. One pass over the table: the shared strings to one scratch file,
-    //    the sheets' rows and cells to the other.
+    //    the sheets' rows and cells to the other. A text that is a number
+    //    (the header's never) goes in as a number that reads the same.
     std::vector<SheetBody> bodies{std::size_t(sheets)};
     ExportSource::Row header, cells;
     source.read(0, header);
-    quint32 cellCount = 0;
+    quint32 textCells = 0;
     QByteArray rows, cellRecords;
     std::vector<int> cellSizes;
     for (int sheet = 0; sheet < sheets; ++sheet) {
@@ -349,8 +394,12 @@ QString writeXls(QIODevice &out, const ExportSource &source, const QString &scra
                         continue;
                     lo = lo < 0 ? c : lo;
                     hi = c;
+                    if (const auto number = r > 0 ? numericCell(text) : std::nullopt) {
+                        appendNumber(cellRecords, r, c, xfOf(number->format), number->value);
+                        continue;
+                    }
                     appendLabelSst(cellRecords, r, c, sst.add(text));
-                    ++cellCount;
+                    ++textCells;
                 }
                 if (hi < 0)
                     continue;   // an empty row has no record at all
@@ -381,9 +430,10 @@ QString writeXls(QIODevice &out, const ExportSource &source, const QString &scra
         pending += record(rEOF, QByteArray());
         body.size = bodyPos() - body.start;
     }
-    if (!flushBody(0) || !sst.finish(cellCount))
+    if (!flushBody(0) || !sst.finish(textCells))
         return scratchError();
-    const QByteArray extsst = sst.extsst();
+    const quint64 prefixSize = quint64(globalsPrefix(std::vector<quint32>(std::size_t(sheets), 0), numberFormats).size());
+    const QByteArray extsst = sst.extsst(prefixSize);
     if (extsst.size() > 4 + kMaxData)
         return kTooLarge;
 
@@ -414,7 +464,7 @@ QString writeXls(QIODevice &out, const ExportSource &source, const QString &scra
     // Stream offsets are 32-bit.
     if (at > 0xFFFFFFFFull)
         return kTooLarge;
-    const QByteArray prefix = globalsPrefix(offsets);
+    const QByteArray prefix = globalsPrefix(offsets, numberFormats);
 
     // 3. The stream into its container.
     const bool written = writeCompoundFile(out, QStringLiteral("Workbook"), at, [&](QIODevice &o) {
