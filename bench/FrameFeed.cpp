@@ -32,6 +32,19 @@ FrameFeed::FrameFeed(bool conductivity) : cond_(conductivity)
     core_.Timer2.stop();
 }
 
+double FrameFeed::appendMany(long first, int n)
+{
+    QString frames;
+    for (long i = first; i < first + n; ++i)
+        frames += reading(i, cond_);
+    core_.m.RxBuffer = frames;
+    QElapsedTimer t;
+    t.start();
+    core_.Timer1_Timer();
+    const double us = t.nsecsElapsed() / 1000.0;
+    return core_.m.GridRow == first + n ? us : -1;
+}
+
 double FrameFeed::append(long row)
 {
     core_.m.RxBuffer = reading(row, cond_);

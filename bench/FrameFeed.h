@@ -14,6 +14,10 @@ public:
     // Handles reading `row` (1, 2, ...); the time it took in microseconds,
     // or -1 when it did not become that row of the table.
     double append(long row);
+    // Readings `first`.. first + n - 1 arriving in one receive tick, as a
+    // memory download's burst does; the time in microseconds, -1 when they
+    // did not all become rows.
+    double appendMany(long first, int n);
 
 private:
     class NoLink : public SerialLink

@@ -11,6 +11,7 @@
 //
 //   tq800-bench [--rows N] [--family ph|cond]
 #include "FrameFeed.h"
+#include "StoreCost.h"
 #include "TableDesigns.h"
 
 #include "chart/ChartPainter.h"
@@ -116,6 +117,10 @@ int main(int argc, char **argv)
         return tableChild(args[2], args[3].toLong());
     if (args.size() >= 2 && args[1] == QLatin1String("--startup"))
         return startupChild(sinceStart);
+    if (args.size() >= 3 && args[1] == QLatin1String("--store"))
+        return storeChild(args[2].toLong());
+    if (args.size() >= 3 && args[1] == QLatin1String("--burst"))
+        return burstChild(args[2].toLong());
 
     long total = 1000000;
     bool cond = true;
@@ -224,6 +229,19 @@ int main(int argc, char **argv)
                     c[1], c[1] / o[1], qPrintable(reached));
     }
     std::printf("\nstart-up to a shown window: %.0f ms (best of 5, new process each)\n", startupMs);
+
+    // 4. The recordings store: its cost per row and on disk, and a burst.
+    std::printf("\nthe recordings store (a reading a receive tick; median over the log)\n");
+    std::printf("%9s %13s %13s %13s\n", "rows", "with us/row", "without", "disk B/row");
+    for (long rows : {100000L, std::min(total, 1000000L)}) {
+        const QList<double> s = child({QStringLiteral("--store"), QString::number(rows)});
+        if (s.size() >= 3)
+            std::printf("%9ld %13.2f %13.2f %13.1f\n", rows, s[0], s[1], s[2]);
+    }
+    const QList<double> burst = child({QStringLiteral("--burst"), QStringLiteral("50000")});
+    if (burst.size() >= 2)
+        std::printf("a burst of 50,000 readings, 100 a receive tick, store on: %.0f rows/s, longest tick %.1f ms\n",
+                    burst[0], burst[1]);
     // Keep the data honest: a row from the middle reads back.
     std::printf("row %ld column 3 reads \"%s\"\n", total / 2,
                 qPrintable(core.MSFlexGrid1->TextMatrix(int(total / 2), 3)));
