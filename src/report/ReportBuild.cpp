@@ -124,8 +124,13 @@ ReportData storedReportData(RecordStore &store, const RecordingInfo &rec, const 
         }
         const QJsonObject e = QJsonDocument::fromJson(entry.body).object();
         const QString kind = e.value(QStringLiteral("event")).toString();
-        if (kind == QLatin1String("settings"))
-            d.settings << settingsFrom(e, !anyRow && d.settings.isEmpty());
+        // The meter sends its settings again on every Clear: only a change
+        // is one (the audit trail keeps every frame).
+        if (kind == QLatin1String("settings")) {
+            ReportSettings s = settingsFrom(e, !anyRow && d.settings.isEmpty());
+            if (d.settings.isEmpty() || s.fields != d.settings.last().fields || s.panel != d.settings.last().panel)
+                d.settings << s;
+        }
         d.events << ReportEvent{e.value(QStringLiteral("utc")).toString(), e.value(QStringLiteral("local")).toString(),
                                 kind, kind == QLatin1String("settings") ? QString() : detailOf(e)};
         return true;
