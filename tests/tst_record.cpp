@@ -2,16 +2,15 @@
 // chain shows any entry altered, removed, inserted or reordered, the store
 // keeps logging through a full or read-only disk, and it shares its folder
 // with a second window and with files that are not its own.
-#include "chart/ChartPainter.h"
 #include "record/Recorder.h"
 #include "record/SqliteDb.h"
+#include "report/ReportBuild.h"
 #include "support/FakeMeter.h"
 #include "support/Files.h"
 #include "support/Readings.h"
 
 #include <QGuiApplication>
 #include <QImage>
-#include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -38,15 +37,6 @@ struct Session
             b.feed(runReading(i));
     }
 };
-
-QImage chartImage(MainCore &core)
-{
-    QImage img(673, 481, QImage::Format_RGB32);
-    img.fill(Qt::white);
-    QPainter p(&img);
-    paintChart(p, img.size(), 1, core.chart, core.Picture4);
-    return img;
-}
 
 QStringList tableOf(const Bench &b)
 {
@@ -88,7 +78,7 @@ private slots:
             s.b.core.cmdClear_Click();
             s.log(1, 150);   // past a doubling of the time base
             table = tableOf(s.b);
-            chart = chartImage(s.b.core);
+            chart = reportChart(s.b.core);
             lcd = s.b.lcd(3);
         }   // killed: no Exit, no Export
         Session s(dir.path());
@@ -97,7 +87,7 @@ private slots:
         QCOMPARE(offered[0].rows, 150);
         QCOMPARE(s.rec.restore(offered[0].id), QString());
         QCOMPARE(tableOf(s.b), table);
-        QCOMPARE(chartImage(s.b.core), chart);
+        QCOMPARE(reportChart(s.b.core), chart);
         QCOMPARE(s.b.lcd(3), lcd);
         s.b.core.m.PollingOn = true;
         s.log(151, 152);   // logging goes on into the same recording

@@ -35,6 +35,17 @@ bool openStore(RecordStore &store, const QString &folder)
     return true;
 }
 
+// Recording `id` of the store in `folder`, or nothing, said on standard error.
+std::optional<RecordingInfo> findRecording(RecordStore &store, const QString &folder, qint64 id)
+{
+    if (!openStore(store, folder))
+        return std::nullopt;
+    auto r = store.recording(id);
+    if (!r)
+        err(QStringLiteral("there is no recording %1").arg(id));
+    return r;
+}
+
 } // namespace
 
 int list(const QString &folder)
@@ -83,13 +94,9 @@ int verify(const QString &folder, qint64 id)
 int exportStored(const QString &folder, qint64 id, const QString &file)
 {
     RecordStore store;
-    if (!openStore(store, folder))
+    const auto r = findRecording(store, folder, id);
+    if (!r)
         return 1;
-    const auto r = store.recording(id);
-    if (!r) {
-        err(QStringLiteral("there is no recording %1").arg(id));
-        return 1;
-    }
     StoredRows stored(store, *r);
     const QString error = exportTable(file, stored.exportSource());
     if (!error.isEmpty()) {
@@ -106,13 +113,9 @@ int exportStored(const QString &folder, qint64 id, const QString &file)
 int reportStored(const QString &folder, qint64 id, const QString &file, const ReportLimits &limits)
 {
     RecordStore store;
-    if (!openStore(store, folder))
+    const auto r = findRecording(store, folder, id);
+    if (!r)
         return 1;
-    const auto r = store.recording(id);
-    if (!r) {
-        err(QStringLiteral("there is no recording %1").arg(id));
-        return 1;
-    }
     ReportData data = storedReportData(store, *r, QStringLiteral("tq800-log --recording %1 --export FILE").arg(id));
     data.limits = limits;
     const QString error = writeReport(file, data);
