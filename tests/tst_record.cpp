@@ -170,6 +170,41 @@ private slots:
         QVERIFY2(printed.contains(expected), qPrintable(expected));
     }
 
+    // An .xlsx export names its recording and carries the fingerprint of the
+    // chain written before it; the export itself is the next entry.
+    void exportCarriesFingerprint()
+    {
+        QTemporaryDir dir;
+        qint64 id = 0;
+        {
+            Session s(dir.path());
+            s.b.core.cmdClear_Click();
+            s.log(1, 5);
+            id = s.rec.current().id;
+            s.b.prompts.saveAs = dir.filePath(QStringLiteral("x.xlsx"));
+            s.b.core.cmdExport_Click();
+        }
+        QProcess unzip;
+        unzip.start(QStringLiteral("python3"),
+                    {QStringLiteral("-c"),
+                     QStringLiteral("import sys, zipfile; "
+                                    "sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read('docProps/custom.xml'))"),
+                     dir.filePath(QStringLiteral("x.xlsx"))});
+        QVERIFY(unzip.waitForFinished());
+        const QByteArray props = unzip.readAllStandardOutput();
+        RecordStore store;
+        QVERIFY(store.open(dir.path()));
+        QByteArray before;
+        store.forEachEntry(id, QString(), [&](const hashchain::Entry &e) {
+            if (e.body.contains("\"event\":\"export\""))
+                return false;
+            before = e.hash;
+            return true;
+        });
+        QVERIFY2(props.contains("<vt:lpwstr>" + before.toHex() + "</vt:lpwstr>"), props.constData());
+        QVERIFY(props.contains("<vt:lpwstr>" + QByteArray::number(id) + "</vt:lpwstr>"));
+    }
+
     // Two windows on one folder: neither offers the other's live recording;
     // a crashed one's is offered. Files that are not the store's stay as
     // they are and are never offered.

@@ -234,3 +234,10 @@ void RecordStore::checkpoint()
     if (db_.isOpen())
         sqlite3_wal_checkpoint_v2(db_.handle(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
 }
+
+QList<std::pair<QString, QString>> exportProperties(const RecordingInfo &rec)
+{
+    return {{QStringLiteral("TQ800 recording"), QString::number(rec.id)},
+            {QStringLiteral("TQ800 recording uuid"), rec.uuid},
+            {QStringLiteral("TQ800 fingerprint"), QString::fromLatin1(rec.lastHash.toHex())}};
+}

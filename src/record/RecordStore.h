@@ -28,6 +28,10 @@ struct RecordingInfo
 //   recording  one row per recording (start, end, how it ended, who, where)
 //   entry      its rows and events in order, each with its link in the chain
 //   readings, events, settings   views for reading it by hand
+// The document properties an export of `rec` carries: its id, uuid and
+// fingerprint (the last hash written).
+QList<std::pair<QString, QString>> exportProperties(const RecordingInfo &rec);
+
 class RecordStore
 {
 public:

@@ -69,6 +69,12 @@ Recorder::Recorder(MainCore &core, const QString &folder, QObject *parent)
     connect(&core_, &MainCore::receiveTickDone, this, [this] { flush(); });
     connect(&core_, &MainCore::exported, this, &Recorder::onExported);
     connect(&core_, &MainCore::exitRequested, this, &Recorder::onExit);
+    // An export carries the recording and its fingerprint as written so
+    // far; the export itself then goes into the chain, with the file's hash.
+    core_.exportProperties = [this] {
+        flush();
+        return rec_.id > 0 ? exportProperties(rec_) : QList<std::pair<QString, QString>>{};
+    };
     connect(&core_, &MainCore::cleared, this, [this] { event(QStringLiteral("clear")); });
     connect(&core_, &MainCore::rangeChosen, this, [this](int i) {
         if (!restoring_)
@@ -108,6 +114,7 @@ Recorder::Recorder(MainCore &core, const QString &folder, QObject *parent)
 
 Recorder::~Recorder()
 {
+    core_.exportProperties = nullptr;
     flush();
     store_.checkpoint();
 }

@@ -34,6 +34,8 @@ bool MainCore::exportTo(const QString &file)
         //    copies the table.
         const int dataRows = m.GridRow - 1;
         ExportSource source = MSFlexGrid1->exportSource(m.GridRow);
+        if (exportProperties)
+            source.properties = exportProperties();
         const QString progressText = QStringLiteral("Exporting %1 rows to %2")
                                          .arg(dataRows)
                                          .arg(QDir::toNativeSeparators(file));

@@ -94,6 +94,10 @@ public:
     // test can stand in a machine's set of adapters).
     std::function<QStringList()> listDevices;
 
+    // Document properties an export carries (set by whoever keeps the
+    // recording: its id and fingerprint); none when empty.
+    std::function<QList<std::pair<QString, QString>>()> exportProperties;
+
     // What the chart reads from each row of the current table.
     const ChartRowCache &chartRows() const { return *chartRows_; }
     std::size_t chartMemoryBytes() const { return chartRows_->memoryBytes() + Picture4.memoryBytes(); }

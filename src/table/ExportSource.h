@@ -1,8 +1,10 @@
 #pragma once
+#include <QList>
 #include <QString>
 
 #include <array>
 #include <functional>
+#include <utility>
 
 // The rows an export writes, read one at a time so that no writer ever
 // holds a copy of the table: row 0 is the header, then the data rows; each
@@ -15,6 +17,9 @@ struct ExportSource
     int rows = 0;
     std::function<void(int row, Row &cells)> read;
     std::function<void(int done, int total)> progress;   // may be empty
+    // Name and text of document properties, for the formats that keep them
+    // beside the table (.xlsx): which recording this is and its fingerprint.
+    QList<std::pair<QString, QString>> properties;
 
     // Reads row `row` and reports progress every few thousand rows.
     void take(int row, Row &cells) const

@@ -66,6 +66,9 @@ QString writeXlsx(QIODevice &out, const ExportSource &source, const QString &scr
     options.tmpdir = tmpdir.data();
     options.use_zip64 = LXW_TRUE;
     lxw_workbook *wb = workbook_new_opt(name.constData(), &options);
+    for (const auto &[key, value] : source.properties)
+        if (wb)
+            workbook_set_custom_property_string(wb, key.toUtf8().constData(), value.toUtf8().constData());
     if (!wb)
         return QStringLiteral("the workbook could not be started");
     ExportSource::Row header, cells;

@@ -98,7 +98,9 @@ int exportStored(const QString &folder, qint64 id, const QString &file)
     if (!r)
         return 1;
     StoredRows stored(store, *r);
-    const QString error = exportTable(file, stored.exportSource());
+    ExportSource source = stored.exportSource();
+    source.properties = exportProperties(*r);
+    const QString error = exportTable(file, source);
     if (!error.isEmpty()) {
         err(QStringLiteral("recording %1 could not be exported to %2: %3").arg(id).arg(file, error));
         return 1;
