@@ -82,6 +82,9 @@ bool Publisher::start()
             meta_.stableDevice = latest.stableDevice;
     }
     connect(&recorder_, &Recorder::written, this, &Publisher::pump);
+    ackWrite_.setSingleShot(true);
+    ackWrite_.setInterval(0);
+    connect(&ackWrite_, &QTimer::timeout, this, &Publisher::writeAcknowledged);
     link_ = new MqttLink(settings_, prefix_ + QStringLiteral("/status"), this);
     connect(link_, &MqttLink::up, this, &Publisher::onUp);
     connect(link_, &MqttLink::down, this, &Publisher::onDown);
@@ -96,6 +99,7 @@ void Publisher::onUp()
     // Everything not acknowledged goes again, from the store, in order.
     inFlight_.clear();
     cursor_ = ledger_->firstUnacknowledged();
+    writeAcknowledged();
     const Reach was = std::exchange(reach_, Reach::Up);
     link_->publish(prefix_ + QStringLiteral("/status"), "online", true);
     sendMeta(true);
@@ -110,6 +114,7 @@ void Publisher::onUp()
 
 void Publisher::onDown(const QString &reason)
 {
+    writeAcknowledged();
     inFlight_.clear();
     cursor_ = {};
     const Reach was = std::exchange(reach_, Reach::Down);
@@ -131,19 +136,25 @@ void Publisher::onAcknowledged(int mid)
     for (Out &o : inFlight_)
         if (o.mid == mid)
             o.acked = true;
-    // The acknowledged front, one write per recording.
-    qint64 rec = 0, seq = 0;
+    // The acknowledged front; written to the store once the acknowledgements
+    // that came together are all in, one write per recording.
     while (!inFlight_.empty() && inFlight_.front().acked) {
         const Out o = inFlight_.front();
         inFlight_.pop_front();
-        if (rec != 0 && o.recording != rec)
-            ledger_->acknowledge(rec, seq);
-        rec = o.recording;
-        seq = o.seq;
+        acked_[o.recording] = o.seq;
     }
-    if (rec != 0)
-        ledger_->acknowledge(rec, seq);
-    pump();
+    if (!acked_.isEmpty() && !ackWrite_.isActive())
+        ackWrite_.start();
+    // Refilled by halves: one read of the store for many messages.
+    if (inFlight_.size() <= std::size_t(kWindow / 2))
+        pump();
+}
+
+void Publisher::writeAcknowledged()
+{
+    for (auto i = acked_.cbegin(); i != acked_.cend(); ++i)
+        ledger_->acknowledge(i.key(), i.value());
+    acked_.clear();
 }
 
 void Publisher::pump()
@@ -244,6 +255,7 @@ void Publisher::finish(int ms)
         limit.setSingleShot(true);
         connect(&limit, &QTimer::timeout, &wait, &QEventLoop::quit);
         auto check = [this, &wait] {
+            writeAcknowledged();
             if (!link_->connected() || (inFlight_.empty() && ledger_->firstUnacknowledged().recording == 0))
                 wait.quit();
         };
@@ -253,5 +265,6 @@ void Publisher::finish(int ms)
         QTimer::singleShot(0, &wait, check);
         wait.exec();
     }
+    writeAcknowledged();
     link_->finish("offline", 1000);
 }

@@ -3,6 +3,7 @@
 #include "publish/MqttOptions.h"
 #include "publish/PublishLedger.h"
 
+#include <QMap>
 #include <QObject>
 #include <QTimer>
 
@@ -55,6 +56,7 @@ private:
     void onUp();
     void onDown(const QString &reason);
     void onAcknowledged(int mid);
+    void writeAcknowledged();
     void pump();
     void sendMeta(bool always = false);
     void take(const hashchain::Entry &e);
@@ -67,6 +69,8 @@ private:
 
     struct Out { int mid; qint64 recording, seq; bool acked; };
     std::deque<Out> inFlight_;          // in the order sent
+    QMap<qint64, qint64> acked_;        // recording -> last acknowledged, not yet written
+    QTimer ackWrite_;
     PublishLedger::Position cursor_;    // the last entry handed to the broker
     mqttmsg::Context context_;
     mqttmsg::Meta meta_;
