@@ -269,6 +269,45 @@ private slots:
             QCOMPARE(b.text(), text);
     }
 
+    // A row's cells as quantities: what the meter does not show is null,
+    // a table no layout has is no family.
+    void readingFields_data()
+    {
+        columns<QString, QString, QString, QString>("header", "cells", "family", "expected");
+        dataRow("pH, compensated", "sn|Date|Time|pH|Temp|||", "1|12-07|9:05:02|7.01|25.0°C(ATC)|||", "pH",
+                "7.01 pH; 25 °C ATC; ");
+        dataRow("not shown, no compensation", "sn|Date|Time|pH|Temp|||", "1|12-07|9:05:02|----|77.0°F|||", "pH",
+                "null pH; 77 °F null; ");
+        dataRow("conductivity with derived", "sn|Date|Time|COND|RES|TDS|SAL|Temp",
+                "2|12-07|9:05:03|1413 uS/cm|708 R.cm|----|0.70 ppt|25.2°C(MTC)", "COND",
+                "1413 uS/cm; 25.2 °C MTC; 708 R.cm, null null, 0.7 ppt");
+        dataRow("a table no layout has", "sn|Date|Time|X|||||", "3|12-07|9:05:04|1||||", "", "null; null; ");
+    }
+    void readingFields()
+    {
+        auto [header, cells, family, expected] = fetch<QString, QString, QString, QString>("header", "cells", "family", "expected");
+        mqttmsg::Context c{"m", "AAAA", 4, header.split(u'|')};
+        const QJsonObject r = mqttmsg::reading(c, 9, {{"row", 1}, {"cells", QJsonArray::fromStringList(cells.split(u'|'))},
+                                                     {"received", "2026-12-07T09:05:02.000+01:00"}, {"mode", 1}});
+        auto text = [](const QJsonValue &q) {
+            if (q.isNull())
+                return QStringLiteral("null");
+            const QJsonValue n = q["number"];
+            const QJsonValue unit = q["unit"];
+            return (n.isNull() ? QStringLiteral("null") : QString::number(n.toDouble())) + u' '
+                + (unit.isNull() ? QStringLiteral("null") : unit.toString())
+                + (q.toObject().contains("compensation")
+                       ? u' ' + (q["compensation"].isNull() ? QStringLiteral("null") : q["compensation"].toString())
+                       : QString());
+        };
+        QStringList derived;
+        for (const QJsonValue &d : r["derived"].toArray())
+            derived << text(d);
+        QCOMPARE(r["family"].toString(), family);
+        QCOMPARE(text(r["value"]) + "; " + text(r["temperature"]) + "; " + derived.join(", "), expected);
+        QCOMPARE(r["recording"].toInteger() * 100 + r["seq"].toInteger(), 409);
+    }
+
     // Refused before any port is opened, each with what to do instead.
     void refusedOptions_data()
     {
@@ -422,6 +461,44 @@ private slots:
         const QList<QJsonObject> events = sub.on("/event");
         QCOMPARE(std::count_if(events.begin(), events.end(), [](const QJsonObject &e) { return e["event"] == "broker_lost"; }), 1);
         QCOMPARE(std::count_if(events.begin(), events.end(), [](const QJsonObject &e) { return e["event"] == "broker_back"; }), 1);
+    }
+
+    // Rows logged while the broker was never reached go at the next run,
+    // in order and before that run's; a meter of another model on the same
+    // port is said to be another.
+    void acrossRestarts()
+    {
+        Broker broker;
+        Run run;
+        const QString url = QStringLiteral("mqtt://127.0.0.1:%1").arg(broker.port);
+        QVERIFY(run.startMeter({"--model", "AAAA"}));
+        run.startLog(url);
+        QTRY_VERIFY_WITH_TIMEOUT(run.said("cannot reach the broker at") && run.storedRows() >= 3, 30000);
+        run.log.terminate();
+        QVERIFY(run.log.waitForFinished(20000));
+        const qint64 held = run.storedRows();
+        run.meter.terminate();
+        run.meter.waitForFinished();
+        QFile::remove(run.dir.filePath("meter"));
+
+        QVERIFY(broker.start());
+        Subscriber sub;
+        sub.start(broker.port, "all");
+        QVERIFY(broker.waitFor("as all "));
+        QVERIFY(run.startMeter({"--model", "BBBB"}));
+        run.err.clear();
+        run.startLog(url);
+        QTRY_VERIFY_WITH_TIMEOUT(sub.on("/reading").size() >= held + 2, 30000);
+        QList<QPair<qint64, int>> keys;
+        for (const QJsonObject &r : sub.on("/reading"))
+            keys << qMakePair(r["recording"].toInteger(), r["row"].toInt());
+        for (int row = 1; row <= held; ++row)
+            QCOMPARE(keys.value(row - 1), qMakePair(qint64(1), row));
+        QCOMPARE(keys.value(int(held)), qMakePair(qint64(2), 1));
+        const QList<QJsonObject> events = sub.on("/event");
+        const auto changed = std::find_if(events.begin(), events.end(), [](const QJsonObject &e) { return e["event"] == "meter_changed"; });
+        QVERIFY(changed != events.end());
+        QCOMPARE((*changed)["before"].toString() + " " + (*changed)["after"].toString(), QStringLiteral("AAAA BBBB"));
     }
 
     // A logger that dies without a word is "offline" by its will.

@@ -2,6 +2,7 @@
 
 #include "link/MeasModes.h"
 #include "report/CellNumber.h"
+#include "report/UnitTable.h"
 #include "table/GridLayouts.h"
 
 #include <QJsonArray>
@@ -28,12 +29,14 @@ QJsonValue compensationOf(const QString &cell)
 
 // A cell as {"name", "number", "unit"}: the number null where the cell
 // shows none ("----"), the unit the cell's own, else the column's caption
-// where that is the unit (a pH or mV column shows bare numbers).
+// where that is a unit (a pH or mV column shows bare numbers), else null.
 QJsonObject quantity(const QString &caption, const QString &cell)
 {
     const std::optional<CellNumber> n = readCellNumber(cell);
-    QString unit = n ? n->unit : QString();
-    if (unit.isEmpty())
+    QJsonValue unit = QJsonValue::Null;
+    if (n && !n->unit.isEmpty())
+        unit = n->unit;
+    else if (caption == QLatin1String("pH") || caption == QLatin1String("pX") || findUnit(caption))
         unit = caption;
     return {{QStringLiteral("name"), caption},
             {QStringLiteral("number"), n ? QJsonValue(n->value) : QJsonValue(QJsonValue::Null)},
@@ -94,8 +97,6 @@ QJsonObject reading(const Context &c, qint64 seq, const QJsonObject &body)
     if (family >= 0) {
         o.insert(QStringLiteral("value"), quantity(caption_(3), cells[3]));
         QJsonObject t = quantity(caption_(tempColumn), cells[tempColumn]);
-        if (t.value(QStringLiteral("unit")).toString() == caption_(tempColumn))
-            t.insert(QStringLiteral("unit"), QJsonValue::Null);   // no unit shown: none known
         t.insert(QStringLiteral("compensation"), compensationOf(cells[tempColumn]));
         o.insert(QStringLiteral("temperature"), t);
         QJsonArray derived;

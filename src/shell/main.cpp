@@ -152,7 +152,9 @@ int main(int argc, char **argv)
     std::unique_ptr<Publisher> publisher;
     if (mqtt.enabled()) {
         publisher = std::make_unique<Publisher>(*w.recorder(), w.core(), mqtt, parser.value(o.port));
-        QObject::connect(publisher.get(), &Publisher::brokerLost, &w, &frmMain::brokerNotice);
+        QObject::connect(publisher.get(), &Publisher::brokerLost, &w, [&w](const QString &text) {
+            w.brokerNotice(text.left(1).toUpper() + text.mid(1));
+        });
         QObject::connect(publisher.get(), &Publisher::brokerBack, &w, [&w] { w.brokerNotice(QString()); });
         if (!publisher->start())
             printError(QStringLiteral("cannot publish from the recordings store: %1").arg(publisher->error()));
