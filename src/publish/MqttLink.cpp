@@ -59,10 +59,10 @@ void MqttLink::start()
 void MqttLink::connectNow()
 {
     drop();
-    tag_ = std::make_unique<Tag>();
+    tag_ = new Tag;
     tag_->link = this;
     tag_->generation = ++generation_;
-    mosq_ = mosquitto_new(nullptr, true, tag_.get());
+    mosq_ = mosquitto_new(nullptr, true, tag_);
     if (!mosq_)
         return failed(QString::fromLocal8Bit(std::strerror(errno)));
     mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
@@ -85,40 +85,80 @@ void MqttLink::connectNow()
     if (rc != MOSQ_ERR_SUCCESS)
         return failed(QString::fromUtf8(mosquitto_strerror(rc)));
     timeout_.start();
-    errno = 0;
-    rc = mosquitto_connect_async(mosq_, enc(settings_.broker.host).constData(), settings_.broker.port,
-                                 settings_.keepAliveSeconds);
-    if (rc != MOSQ_ERR_SUCCESS) {
+    // Connecting looks the host's name up, which can take seconds when a
+    // name server does not answer: done on a thread of its own, so that
+    // neither the receive tick nor the window waits for it. A connect that
+    // outlives its time limit is abandoned to that thread, which then
+    // cleans up after itself.
+    connector_ = std::thread([tag = tag_, mosq = mosq_, host = enc(settings_.broker.host), port = settings_.broker.port,
+                              keepAlive = settings_.keepAliveSeconds] {
+        errno = 0;
+        int rc = mosquitto_connect_async(mosq, host.constData(), port, keepAlive);
         const int err = errno;
-        return failed(rc == MOSQ_ERR_ERRNO && err ? QString::fromLocal8Bit(std::strerror(err))
-                      : !lastError().isEmpty()     ? tlsWords(lastError())
-                                                   : QString::fromUtf8(mosquitto_strerror(rc)));
-    }
-    rc = mosquitto_loop_start(mosq_);
-    if (rc != MOSQ_ERR_SUCCESS)
-        return failed(QString::fromUtf8(mosquitto_strerror(rc)));
+        if (rc == MOSQ_ERR_SUCCESS)
+            rc = mosquitto_loop_start(mosq);
+        QMutexLocker hold(&tag->lock);
+        if (tag->abandoned) {
+            hold.unlock();
+            mosquitto_disconnect(mosq);
+            mosquitto_loop_stop(mosq, false);
+            mosquitto_destroy(mosq);
+            delete tag;
+            return;
+        }
+        tag->connectDone = true;
+        MqttLink *link = tag->link;
+        const int g = tag->generation;
+        QMetaObject::invokeMethod(link, [link, g, rc, err] { link->onStarted(g, rc, err); }, Qt::QueuedConnection);
+    });
+}
+
+void MqttLink::onStarted(int generation, int rc, int err)
+{
+    if (generation != generation_ || rc == MOSQ_ERR_SUCCESS)
+        return;
+    const QString error = lastError();
+    failed(rc == MOSQ_ERR_ERRNO && err ? QString::fromLocal8Bit(std::strerror(err))
+           : !error.isEmpty()           ? tlsWords(error)
+           : rc == MOSQ_ERR_EAI         ? QStringLiteral("the host name %1 is not known").arg(settings_.broker.host)
+                                        : QString::fromUtf8(mosquitto_strerror(rc)));
 }
 
 void MqttLink::drop()
 {
     timeout_.stop();
     connected_ = false;
-    if (!mosq_)
+    if (!mosq_) {
+        delete std::exchange(tag_, nullptr);
         return;
+    }
     ++generation_;   // whatever the old client still reports is stale
+    if (connector_.joinable()) {
+        QMutexLocker hold(&tag_->lock);
+        if (!tag_->connectDone) {
+            // Still connecting (a name lookup that hangs): left to its
+            // thread, which drops the client when the lookup returns.
+            tag_->abandoned = true;
+            hold.unlock();
+            connector_.detach();
+            mosq_ = nullptr;
+            tag_ = nullptr;
+            return;
+        }
+        hold.unlock();
+        connector_.join();
+    }
     mosquitto_disconnect(mosq_);
     mosquitto_loop_stop(mosq_, false);
     mosquitto_destroy(mosq_);
     mosq_ = nullptr;
-    tag_.reset();
+    delete std::exchange(tag_, nullptr);
 }
 
 void MqttLink::failed(const QString &reason)
 {
-    const bool was = connected_;
     drop();
     retry_.start();
-    Q_UNUSED(was)
     emit down(reason);
 }
 
@@ -201,7 +241,7 @@ QString MqttLink::lastError() const
 {
     if (!tag_)
         return {};
-    QMutexLocker hold(&tag_->lock);
+    QMutexLocker hold(&tag_->lock);   // the connect's thread may be writing it
     return tag_->lastError;
 }
 

@@ -5,7 +5,7 @@
 #include <QObject>
 #include <QTimer>
 
-#include <memory>
+#include <thread>
 
 struct mosquitto;
 
@@ -44,6 +44,7 @@ signals:
 private:
     void connectNow();
     void drop();
+    void onStarted(int generation, int rc, int err);
     void onUp(int generation, int rc);
     void onDown(int generation, int rc);
     void failed(const QString &reason);
@@ -66,9 +67,12 @@ private:
         int generation;
         QMutex lock;
         QString lastError;
+        bool connectDone = false;   // the connect's thread has handed over
+        bool abandoned = false;     // ... or is to clean up by itself
     };
     mosquitto *mosq_ = nullptr;
-    std::unique_ptr<Tag> tag_;
+    Tag *tag_ = nullptr;
+    std::thread connector_;
     int generation_ = 0;
     bool connected_ = false;
     QString lastError() const;
