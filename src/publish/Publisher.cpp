@@ -183,15 +183,15 @@ void Publisher::pump()
             cursor_ = next;
             continue;
         }
-        for (const hashchain::Entry &e : entries) {
-            take(e);
-            if (!link_->connected())
+        // A message the library would not take stops the run here: the
+        // next one would otherwise be acknowledged past it.
+        for (const hashchain::Entry &e : entries)
+            if (!take(e))
                 return;
-        }
     }
 }
 
-void Publisher::take(const hashchain::Entry &e)
+bool Publisher::take(const hashchain::Entry &e)
 {
     if (context_.recording != cursor_.recording) {
         context_.recording = cursor_.recording;
@@ -227,11 +227,12 @@ void Publisher::take(const hashchain::Entry &e)
     }
     const int mid = link_->publish(topic, compact(message), false);
     if (mid == 0)
-        return;   // the link went; everything from the last acknowledged goes again
+        return false;   // the link went; everything from the last acknowledged goes again
     inFlight_.push_back(Out{mid, cursor_.recording, e.seq, false});
     cursor_.seq = e.seq;
     if (metaChanged)
         sendMeta();
+    return true;
 }
 
 void Publisher::sendMeta(bool always)

@@ -59,7 +59,7 @@ private:
     void writeAcknowledged();
     void pump();
     void sendMeta(bool always = false);
-    void take(const hashchain::Entry &e);
+    bool take(const hashchain::Entry &e);   // false: not handed over
 
     Recorder &recorder_;
     MqttSettings settings_;
