@@ -43,7 +43,12 @@ MqttLink::MqttLink(const MqttSettings &settings, const QString &willTopic, QObje
     connect(&retry_, &QTimer::timeout, this, &MqttLink::connectNow);
     timeout_.setSingleShot(true);
     timeout_.setInterval(kConnectTimeoutMs);
-    connect(&timeout_, &QTimer::timeout, this, [this] { failed(QStringLiteral("no answer from the broker")); });
+    // A handshake that failed on the library's thread may end that thread
+    // without a word but the error it logged: that is the reason then.
+    connect(&timeout_, &QTimer::timeout, this, [this] {
+        const QString error = lastError();
+        failed(error.isEmpty() ? QStringLiteral("no answer from the broker") : tlsWords(error));
+    });
 }
 
 MqttLink::~MqttLink()
