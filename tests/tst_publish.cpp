@@ -323,14 +323,20 @@ private slots:
         dataRow("a wildcard topic", "--mqtt mqtt://127.0.0.1 --mqtt-topic lab/#", "must not be empty, contain + or #");
         dataRow("broker options without a broker", "--mqtt-user u", "--mqtt-user needs --mqtt URL");
         dataRow("a keep-alive too short", "--mqtt mqtt://127.0.0.1 --mqtt-keepalive 4", "--mqtt-keepalive wants a whole number");
+        dataRow("the window: a password on the command line", "WINDOW --mqtt mqtt://127.0.0.1 --mqtt-password secret",
+                "--mqtt-password is refused");
+        dataRow("the window: without the store", "WINDOW --mqtt mqtt://127.0.0.1 --no-journal",
+                "--mqtt publishes from the recordings store and cannot go with --no-journal");
     }
     void refusedOptions()
     {
         auto [args, said] = fetch<QString, QString>("args", "said");
         QTemporaryDir dir;
         QProcess log;
-        log.start(QStringLiteral(TQ800_LOG), QStringList{"--port", dir.filePath("meter"), "--journal", dir.filePath("store")}
-                                                 + args.replace("DIR", dir.path()).split(u' '));
+        const bool window = args.startsWith("WINDOW ");
+        log.start(window ? QStringLiteral(TQ800_GUI) : QStringLiteral(TQ800_LOG),
+                  QStringList{"--port", dir.filePath("meter"), "--journal", dir.filePath("store")}
+                      + args.remove("WINDOW ").replace("DIR", dir.path()).split(u' '));
         QVERIFY(log.waitForFinished(30000));
         QCOMPARE(log.exitCode(), 1);
         const QString err = QString::fromUtf8(log.readAllStandardError());
