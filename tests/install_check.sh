@@ -10,6 +10,22 @@ for f in bin/tq800 bin/tq800-log bin/tq800-sim share/applications/$id.desktop sh
          share/icons/hicolor/scalable/apps/$id.svg share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/$id.png; do
   [ -e "$prefix/$f" ] || { echo "missing: $f"; exit 1; }
 done
+# The service unit, as systemd reads it (the units it needs, the user and
+# state folder options, the program there to run). The unit names the
+# program where the build was configured to install it; checked here with
+# the program this prefix holds.
+unit="$prefix/lib/systemd/system/tq800-log@.service"
+[ -e "$unit" ] || { echo "missing: lib/systemd/system/tq800-log@.service"; exit 1; }
+if command -v systemd-analyze >/dev/null; then
+  units=$(mktemp -d)
+  trap 'rm -rf "$prefix" "$units"' EXIT
+  sed -E "s|^ExecStart=[^ ]*/tq800-log |ExecStart=$prefix/bin/tq800-log |" "$unit" > "$units/tq800-log@.service"
+  ln -s tq800-log@.service "$units/tq800-log@ttyUSB0.service"
+  notes=$(systemd-analyze verify "$units/tq800-log@ttyUSB0.service" 2>&1) || { echo "$notes"; exit 1; }
+  [ -z "$notes" ] || { echo "$notes"; exit 1; }
+else
+  echo "systemd-analyze is not installed (script/bootstrap installs systemd): the service unit was not verified"
+fi
 # Every note of the validators counts, hints and pedantic ones included.
 notes=$(desktop-file-validate "$prefix/share/applications/$id.desktop" 2>&1 || true)
 [ -z "$notes" ] || { echo "$notes"; exit 1; }

@@ -148,7 +148,9 @@ void Recorder::onRowCompleted(int row)
     append(QStringLiteral("row"), {{QStringLiteral("row"), row},
                                    {QStringLiteral("cells"), cells},
                                    {QStringLiteral("received"), iso(now())},
-                                   {QStringLiteral("settings"), settingsSeq_}});
+                                   {QStringLiteral("settings"), settingsSeq_},
+                                   {QStringLiteral("mode"), core_.m.MeasMode.isEmpty() ? QJsonValue()
+                                                                                       : QJsonValue(core_.m.MeasMode.toInt())}});
 }
 
 void Recorder::onFrame(const QString &content)
@@ -289,6 +291,12 @@ void Recorder::event(const QString &name, QJsonObject fields)
         carried_ << fields;
 }
 
+void Recorder::note(const QString &name, const QJsonObject &fields)
+{
+    event(name, fields);
+    flush();
+}
+
 void Recorder::append(const QString &kind, const QJsonObject &body)
 {
     pending_.append(Pending{kind, compact(body), kind == QLatin1String("row")});
@@ -360,6 +368,7 @@ bool Recorder::writeOne(RecordingInfo &rec, QList<Pending> &pending)
     lastId_ = rec.id;
     pending.clear();
     dirty_ = true;
+    emit written();
     return true;
 }
 

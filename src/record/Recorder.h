@@ -54,6 +54,9 @@ public:
 
     // Writes whatever is waiting now (also called after every receive tick).
     void flush();
+    // Records an event from outside the core (the broker gone or back, a
+    // meter answering on a port where another was), written at once.
+    void note(const QString &name, const QJsonObject &fields = {});
 
     static constexpr int kRetryMs = 3000;
     static constexpr int kSyncMs = 1000;
@@ -63,6 +66,8 @@ signals:
     // The store stopped taking rows (once, with the reason) and took them again.
     void storeFailed(const QString &text);
     void storeRecovered(const QString &text);
+    // Entries went to the disk (for whoever forwards them).
+    void written();
 
 private:
     void onTableLaidOut(QChar frameLetter);

@@ -45,6 +45,9 @@ public:
     // `folder`, and offers unfinished recordings (frmMainJournal.cpp).
     void enableJournal(const QString &folder);
     Recorder *recorder() const { return recorder_; }
+    // The broker's trouble, told as a notice that does not wait for an
+    // answer; "" takes it away.
+    void brokerNotice(const QString &text);
     // The report of the recording in the table (from the store when there
     // is one), to a PDF the user names.
     void saveReport();
@@ -67,7 +70,7 @@ private:
     QPushButton *cmdClear_, *cmdExport_, *cmdStdAdd_, *cmdExit_, *cmdComm_;
     QComboBox *combo1_;
     Recorder *recorder_ = nullptr;
-    QPointer<QMessageBox> storeNotice_;
+    QPointer<QMessageBox> storeNotice_, brokerNotice_;
     void showNotice(QPointer<QMessageBox> &slot, const QString &text);
     // The calculator, made on first use; Exit unloads (deletes) it.
     QPointer<frmStdAdd> StdAddFormInstance;

@@ -27,6 +27,14 @@ void frmMain::enableJournal(const QString &folder)
     }
 }
 
+void frmMain::brokerNotice(const QString &text)
+{
+    if (!text.isEmpty())
+        showNotice(brokerNotice_, text);
+    else if (brokerNotice_)
+        brokerNotice_->close();
+}
+
 void frmMain::showNotice(QPointer<QMessageBox> &slot, const QString &text)
 {
     // One notice of each kind at a time: a second occasion updates it.

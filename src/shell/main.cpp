@@ -1,4 +1,6 @@
 #include "shell/frmMain.h"
+#include "publish/MqttOptions.h"
+#include "publish/Publisher.h"
 #include "record/RecordStore.h"
 
 #include <QApplication>
@@ -124,6 +126,7 @@ int main(int argc, char **argv)
     parser.addVersionOption();
     const Options o;
     parser.addOptions({o.port, o.noJournal, o.journalDir});
+    parser.addOptions(mqttopts::options());
     parser.process(*app);
     // A word the program does not take is a mistyped option or a path
     // meant for --port: going on without it would hide the mistake.
@@ -131,12 +134,35 @@ int main(int argc, char **argv)
         printError(QStringLiteral("unexpected argument: %1 (see tq800 --help)").arg(parser.positionalArguments().first()));
         return 1;
     }
+    MqttSettings mqtt;
+    if (const QString why = mqttopts::read(parser, mqtt); !why.isEmpty()) {
+        printError(why);
+        return 1;
+    }
+    if (mqtt.enabled() && parser.isSet(o.noJournal)) {
+        printError(QStringLiteral("--mqtt publishes from the recordings store and cannot go with --no-journal"));
+        return 1;
+    }
 
     frmMain w;
     w.show();
     if (!parser.isSet(o.noJournal))
         w.enableJournal(parser.isSet(o.journalDir) ? parser.value(o.journalDir) : RecordStore::defaultFolder());
+    // The broker's trouble shows as a notice, as a lost port does.
+    std::unique_ptr<Publisher> publisher;
+    if (mqtt.enabled()) {
+        publisher = std::make_unique<Publisher>(*w.recorder(), w.core(), mqtt, parser.value(o.port));
+        QObject::connect(publisher.get(), &Publisher::brokerLost, &w, [&w](const QString &text) {
+            w.brokerNotice(text.left(1).toUpper() + text.mid(1));
+        });
+        QObject::connect(publisher.get(), &Publisher::brokerBack, &w, [&w] { w.brokerNotice(QString()); });
+        if (!publisher->start())
+            printError(QStringLiteral("cannot publish from the recordings store: %1").arg(publisher->error()));
+    }
     if (parser.isSet(o.port))
         w.selectAtStart(parser.value(o.port));
-    return app->exec();
+    const int code = app->exec();
+    if (publisher)
+        publisher->finish(5000);
+    return code;
 }

@@ -10,6 +10,8 @@
 
 #include "chart/ChartPainter.h"
 #include "files/ReplaceFile.h"
+#include "publish/MqttOptions.h"
+#include "publish/Publisher.h"
 #include "record/RecordStore.h"
 #include "record/Recorder.h"
 #include "report/ReportBuild.h"
@@ -53,6 +55,9 @@ public:
 // The exit request sits in the port's output buffer until the event loop
 // hands it to the device; this long is ample for three characters at 9600 Bd.
 constexpr int kDrainMs = 100;
+// At the end, what the store still holds for the broker goes for this long;
+// whatever does not is sent by the next run.
+constexpr int kPublishDrainMs = 5000;
 
 // The chart in the window: 10095 x 7215 twips at 15 twips a pixel.
 const QSize kChartWindowSize(673, 481);
@@ -80,7 +85,9 @@ bool wantsPainter(int argc, char **argv)
 const char kSynopsis[] =
     "Usage: tq800-log --port DEVICE [--json] [--csv FILE] [--count N] [--seconds S]\n"
     "                 [--until-end] [--chart FILE] [--reconnect] [--export FILE]\n"
-    "                 [--journal DIR | --no-journal]\n"
+    "                 [--journal DIR | --no-journal] [--mqtt URL [--mqtt-topic PREFIX]\n"
+    "                 [--mqtt-cafile FILE [--mqtt-cert FILE --mqtt-key FILE]]\n"
+    "                 [--mqtt-user NAME [--mqtt-password-file FILE]] [--mqtt-keepalive S]]\n"
     "       tq800-log [--journal DIR] --list-recordings\n"
     "       tq800-log [--journal DIR] --verify [--recording ID]\n"
     "       tq800-log [--journal DIR] --recording ID [--export FILE] [--report FILE.pdf]\n"
@@ -125,6 +132,10 @@ const char kDescription[] =
     "recording's hash chain and prints \"intact\" with its fingerprint, \"ends\n"
     "early\" for one that was never ended, or the first entry that does not\n"
     "match (exit status 1).\n"
+    "--mqtt URL publishes every row, event, the meter's settings and its status\n"
+    "to the MQTT broker at URL, from the recordings store (see the README,\n"
+    "\"Many meters, one lab\"); the password comes from --mqtt-password-file or\n"
+    "the environment variable TQ800_MQTT_PASSWORD, never the command line.\n"
     "--report FILE.pdf writes a PDF report of the run at its end, or with\n"
     "--recording ID of a stored one: the meter, its settings and calibration\n"
     "(for pH the slope and offset against --slope-min/--slope-max, default\n"
@@ -192,6 +203,7 @@ int main(int argc, char **argv)
     parser.addOptions({portOpt, jsonOpt, csvOpt, countOpt, secondsOpt, untilEndOpt, chartOpt, reconnectOpt, exportOpt,
                        journalOpt, noJournalOpt, listOpt, recordingOpt, verifyOpt, reportOpt, slopeMinOpt, slopeMaxOpt,
                        offsetMaxOpt});
+    parser.addOptions(mqttopts::options());
     parser.process(app);
 
     auto usageError = [&](const QString &text) {
@@ -201,6 +213,13 @@ int main(int argc, char **argv)
     };
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first()));
+    MqttSettings mqtt;
+    if (const QString why = mqttopts::read(parser, mqtt); !why.isEmpty())
+        return usageError(why);
+    // What goes to the broker is read from the store: without one there is
+    // nothing to send again after an outage.
+    if (mqtt.enabled() && parser.isSet(noJournalOpt))
+        return usageError(QStringLiteral("--mqtt publishes from the recordings store and cannot go with --no-journal"));
     // The store's own commands need no meter.
     const QString folder = parser.isSet(journalOpt) ? parser.value(journalOpt) : RecordStore::defaultFolder();
     qint64 recordingId = 0;
@@ -291,6 +310,17 @@ int main(int argc, char **argv)
         QObject::connect(recorder.get(), &Recorder::storeFailed, &printError);
         QObject::connect(recorder.get(), &Recorder::storeRecovered, &printError);
     }
+    std::unique_ptr<Publisher> publisher;
+    if (mqtt.enabled()) {
+        publisher = std::make_unique<Publisher>(*recorder, core, mqtt, device);
+        QObject::connect(publisher.get(), &Publisher::connected, &printError);
+        QObject::connect(publisher.get(), &Publisher::brokerLost, &printError);
+        QObject::connect(publisher.get(), &Publisher::brokerBack, &printError);
+        if (!publisher->start()) {
+            printError(QStringLiteral("cannot publish from the recordings store in %1: %2").arg(folder, publisher->error()));
+            return 1;
+        }
+    }
     HeadlessSession session(core);
     if (out.isOpen())
         session.setJsonOutput(&out);
@@ -321,6 +351,9 @@ int main(int argc, char **argv)
     printError(QStringLiteral("logging %1%2").arg(device, csv.isOpen() ? QStringLiteral(" to ") + parser.value(csvOpt)
                                                                       : QString()));
     int code = app.exec();
+    // The end of the run (its exit event) to the broker, then "offline".
+    if (publisher)
+        publisher->finish(kPublishDrainMs);
     // Whatever else failed, the run is in the store.
     if (recorder && recorder->current().id > 0 && code != 0)
         printError(QStringLiteral("the rows are kept as recording %1 in %2 (tq800-log --recording %1 --export FILE)")
