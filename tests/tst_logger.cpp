@@ -313,9 +313,9 @@ private slots:
         QTest::newRow("chart over a FIFO") << ph << "--count 1 --chart DIR/pipe.svg" << 1
                                            << "cannot write DIR/pipe.svg: it is a named pipe (FIFO), not a file"
                                            << QByteArray();
-        // Its first write (the byte-order mark) fails: refused before logging.
-        QTest::newRow("a CSV that takes nothing") << ph << "--count 2 --csv /proc/version" << 1
-                                                  << "cannot open /proc/version: " << QByteArray();
+        // A CSV log that cannot be opened is refused before logging.
+        QTest::newRow("a CSV that is a folder") << ph << "--count 2 --csv DIR" << 1 << "cannot open DIR: "
+                                                << QByteArray();
         QTest::newRow("not a serial device") << QStringList{} << "--port /dev/null" << 1
                                              << "could not open /dev/null: not a serial device" << QByteArray();
         QTest::newRow("no port") << QStringList{} << "--count 1" << 1 << "" << QByteArray();
