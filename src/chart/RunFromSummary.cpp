@@ -227,11 +227,11 @@ private:
             heights(sum_.node(level - 1, 2 * index), trace, low, high);
             index = 2 * index + ((lowest ? low : high) == e.y ? 0 : 1);
         }
-        const int from = TraceSummary::first(0, index);
-        for (int r = from; r < from + TraceSummary::rowsPer(0) - 1; ++r)
-            if (y(trace, row(r)) == e.y)
-                return r;
-        return from + TraceSummary::rowsPer(0) - 1;
+        const int last = TraceSummary::first(0, index) + TraceSummary::rowsPer(0) - 1;
+        int r = TraceSummary::first(0, index);
+        while (r < last && y(trace, row(r)) != e.y)
+            ++r;
+        return r;
     }
 
     bool empty() const { return v_ < u_; }
