@@ -328,21 +328,29 @@ private slots:
     // after a redraw is the one computing every segment gives.
     void summaryPaint_data()
     {
-        columns<int, quint32, int, int, int, bool, bool>("family", "seed", "rows", "every", "oddEvery",
-                                                         "timelessFirst", "rangeClick");
-        QTest::newRow("pH, a reading a second") << 0 << 1u << 20000 << 1 << 0 << false << false;
-        QTest::newRow("pH, pauses, over two days") << 0 << 2u << 20000 << 20 << 0 << false << false;
-        QTest::newRow("conductivity, odd rows now and then") << 3 << 3u << 20000 << 2 << 400 << false << false;
-        QTest::newRow("conductivity, a range change") << 3 << 4u << 20000 << 2 << 400 << false << true;
-        QTest::newRow("odd rows often") << 3 << 5u << 6000 << 3 << 15 << false << false;
-        QTest::newRow("row 1 without a time: every segment") << 0 << 6u << 3000 << 1 << 0 << true << false;
+        // scale: the value scale the log is drawn with (NaN: the table's own)
+        columns<int, double, quint32, int, int, int, bool, bool>("family", "scale", "seed", "rows", "every",
+                                                                 "oddEvery", "timelessFirst", "rangeClick");
+        QTest::newRow("pH, a reading a second") << 0 << qQNaN() << 1u << 20000 << 1 << 0 << false << false;
+        QTest::newRow("pH, pauses, over two days") << 0 << qQNaN() << 2u << 20000 << 20 << 0 << false << false;
+        QTest::newRow("pH upside down") << 0 << -300.0 << 7u << 5000 << 1 << 0 << false << false;
+        QTest::newRow("mV from the middle") << 1 << qQNaN() << 8u << 5000 << 1 << 50 << false << false;
+        QTest::newRow("pX downward from the top") << 2 << qQNaN() << 9u << 5000 << 2 << 50 << false << false;
+        QTest::newRow("a flat line: scale 0") << 4 << 0.0 << 10u << 5000 << 1 << 0 << false << false;
+        QTest::newRow("conductivity, odd rows now and then")
+            << 3 << qQNaN() << 3u << 20000 << 2 << 400 << false << false;
+        QTest::newRow("conductivity, a range change") << 3 << qQNaN() << 4u << 20000 << 2 << 400 << false << true;
+        QTest::newRow("odd rows often") << 3 << qQNaN() << 5u << 6000 << 3 << 15 << false << false;
+        QTest::newRow("row 1 without a time: every segment") << 0 << qQNaN() << 6u << 3000 << 1 << 0 << true << false;
     }
     void summaryPaint()
     {
-        auto [family, seed, rows, every, oddEvery, timelessFirst, rangeClick] =
-            fetch<int, quint32, int, int, int, bool, bool>("family", "seed", "rows", "every", "oddEvery",
-                                                          "timelessFirst", "rangeClick");
+        auto [family, scale, seed, rows, every, oddEvery, timelessFirst, rangeClick] =
+            fetch<int, double, quint32, int, int, int, bool, bool>("family", "scale", "seed", "rows", "every",
+                                                                  "oddEvery", "timelessFirst", "rangeClick");
         ChartBench b(family);
+        if (!qIsNaN(scale))
+            b.core.m.ValueScale = scale;
         randomLog(b, seed, rows, every, oddEvery, timelessFirst);
         if (rangeClick) {
             b.core.m.PollingOn = true;
