@@ -337,6 +337,8 @@ private slots:
         QTest::newRow("mV from the middle") << 1 << qQNaN() << 8u << 5000 << 1 << 50 << false << false;
         QTest::newRow("pX downward from the top") << 2 << qQNaN() << 9u << 5000 << 2 << 50 << false << false;
         QTest::newRow("a flat line: scale 0") << 4 << 0.0 << 10u << 5000 << 1 << 0 << false << false;
+        // Readings a hundredth apart land at one of a few heights.
+        QTest::newRow("heights finer than a double holds") << 0 << 3e-13 << 11u << 20000 << 1 << 0 << false << false;
         QTest::newRow("conductivity, odd rows now and then")
             << 3 << qQNaN() << 3u << 20000 << 2 << 400 << false << false;
         QTest::newRow("conductivity, a range change") << 3 << qQNaN() << 4u << 20000 << 2 << 400 << false << true;

@@ -27,6 +27,14 @@ struct Extreme
     double y;
     int level;   // < 0: `index` is the row
     int index;
+    int row;     // a row at that height
+};
+
+// A height on a trace and a row at it.
+struct Height
+{
+    double y;
+    int row;
 };
 
 class RunWalk
@@ -102,12 +110,12 @@ private:
     // A node's lowest and highest heights on a trace: with one unit across
     // its rows a height follows the number one way, so they are at the rows
     // of its lowest and highest number (which way round depends on the scale).
-    void heights(const Node &n, int trace, double &low, double &high) const
+    void heights(const Node &n, int trace, Height &low, Height &high) const
     {
-        const double a = y(trace, row(trace == 0 ? n.lowValue : n.lowTemp));
-        const double b = y(trace, row(trace == 0 ? n.highValue : n.highTemp));
-        low = std::min(a, b);
-        high = std::max(a, b);
+        const int ra = trace == 0 ? n.lowValue : n.lowTemp, rb = trace == 0 ? n.highValue : n.highTemp;
+        const Height a{y(trace, row(ra)), ra}, b{y(trace, row(rb)), rb};
+        low = b.y < a.y ? b : a;
+        high = b.y > a.y ? b : a;
     }
 
     // Segment g as the run draws it, handed over as a segment.
@@ -143,7 +151,7 @@ private:
             const int end = g + TraceSummary::rowsPer(level) - 1;
             if (index < sum_.nodes(level) && end <= run_.last) {
                 const Node &n = sum_.node(level, index);
-                double low[2], high[2];
+                Height low[2], high[2];
                 if (usable(n, low, high)) {
                     addNode(level, index, g, end, low, high);
                     g = end + 1;
@@ -155,7 +163,7 @@ private:
         return false;
     }
 
-    bool usable(const Node &n, double low[2], double high[2]) const
+    bool usable(const Node &n, Height low[2], Height high[2]) const
     {
         constexpr quint8 need = RowPoint::TimeOk | TraceSummary::Finite | TraceSummary::OwnTemp;
         if ((n.all & need) != need)
@@ -171,7 +179,7 @@ private:
             return false;
         for (int t = 0; t < 2; ++t) {
             heights(n, t, low[t], high[t]);
-            if (!std::isfinite(low[t]) || !std::isfinite(high[t]))
+            if (!std::isfinite(low[t].y) || !std::isfinite(high[t].y))
                 return false;
         }
         return true;
@@ -183,53 +191,65 @@ private:
             u_ = r;
             first_ = p;
             for (int t = 0; t < 2; ++t)
-                low_[t] = high_[t] = {p.y[t], -1, r};
+                low_[t] = high_[t] = {p.y[t], -1, r, r};
         }
         for (int t = 0; t < 2; ++t) {
             if (p.y[t] < low_[t].y)
-                low_[t] = {p.y[t], -1, r};
+                low_[t] = {p.y[t], -1, r, r};
             if (p.y[t] > high_[t].y)
-                high_[t] = {p.y[t], -1, r};
+                high_[t] = {p.y[t], -1, r, r};
         }
         v_ = r;
         last_ = p;
     }
 
-    void addNode(int level, int index, int from, int to, const double low[2], const double high[2])
+    void addNode(int level, int index, int from, int to, const Height low[2], const Height high[2])
     {
         if (empty()) {
             u_ = from;
             point(from, first_);
             for (int t = 0; t < 2; ++t) {
-                low_[t] = {low[t], level, index};
-                high_[t] = {high[t], level, index};
+                low_[t] = {low[t].y, level, index, low[t].row};
+                high_[t] = {high[t].y, level, index, high[t].row};
             }
         }
         for (int t = 0; t < 2; ++t) {
-            if (low[t] < low_[t].y)
-                low_[t] = {low[t], level, index};
-            if (high[t] > high_[t].y)
-                high_[t] = {high[t], level, index};
+            if (low[t].y < low_[t].y)
+                low_[t] = {low[t].y, level, index, low[t].row};
+            if (high[t].y > high_[t].y)
+                high_[t] = {high[t].y, level, index, high[t].row};
         }
         v_ = to;
         point(to, last_);
     }
 
     // The first row of an extreme at its height: down the node, to the
-    // left half whenever it reaches that height.
+    // left half whenever it reaches that height. A half holding the row
+    // known to be at that height does; the left half beside it is looked at
+    // only for an equal height.
     int firstAt(const Extreme &e, int trace, bool lowest) const
     {
         if (e.level < 0)
             return e.index;
-        int index = e.index;
+        int index = e.index, known = e.row;
         for (int level = e.level; level > 0; --level) {
-            double low, high;
-            heights(sum_.node(level - 1, 2 * index), trace, low, high);
-            index = 2 * index + ((lowest ? low : high) == e.y ? 0 : 1);
+            const int left = 2 * index;
+            if (known < TraceSummary::first(level - 1, left + 1)) {
+                index = left;
+                continue;
+            }
+            Height low, high;
+            heights(sum_.node(level - 1, left), trace, low, high);
+            const Height &h = lowest ? low : high;
+            if (h.y == e.y) {
+                index = left;
+                known = h.row;
+            } else {
+                index = left + 1;
+            }
         }
-        const int last = TraceSummary::first(0, index) + TraceSummary::rowsPer(0) - 1;
         int r = TraceSummary::first(0, index);
-        while (r < last && y(trace, row(r)) != e.y)
+        while (r < known && y(trace, row(r)) != e.y)
             ++r;
         return r;
     }
