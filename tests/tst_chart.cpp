@@ -1,7 +1,10 @@
 // The trend chart: time texts, the frame, the live trace with its rescale,
 // the range redraw, and the compact picture that must draw what every
 // segment would.
+#include "chart/ChartLayout.h"
+#include "chart/ChartPicture.h"
 #include "chart/ChartScene.h"
+#include "chart/ChartTrace.h"
 #include "chart/TimeText.h"
 #include "chart/TraceDecimator.h"
 #include "support/DataTable.h"
@@ -60,6 +63,52 @@ QString clock(int seconds)
     seconds %= 86400;
     return QStringLiteral("%1:%2:%3").arg(seconds / 3600).arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+// A log of `rows` readings up to `every` seconds apart, with what a long
+// recording meets now and then (each about once in `oddEvery` rows; 0:
+// never): a rejected time, a time back near the start, a change of unit on
+// either trace, a number too large to be finite.
+void randomLog(ChartBench &b, quint32 seed, int rows, int every, int oddEvery, bool timelessFirst)
+{
+    QRandomGenerator rng(seed);
+    const bool cond = b.core.m.MeterFamily.toDouble() == 3;
+    int t = 36000 + int(rng.bounded(40000));
+    double v = cond ? 1413 : 7;
+    bool milli = false, fahrenheit = false;
+    for (int i = 0; i < rows; ++i) {
+        t += int(rng.bounded(every + 1));
+        v += (int(rng.bounded(21)) - 10) / 100.0;
+        QString time = i == 0 && timelessFirst ? QStringLiteral("Time") : clock(t);
+        QString value = QString::number(v, 'f', 2);
+        switch (oddEvery && i > 0 ? int(rng.bounded(oddEvery)) : -1) {
+        case 0: time = QStringLiteral("Time"); break;
+        case 1: time = clock(36000 + int(rng.bounded(60))); break;
+        case 2: milli = !milli; break;
+        case 3: fahrenheit = !fahrenheit; break;
+        case 4: value = QStringLiteral("1E999"); break;
+        }
+        if (cond)
+            value += milli ? QStringLiteral("mS/cm") : QStringLiteral("uS/cm");
+        const QString temp = fahrenheit ? QStringLiteral("77.0°F(ATC)")
+                                        : QStringLiteral("%1°C(ATC)").arg(20 + rng.bounded(100) / 10.0, 0, 'f', 1);
+        b.log(time, value, temp);
+    }
+}
+
+// The polylines the traces are drawn with at `pixels` across, colour first.
+QList<QList<double>> traceLines(const ChartPicture &picture, double pixels, TraceRead read)
+{
+    QList<QList<double>> lines;
+    ChartScene scene;
+    scene.polyline = [&](const double *xy, std::size_t n, unsigned rgb) {
+        QList<double> line{double(rgb)};
+        for (std::size_t i = 0; i < 2 * n; ++i)
+            line << xy[i];
+        lines << line;
+    };
+    walkTraces(picture, pixels / chartlayout::kWidth, scene, read);
+    return lines;
 }
 
 } // namespace
@@ -271,6 +320,87 @@ private slots:
         }
         QCOMPARE(kept, raw);
         QVERIFY(points < 20000 / 2);
+    }
+
+    // The traces read from the rows' summary are the very lines every
+    // segment gives, on the screen, in a picture at twice the size, in an
+    // SVG (a column per chart unit) and very narrow; and the parser's result
+    // after a redraw is the one computing every segment gives.
+    void summaryPaint_data()
+    {
+        // scale: the value scale the log is drawn with (NaN: the table's own)
+        columns<int, double, quint32, int, int, int, bool, bool>("family", "scale", "seed", "rows", "every",
+                                                                 "oddEvery", "timelessFirst", "rangeClick");
+        QTest::newRow("pH, a reading a second") << 0 << qQNaN() << 1u << 20000 << 1 << 0 << false << false;
+        QTest::newRow("pH, pauses, over two days") << 0 << qQNaN() << 2u << 20000 << 20 << 0 << false << false;
+        QTest::newRow("pH upside down") << 0 << -300.0 << 7u << 5000 << 1 << 0 << false << false;
+        QTest::newRow("mV from the middle") << 1 << qQNaN() << 8u << 5000 << 1 << 50 << false << false;
+        QTest::newRow("pX downward from the top") << 2 << qQNaN() << 9u << 5000 << 2 << 50 << false << false;
+        QTest::newRow("a flat line: scale 0") << 4 << 0.0 << 10u << 5000 << 1 << 0 << false << false;
+        // Readings a hundredth apart land at one of a few heights.
+        QTest::newRow("heights finer than a double holds") << 0 << 3e-13 << 11u << 20000 << 1 << 0 << false << false;
+        QTest::newRow("conductivity, odd rows now and then")
+            << 3 << qQNaN() << 3u << 20000 << 2 << 400 << false << false;
+        QTest::newRow("conductivity, a range change") << 3 << qQNaN() << 4u << 20000 << 2 << 400 << false << true;
+        QTest::newRow("odd rows often") << 3 << qQNaN() << 5u << 6000 << 3 << 15 << false << false;
+        QTest::newRow("row 1 without a time: every segment") << 0 << qQNaN() << 6u << 3000 << 1 << 0 << true << false;
+    }
+    void summaryPaint()
+    {
+        auto [family, scale, seed, rows, every, oddEvery, timelessFirst, rangeClick] =
+            fetch<int, double, quint32, int, int, int, bool, bool>("family", "scale", "seed", "rows", "every",
+                                                                  "oddEvery", "timelessFirst", "rangeClick");
+        ChartBench b(family);
+        if (!qIsNaN(scale))
+            b.core.m.ValueScale = scale;
+        randomLog(b, seed, rows, every, oddEvery, timelessFirst);
+        if (rangeClick) {
+            b.core.m.PollingOn = true;
+            b.core.Option1_Click(3);
+            randomLog(b, seed + 100, 2000, every, oddEvery, false);
+        }
+        const TraceSummary &summary = b.core.chartRows().summary();
+        for (double pixels : {673.0, 1346.0, 10095.0, 37.0}) {
+            const quint64 reads = summary.reads();
+            const auto lines = traceLines(b.core.Picture4, pixels, TraceRead::Summary);
+            QCOMPARE(summary.reads() > reads, !timelessFirst);
+            QCOMPARE(lines, traceLines(b.core.Picture4, pixels, TraceRead::EverySegment));
+        }
+        const ChartRowCache &cache = b.core.chartRows();
+        TraceParams tp;
+        tp.tempCol = chartmap::chartTempColumn(family);
+        QRandomGenerator rng(seed);
+        for (int i = 0; i < 200; ++i) {
+            const int first = 2 + int(rng.bounded(cache.count() - 1));
+            const int last = first - 1 + int(rng.bounded(cache.count() - first + 2));
+            const qint32 start = int(rng.bounded(3)) == 0 ? cache.held(1).tod : qint32(rng.bounded(400000)) - 100000;
+            const qint32 timeIn = qint32(rng.bounded(400000)) - 100000;
+            QCOMPARE(redrawTimeOut(cache, tp, start, first, last, timeIn),
+                     redrawSegments(cache, tp, start, first, last, timeIn, nullptr));
+        }
+    }
+
+    // Drawing the whole log reads about one summary node per pixel column
+    // and level, not one per row.
+    void summaryReads_data()
+    {
+        columns<int, int>("rows", "pixels");
+        QTest::newRow("16384 rows, 100 pixels") << 16384 << 100;
+        QTest::newRow("262144 rows, 100 pixels") << 262144 << 100;
+        QTest::newRow("262144 rows, 673 pixels") << 262144 << 673;
+    }
+    void summaryReads()
+    {
+        auto [rows, pixels] = fetch<int, int>("rows", "pixels");
+        ChartBench b(0);
+        for (int i = 0; i < rows; ++i)
+            b.log(clock(36000 + i), QString::number(7 + (i % 97) / 100.0, 'f', 2));
+        const TraceSummary &summary = b.core.chartRows().summary();
+        const quint64 reads = summary.reads();
+        traceLines(b.core.Picture4, pixels, TraceRead::Summary);
+        const quint64 read = summary.reads() - reads;
+        QVERIFY2(read > 0 && read <= 2 * quint64(pixels) * quint64(summary.levels()),
+                 qPrintable(QStringLiteral("%1 nodes read, %2 levels").arg(read).arg(summary.levels())));
     }
 
     // The SVG's strokes in its own units (15 a pixel), as wide as on the

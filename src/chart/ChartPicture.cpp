@@ -57,7 +57,7 @@ void ChartPicture::addStep(const std::shared_ptr<const ChartRowCache> &rows, con
 qint32 ChartPicture::addRedraw(const std::shared_ptr<const ChartRowCache> &rows, const TraceParams &tp,
                                qint32 start, int first, int last, qint32 timeIn)
 {
-    const qint32 timeOut = redrawSegments(*rows, tp, start, first, last, timeIn, nullptr);
+    const qint32 timeOut = redrawTimeOut(*rows, tp, start, first, last, timeIn);
     if (first <= last) {
         runs_.push_back({RunKind::Redraw, first, last, segments_, start, timeIn, timeOut, tp, rows});
         segments_ += last - first + 1;

@@ -82,6 +82,7 @@ void ChartRowCache::capture(int row, int tempCol)
         p.extraDays = extraDaysFor(r, p);
         entry(r) = p;
         count_ = qMax(count_, r);
+        summary_.update(*this, r);
     }
 }
 
@@ -99,5 +100,6 @@ RowPoint ChartRowCache::point(int row, int tempCol) const
 
 std::size_t ChartRowCache::memoryBytes() const
 {
-    return chunks_.size() * kChunk * sizeof(RowPoint) + chunks_.capacity() * sizeof(chunks_[0]);
+    return chunks_.size() * kChunk * sizeof(RowPoint) + chunks_.capacity() * sizeof(chunks_[0])
+        + summary_.memoryBytes();
 }

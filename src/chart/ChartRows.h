@@ -1,5 +1,6 @@
 #pragma once
 #include "chart/ChartMapping.h"
+#include "chart/TraceSummary.h"
 
 #include <QtGlobal>
 
@@ -57,6 +58,11 @@ public:
     // The table has been laid out anew: its cells are no longer these rows.
     void retire() { grid_ = nullptr; }
 
+    // Row `row` (1..count()) as captured.
+    const RowPoint &held(int row) const { return entry(row); }
+    // The rows by blocks, for drawing many of them at once.
+    const TraceSummary &summary() const { return summary_; }
+
     std::size_t memoryBytes() const;
 
 private:
@@ -81,4 +87,5 @@ private:
     const FlexGrid *grid_;
     std::vector<std::unique_ptr<RowPoint[]>> chunks_;
     int count_ = 0;
+    TraceSummary summary_;
 };

@@ -2,6 +2,7 @@
 
 #include "chart/ChartDecorations.h"
 #include "chart/ChartPicture.h"
+#include "chart/RunFromSummary.h"
 #include "chart/TraceDecimator.h"
 
 #include <vector>
@@ -30,7 +31,7 @@ void walkLabels(const std::array<Label, N> &labels, const std::array<chartlayout
 
 } // namespace
 
-void walkTraces(const ChartPicture &picture, double columnsPerUnit, const ChartScene &scene)
+void walkTraces(const ChartPicture &picture, double columnsPerUnit, const ChartScene &scene, TraceRead read)
 {
     // The traces, run by run: the value trace, then the temperature trace.
     std::vector<std::vector<double>> pieces[2];
@@ -51,10 +52,11 @@ void walkTraces(const ChartPicture &picture, double columnsPerUnit, const ChartS
             };
             TraceDecimator value(columnsPerUnit, keep(0));
             TraceDecimator temp(columnsPerUnit, keep(1));
-            ChartPicture::forEachSegment(run, run.firstIndex, [&](const SegmentPair &s) {
-                value.segment(s.x1, s.valueY1, s.x2, s.valueY2);
-                temp.segment(s.x1, s.tempY1, s.x2, s.tempY2);
-            });
+            if (read != TraceRead::Summary || !feedRunFromSummary(run, value, temp))
+                ChartPicture::forEachSegment(run, run.firstIndex, [&](const SegmentPair &s) {
+                    value.segment(s.x1, s.valueY1, s.x2, s.valueY2);
+                    temp.segment(s.x1, s.tempY1, s.x2, s.tempY2);
+                });
         }
         for (const auto &piece : pieces[0])
             scene.polyline(piece.data(), piece.size() / 2, chartlayout::kRed);

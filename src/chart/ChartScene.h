@@ -22,8 +22,12 @@ struct ChartScene
 void walkChart(const ChartDecorations &decor, const ChartPicture &picture, double columnsPerUnit,
                const ChartScene &scene);
 // Its two layers: the traces alone, and what stands above them (the printed
-// texts, then the decorations).
-void walkTraces(const ChartPicture &picture, double columnsPerUnit, const ChartScene &scene);
+// texts, then the decorations). The traces are read from the rows' summary
+// wherever it describes a run, in time by pixel columns rather than rows;
+// reading every segment gives the same lines and stays for comparison.
+enum class TraceRead { Summary, EverySegment };
+void walkTraces(const ChartPicture &picture, double columnsPerUnit, const ChartScene &scene,
+                TraceRead read = TraceRead::Summary);
 void walkOverlay(const ChartDecorations &decor, const ChartPicture &picture, const ChartScene &scene);
 
 // The chart as an SVG document in chart units.

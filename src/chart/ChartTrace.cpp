@@ -75,3 +75,29 @@ qint32 redrawSegments(const ChartRowCache &rows, const TraceParams &tp, qint32 s
     }
     return timeSeconds;
 }
+
+qint32 redrawTimeOut(const ChartRowCache &rows, const TraceParams &tp, qint32 start, int first, int last,
+                     qint32 timeSeconds)
+{
+    if (first > last)
+        return timeSeconds;
+    if (first < 2 || last > rows.count())
+        return redrawSegments(rows, tp, start, first, last, timeSeconds, nullptr);
+    // The redraw places row first - 1 once, each row up to last - 1 twice
+    // (as the end of one segment and the start of the next), and row last
+    // once. A row with a readable time sets the result whatever came before
+    // it; each placement of a row without one moves it on by a day while it
+    // is still before the origin.
+    const int timed = rows.summary().lastTimed(rows, last);
+    qint64 untimed;
+    if (timed >= first - 1) {
+        placeRow(rows.held(timed), timeSeconds, start);
+        untimed = timed == last ? 0 : 2 * qint64(last - timed) - 1;
+    } else {
+        untimed = 2 * qint64(last - first + 1);
+    }
+    const RowPoint noTime;
+    for (; untimed > 0 && start > timeSeconds; --untimed)
+        placeRow(noTime, timeSeconds, start);
+    return timeSeconds;
+}

@@ -54,3 +54,9 @@ StepResult stepSegment(const ChartRowCache &rows, const TraceParams &tp, int g, 
 // before) from origin `start`; returns the parser's result afterwards.
 qint32 redrawSegments(const ChartRowCache &rows, const TraceParams &tp, qint32 start, int first, int last,
                       qint32 timeSeconds, const std::function<void(const SegmentPair &)> &segment);
+
+// What redrawSegments returns, without computing the segments: from the
+// last row with a readable time and the rows after it, a few steps
+// however long the log.
+qint32 redrawTimeOut(const ChartRowCache &rows, const TraceParams &tp, qint32 start, int first, int last,
+                     qint32 timeSeconds);

@@ -44,6 +44,27 @@ void TraceDecimator::point(const Point &p)
     haveLast_ = true;
 }
 
+void TraceDecimator::piece(const Piece &p)
+{
+    const double col = std::floor(p.first.x * k_);
+    if (inColumn_ && col == column_.col) {
+        // Strictly lower or higher than what the column has: an equal point
+        // later in the column does not replace the first one.
+        Column &c = column_;
+        const int base = c.count + 1;
+        if (p.low.y < c.low.y) { c.low = p.low; c.lowAt = base + p.lowAt; }
+        if (p.high.y > c.high.y) { c.high = p.high; c.highAt = base + p.highAt; }
+        c.count += p.count;
+        c.last = p.last;
+    } else {
+        closeColumn();
+        column_ = {col, p.first, p.low, p.high, p.last, p.lowAt, p.highAt, p.count - 1};
+        inColumn_ = true;
+    }
+    last_ = p.last;
+    haveLast_ = true;
+}
+
 void TraceDecimator::closeColumn()
 {
     if (!inColumn_)

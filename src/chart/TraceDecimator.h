@@ -17,6 +17,14 @@ public:
     ~TraceDecimator() { finish(); }
 
     void segment(double x1, double y1, double x2, double y2);
+
+    // `count` points that go on from the last one handed in, as segments
+    // would, all in the column of `first`: their first lowest and first
+    // highest at `lowAt` and `highAt` (0 is `first`), and the last one. The
+    // same as handing in each point.
+    struct Piece { Point first, low, high, last; int lowAt, highAt, count; };
+    void piece(const Piece &p);
+    double columnsPerUnit() const { return k_; }
     // Hands out what is still pending.
     void finish();
 

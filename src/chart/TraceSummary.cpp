@@ -1,0 +1,165 @@
+#include "chart/TraceSummary.h"
+
+#include "chart/ChartRows.h"
+#include "chart/ChartTrace.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr quint8 kRowFlags = RowPoint::TimeOk | RowPoint::MilliS | RowPoint::MicroS | RowPoint::Celsius;
+
+} // namespace
+
+void TraceSummary::refresh(const ChartRowCache &rows, int level, int index)
+{
+    Node n{};
+    n.earliest = std::numeric_limits<qint32>::max();
+    n.latest = std::numeric_limits<qint32>::min();
+    n.all = kRowFlags | Finite | OwnTemp;
+    n.any = 0;
+    if (level == 0) {
+        // A leaf: its rows one by one, the first of equal extremes kept.
+        const int from = first(0, index);
+        const int to = qMin(rows.count(), from + rowsPer(0) - 1);
+        n.lowValue = n.highValue = n.lowTemp = n.highTemp = from;
+        for (int r = from; r <= to; ++r) {
+            const RowPoint &p = rows.held(r);
+            quint8 f = p.flags & kRowFlags;
+            if (std::isfinite(p.value) && std::isfinite(p.temp))
+                f |= Finite;
+            if (p.tempCol == tempCol_)
+                f |= OwnTemp;
+            n.all &= f;
+            n.any |= f;
+            if (p.value < rows.held(n.lowValue).value)
+                n.lowValue = r;
+            if (p.value > rows.held(n.highValue).value)
+                n.highValue = r;
+            if (p.temp < rows.held(n.lowTemp).temp)
+                n.lowTemp = r;
+            if (p.temp > rows.held(n.highTemp).temp)
+                n.highTemp = r;
+            if (p.timeOk()) {
+                qint32 unused = 0;
+                const qint32 t = qint32(placeRow(p, unused, start_));
+                n.earliest = qMin(n.earliest, t);
+                n.latest = qMax(n.latest, t);
+            }
+        }
+    } else {
+        // Two halves; the right one's extreme only when it is strictly beyond.
+        const auto &below = levels_[std::size_t(level - 1)];
+        const Node &a = below[std::size_t(2 * index)];
+        n = a;
+        if (std::size_t(2 * index + 1) < below.size()) {
+            const Node &b = below[std::size_t(2 * index + 1)];
+            auto value = [&](int r) { return rows.held(r).value; };
+            auto temp = [&](int r) { return rows.held(r).temp; };
+            if (value(b.lowValue) < value(n.lowValue))
+                n.lowValue = b.lowValue;
+            if (value(b.highValue) > value(n.highValue))
+                n.highValue = b.highValue;
+            if (temp(b.lowTemp) < temp(n.lowTemp))
+                n.lowTemp = b.lowTemp;
+            if (temp(b.highTemp) > temp(n.highTemp))
+                n.highTemp = b.highTemp;
+            n.earliest = qMin(n.earliest, b.earliest);
+            n.latest = qMax(n.latest, b.latest);
+            n.all &= b.all;
+            n.any |= b.any;
+        }
+    }
+    levels_[std::size_t(level)][std::size_t(index)] = n;
+}
+
+void TraceSummary::rebuild(const ChartRowCache &rows)
+{
+    levels_.clear();
+    const int leaves = (rows.count() + rowsPer(0) - 1) >> kLeafBits;
+    levels_.emplace_back(std::size_t(leaves));
+    for (int k = 0; k < leaves; ++k)
+        refresh(rows, 0, k);
+    while (levels_.back().size() > 1) {
+        const std::size_t n = (levels_.back().size() + 1) / 2;
+        levels_.emplace_back(n);
+        for (std::size_t k = 0; k < n; ++k)
+            refresh(rows, levels() - 1, int(k));
+    }
+}
+
+void TraceSummary::update(const ChartRowCache &rows, int row)
+{
+    if (row < 1 || row > rows.count())
+        return;
+    // Row 1 sets the origin and the temperature column: when either is new,
+    // every node again.
+    if (row == 1) {
+        const RowPoint &p = rows.held(1);
+        const bool placed = p.timeOk();
+        const qint32 start = placed ? p.tod : 0;
+        if (levels_.empty() || placed != placed_ || start != start_ || p.tempCol != tempCol_) {
+            placed_ = placed;
+            start_ = start;
+            tempCol_ = p.tempCol;
+            rebuild(rows);
+            return;
+        }
+    }
+    // The row's leaf, then each node above it.
+    int index = (row - 1) >> kLeafBits;
+    for (int level = 0;; ++level) {
+        if (level == levels())
+            levels_.emplace_back();
+        auto &nodes = levels_[std::size_t(level)];
+        if (nodes.size() <= std::size_t(index))
+            nodes.resize(std::size_t(index) + 1);
+        refresh(rows, level, index);
+        if (nodes.size() == 1)
+            break;
+        index >>= 1;
+    }
+}
+
+int TraceSummary::lastTimed(const ChartRowCache &rows, int row) const
+{
+    row = qMin(row, rows.count());
+    if (row < 1)
+        return 0;
+    // 1. Within the row's own leaf.
+    const int leaf = (row - 1) >> kLeafBits;
+    for (int r = row; r >= first(0, leaf); --r)
+        if (rows.held(r).timeOk())
+            return r;
+    // 2. The nearest node to the left with a timed row: to the left sibling,
+    // else up to the node left of the parent.
+    int level = 0, index = leaf - 1;
+    while (index >= 0 && !(node(level, index).any & RowPoint::TimeOk)) {
+        if (index & 1) {
+            --index;
+        } else {
+            index = index / 2 - 1;
+            ++level;
+        }
+    }
+    if (index < 0)
+        return 0;
+    // 3. Down its right edge to the last timed row.
+    for (; level > 0; --level) {
+        const int right = 2 * index + 1;
+        index = right < nodes(level - 1) && (node(level - 1, right).any & RowPoint::TimeOk) ? right : right - 1;
+    }
+    for (int r = qMin(rows.count(), first(0, index) + rowsPer(0) - 1); r >= first(0, index); --r)
+        if (rows.held(r).timeOk())
+            return r;
+    return 0;
+}
+
+std::size_t TraceSummary::memoryBytes() const
+{
+    std::size_t n = 0;
+    for (const auto &level : levels_)
+        n += level.size() * sizeof(Node);
+    return n + sizeof(*this);
+}

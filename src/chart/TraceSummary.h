@@ -1,0 +1,76 @@
+#pragma once
+#include <QtGlobal>
+
+#include <deque>
+#include <vector>
+
+class ChartRowCache;
+
+// The chart's rows summarised by blocks of 16, 32, 64, ... rows, so that a
+// picture of ten million rows is drawn from a few blocks per pixel column
+// instead of from every row. For each block: the rows holding its first
+// lowest and first highest value and temperature (as read, before any
+// scale), the earliest and latest time its rows land at from row 1's time
+// (before any time base), and which row properties all or any of its rows
+// have. None of it depends on the scales or the time base, so it stays
+// valid across a doubling of the time base and a range change; it is kept
+// up to date as rows are captured, a few nodes a row.
+//
+// The nodes are 28 bytes; with the smallest block at 16 rows that is about
+// 3.5 bytes a row.
+class TraceSummary
+{
+public:
+    static constexpr int kLeafBits = 4;
+
+    // Row properties a block has in all or in any of its rows: the
+    // RowPoint flags, and:
+    enum : quint8 {
+        Finite = 16,    // value and temperature are finite numbers
+        OwnTemp = 32,   // the temperature was read from tempCol()
+    };
+
+    struct Node
+    {
+        qint32 lowValue, highValue, lowTemp, highTemp;   // rows (first of equals)
+        qint32 earliest, latest;   // times of the rows with a readable time
+        quint8 all, any;           // properties of all / of any of its rows
+    };
+
+    // Row `row` of `rows` has been captured, for the first time or again.
+    void update(const ChartRowCache &rows, int row);
+
+    // Row 1 has a readable time: the times are placed from it.
+    bool placed() const { return placed_; }
+    qint32 start() const { return start_; }
+    int tempCol() const { return tempCol_; }
+
+    int levels() const { return int(levels_.size()); }
+    int nodes(int level) const { return int(levels_[std::size_t(level)].size()); }
+    // Node `index` of `level` covers rows first(level, index) onwards,
+    // rowsPer(level) of them (fewer in the last node of a level).
+    static int first(int level, int index) { return (index << (level + kLeafBits)) + 1; }
+    static int rowsPer(int level) { return 1 << (level + kLeafBits); }
+    const Node &node(int level, int index) const
+    {
+        ++reads_;
+        return levels_[std::size_t(level)][std::size_t(index)];
+    }
+
+    // The last row at or before `row` with a readable time; 0 if none.
+    int lastTimed(const ChartRowCache &rows, int row) const;
+
+    // Nodes read since the summary was made: what a redraw costs.
+    quint64 reads() const { return reads_; }
+    std::size_t memoryBytes() const;
+
+private:
+    void refresh(const ChartRowCache &rows, int level, int index);
+    void rebuild(const ChartRowCache &rows);
+
+    std::vector<std::deque<Node>> levels_;
+    bool placed_ = false;
+    qint32 start_ = 0;
+    int tempCol_ = -1;
+    mutable quint64 reads_ = 0;
+};
