@@ -496,13 +496,13 @@ private slots:
         // own in the scratch folder.
         const QString ro = dir.filePath("ro");
         QFile::setPermissions(ro, QFile::ReadOwner | QFile::ExeOwner);
-        const bool root = geteuid() == 0;
-        if (root && name.startsWith("ro/")) {
+        const bool readOnlyFs = geteuid() == 0 && name.startsWith("ro/");
+        if (readOnlyFs) {
             QVERIFY(::mount("tmpfs", QFile::encodeName(ro).constData(), "tmpfs", MS_RDONLY, "size=64k") == 0);
             reason = QStringLiteral("Read-only file system");
         }
-        auto unmount = qScopeGuard([&] {
-            if (root && name.startsWith("ro/"))
+        auto unmount = qScopeGuard([&ro, readOnlyFs] {
+            if (readOnlyFs)
                 ::umount2(QFile::encodeName(ro).constData(), MNT_DETACH);
         });
         const QString file = name.isEmpty()         ? QString()
