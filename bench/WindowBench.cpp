@@ -56,10 +56,13 @@ int windowChild(const std::vector<long> &marks)
     long row = 0;
     for (long mark : marks) {
         // Up to the stretch measured, as fast as it goes: the window lays
-        // out and paints once, when the event loop next turns.
+        // out and paints every few thousand readings (what waits for the
+        // next paint, as the chart's new segments, must not pile up).
         while (row < mark - kMeasured) {
             core.m.RxBuffer = readingFrame(++row, true);
             core.Timer1_Timer();
+            if (row % 4096 == 0)
+                settle();
         }
         settle();
         const double cpu0 = cpuMs();
