@@ -209,11 +209,18 @@ void GridView::syncWindow()
     const int fit = qMax(1, viewport()->height() / rowHeight);   // rows wholly in view
     QScrollBar *bar = verticalScrollBar();
     const int last = qMax(0, total - fit);
-    bar->setRange(0, last);
-    bar->setPageStep(fit);
-    bar->setSingleStep(1);
     top_ = qBound(0, top_, last);
-    bar->setValue(top_);
+    {
+        // While the bar stays needed, its signals would only bring the
+        // scroll area to lay itself out and repaint the bar again, and
+        // here (this is the scrolling); whether it is needed is theirs.
+        const bool needed = bar->maximum() > 0;
+        const QSignalBlocker quiet(needed && last > 0 ? bar : nullptr);
+        bar->setRange(0, last);
+        bar->setPageStep(fit);
+        bar->setSingleStep(1);
+        bar->setValue(top_);
+    }
     const bool atEnd = top_ == last && last > 0;
     // The window is taller than the view could ever be, so that the table
     // view lays out its scroll bars as for the whole grid (a window that
