@@ -180,10 +180,16 @@ void GridView::updateGeometries()
 {
     // The table view lays out its headers and sets the scroll bars for the
     // rows it was given; the vertical one is then set for the whole grid.
+    // Laid out again in the middle of setting the window (the scroll bar
+    // came or went): the window is set once more afterwards.
+    const bool outer = syncing_;
     syncing_ = true;
     QTableView::updateGeometries();
-    syncing_ = false;
-    syncWindow();
+    syncing_ = outer;
+    if (outer)
+        again_ = true;
+    else
+        syncWindow();
 }
 
 void GridView::scrollContentsBy(int dx, int dy)
@@ -204,23 +210,23 @@ void GridView::syncWindow()
     if (syncing_)
         return;
     syncing_ = true;
+    // Once more when the scroll bars changed the view's size meanwhile.
+    for (int pass = 0; pass < 3; ++pass) {
+        again_ = false;
+        setWindow();
+        if (!again_)
+            break;
+    }
+    syncing_ = false;
+}
+
+void GridView::setWindow()
+{
     const int total = grid_->rowCount();
     const int rowHeight = qMax(1, verticalHeader()->defaultSectionSize());
     const int fit = qMax(1, viewport()->height() / rowHeight);   // rows wholly in view
-    QScrollBar *bar = verticalScrollBar();
     const int last = qMax(0, total - fit);
     top_ = qBound(0, top_, last);
-    {
-        // While the bar stays needed, its signals would only bring the
-        // scroll area to lay itself out and repaint the bar again, and
-        // here (this is the scrolling); whether it is needed is theirs.
-        const bool needed = bar->maximum() > 0;
-        const QSignalBlocker quiet(needed && last > 0 ? bar : nullptr);
-        bar->setRange(0, last);
-        bar->setPageStep(fit);
-        bar->setSingleStep(1);
-        bar->setValue(top_);
-    }
     const bool atEnd = top_ == last && last > 0;
     // The window is taller than the view could ever be, so that the table
     // view lays out its scroll bars as for the whole grid (a window that
@@ -243,7 +249,16 @@ void GridView::syncWindow()
         verticalHeader()->setOffset(0);
     if (verticalHeader()->offset() != offsetBefore)
         viewport()->update();
-    syncing_ = false;
+    // The scroll bar last, as the table view may have set it for the
+    // window meanwhile. While it stays needed, its signals would only bring
+    // the scroll area to lay itself out and paint the bar again, and here
+    // (this is the scrolling); whether it is needed is the scroll area's.
+    QScrollBar *bar = verticalScrollBar();
+    const QSignalBlocker quiet(bar->maximum() > 0 && last > 0 ? bar : nullptr);
+    bar->setRange(0, last);
+    bar->setPageStep(fit);
+    bar->setSingleStep(1);
+    bar->setValue(top_);
 }
 
 void GridView::contextMenuEvent(QContextMenuEvent *e)

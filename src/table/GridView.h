@@ -33,9 +33,11 @@ private:
     void applyWidths();
     void applyTopRow(int row);
     void syncWindow();
+    void setWindow();
 
     FlexGrid *grid_;
     RowWindow *window_;
     int top_ = 0;            // the scroll bar's value: the first model row wanted on top
     bool syncing_ = false;
+    bool again_ = false;     // laid out anew while the window was being set
 };
