@@ -6,7 +6,9 @@ namespace {
 
 QString hex4(int v) { return QStringLiteral("%1").arg(v & 0xffff, 4, 16, QLatin1Char('0')).toUpper(); }
 
-QString reading(long i, bool cond)
+} // namespace
+
+QString readingFrame(long i, bool cond)
 {
     const int second = int(i % 60), minute = int(i / 60 % 60), hour = int(i / 3600 % 24);
     const int day = 1 + int(i / 86400 % 28), month = 1 + int(i / (86400 * 28) % 12);
@@ -17,8 +19,6 @@ QString reading(long i, bool cond)
     const int temp = (cond ? 10 << 12 : 0) | (750 + int(i % 11) - 5);
     return QStringLiteral("<D") + hex4(w1) + hex4(w2) + hex4(value) + hex4(temp) + QLatin1Char('>');
 }
-
-} // namespace
 
 FrameFeed::FrameFeed(bool conductivity) : cond_(conductivity)
 {
@@ -47,7 +47,7 @@ double FrameFeed::appendMany(long first, int n)
 
 double FrameFeed::append(long row)
 {
-    core_.m.RxBuffer = reading(row, cond_);
+    core_.m.RxBuffer = readingFrame(row, cond_);
     QElapsedTimer t;
     t.start();
     core_.Timer1_Timer();

@@ -3,6 +3,10 @@
 #include "shell/SerialLink.h"
 #include "shell/UiPrompts.h"
 
+// Reading `i` (1, 2, ...) as the meter sends it: the clock one second a row
+// on, the value drifting.
+QString readingFrame(long i, bool conductivity);
+
 // A core as a user would have it after Clear, with readings fed through the
 // receive tick as they would arrive: the clock one second a row on, the
 // value drifting.

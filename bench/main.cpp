@@ -6,13 +6,16 @@
 // log); a range change redrawing the whole log; painting the chart at its
 // window size; writing the table as .xls, .xlsx and .csv. Then the table
 // alone beside the classic design of such a log, one QTableWidget item per
-// cell, each in a process of its own; and the start-up time to a shown
-// window.
+// cell, each in a process of its own; the real window (CPU per reading with
+// its widgets and repaint, a click on a range button to the chart painted
+// again, resident memory) beside the same log in a Qt Charts line series;
+// and the start-up time to a shown window.
 //
-//   tq800-bench [--rows N] [--family ph|cond]
+//   tq800-bench [--rows N] [--family ph|cond] [--window-only]
 #include "FrameFeed.h"
 #include "StoreCost.h"
 #include "TableDesigns.h"
+#include "WindowBench.h"
 
 #include "chart/ChartPainter.h"
 #include "shell/MainCore.h"
@@ -83,6 +86,57 @@ int tableChild(const QString &design, long rows)
     return 0;
 }
 
+std::vector<long> marksFrom(const QStringList &args, int from)
+{
+    std::vector<long> marks;
+    for (int a = from; a < args.size(); ++a)
+        marks.push_back(args[a].toLong());
+    return marks;
+}
+
+QStringList markArgs(const QString &mode, const std::vector<long> &marks)
+{
+    QStringList args{mode};
+    for (long m : marks)
+        args << QString::number(m);
+    return args;
+}
+
+// The same program in a mode of its own, one line of numbers per mark.
+std::vector<QList<double>> childLines(const QStringList &args)
+{
+    QProcess p;
+    p.start(QCoreApplication::applicationFilePath(), args);
+    p.waitForFinished(-1);
+    std::vector<QList<double>> lines;
+    for (const QByteArray &line : p.readAllStandardOutput().split('\n')) {
+        if (line.trimmed().isEmpty())
+            continue;
+        QList<double> numbers;
+        for (const QByteArray &n : line.simplified().split(' '))
+            numbers << n.toDouble();
+        lines.push_back(numbers);
+    }
+    return lines;
+}
+
+void printWindow(const std::vector<QList<double>> &window, const std::vector<QList<double>> &charts)
+{
+    std::printf("\nthe real window (offscreen, every widget laid out and painted after each reading),\n"
+                "beside the same log in a Qt Charts line series\n");
+    std::printf("%9s %9s %9s %9s %7s | %9s %11s %7s\n", "rows", "cpu ms", "wall ms", "click ms", "B/row",
+                "qtc paint", "qtc +1 pt", "B/pt");
+    for (std::size_t k = 0; k < window.size(); ++k) {
+        const QList<double> &w = window[k];
+        if (w.size() < 5)
+            continue;
+        std::printf("%9ld %9.3f %9.3f %9.2f %7.1f", long(w[0]), w[1], w[2], w[3], w[4]);
+        if (k < charts.size() && charts[k].size() >= 4)
+            std::printf(" | %9.1f %11.1f %7.1f", charts[k][1], charts[k][2], charts[k][3]);
+        std::printf("\n");
+    }
+}
+
 // Child: the window, shown; prints how long that took from the start of the
 // process (the parent adds the cost of starting a process).
 int startupChild(const QElapsedTimer &sinceStart)
@@ -121,16 +175,26 @@ int main(int argc, char **argv)
         return storeChild(args[2].toLong());
     if (args.size() >= 3 && args[1] == QLatin1String("--burst"))
         return burstChild(args[2].toLong());
+    if (args.size() >= 2 && args[1] == QLatin1String("--window"))
+        return windowChild(marksFrom(args, 2));
+    if (args.size() >= 3 && args[1] == QLatin1String("--shot"))
+        return windowShotChild(args[2].toLong(), args.size() > 3 ? args[3].toDouble() : 0,
+                               args.size() > 4 ? args[4] : QString());
+    if (args.size() >= 2 && args[1] == QLatin1String("--qtcharts"))
+        return qtChartsChild(marksFrom(args, 2));
 
     long total = 1000000;
     bool cond = true;
+    bool windowOnly = false;
     for (int a = 1; a < args.size(); ++a) {
         if (args[a] == QLatin1String("--rows") && a + 1 < args.size())
             total = args[++a].toLong();
         else if (args[a] == QLatin1String("--family") && a + 1 < args.size())
             cond = args[++a] != QLatin1String("ph");
+        else if (args[a] == QLatin1String("--window-only"))
+            windowOnly = true;
         else if (args[a] == QLatin1String("--help") || args[a] == QLatin1String("--version")) {
-            std::printf("tq800-bench %s\nusage: tq800-bench [--rows N] [--family ph|cond]\n", TQ800_VERSION);
+            std::printf("tq800-bench %s\nusage: tq800-bench [--rows N] [--family ph|cond] [--window-only]\n", TQ800_VERSION);
             return 0;
         }
     }
@@ -139,6 +203,10 @@ int main(int argc, char **argv)
         if (m < total)
             marks.push_back(m);
     marks.push_back(total);
+    if (windowOnly) {
+        printWindow(childLines(markArgs(QStringLiteral("--window"), marks)), {});
+        return 0;
+    }
 
     FrameFeed feed(cond);
     MainCore &core = feed.core();
@@ -199,7 +267,11 @@ int main(int argc, char **argv)
         classic.push_back(child({QStringLiteral("--table"), QStringLiteral("classic"), QString::number(rows)}));
     }
 
-    // 3. Start-up to a shown window: the best of five, each a new process.
+    // 3. The real window, and the Qt Charts peer.
+    const auto window = childLines(markArgs(QStringLiteral("--window"), marks));
+    const auto charts = childLines(markArgs(QStringLiteral("--qtcharts"), marks));
+
+    // 4. Start-up to a shown window: the best of five, each a new process.
     double startupMs = 1e9;
     for (int k = 0; k < 5; ++k) {
         QElapsedTimer spawn;
@@ -228,6 +300,7 @@ int main(int argc, char **argv)
         std::printf("%9ld %11.1f %11.1f %7.1f | %11.2f %11.2f %7.1f%s\n", marks[k], o[0], c[0], c[0] / o[0], o[1],
                     c[1], c[1] / o[1], qPrintable(reached));
     }
+    printWindow(window, charts);
     std::printf("\nstart-up to a shown window: %.0f ms (best of 5, new process each)\n", startupMs);
 
     // 4. The recordings store: its cost per row and on disk, and a burst.

@@ -465,26 +465,34 @@ private slots:
     // file and the reason; a cancel is silent.
     void cancelOrFailureKeepsTheTable_data()
     {
-        // name: in a fresh folder; "" cancels
+        // name: in a fresh folder; "" cancels the save dialog
         // sizeLimit: bytes any file may grow to; 0 no limit
-        columns<QString, int, QString>("name", "sizeLimit", "reason");
-        QTest::newRow("cancel") << "" << 0 << "";
-        QTest::newRow("missing folder") << "gone/t.xls" << 0 << "the folder %1/gone does not exist";
-        QTest::newRow("name of a folder") << "sub" << 0 << "a folder has that name";
-        QTest::newRow("device") << "/dev/null" << 0 << "it is a device, not a file";
-        QTest::newRow("FIFO") << "pipe.xls" << 0 << "it is a named pipe (FIFO), not a file";
-        QTest::newRow("link to a FIFO") << "link.csv" << 0 << "it is a named pipe (FIFO), not a file";
-        QTest::newRow("link to a device") << "null.xlsx" << 0 << "it is a device, not a file";
-        QTest::newRow("unwritable folder") << "ro/t.xls" << 0 << "Permission denied";
-        QTest::newRow("disk full, xls") << "t.xls" << 4096 << "File too large";
-        QTest::newRow("disk full, xlsx") << "t.xlsx" << 4096 << "File too large";
-        QTest::newRow("disk full, csv") << "t.csv" << 4096 << "File too large";
+        // rows: in the table (more than 50,000 show progress)
+        // cancelAt: Cancel pressed in the progress dialog at this report
+        columns<QString, int, QString, int, int>("name", "sizeLimit", "reason", "rows", "cancelAt");
+        QTest::newRow("cancel") << "" << 0 << "" << 300 << 0;
+        for (const char *name : {"t.xls", "t.xlsx", "t.csv"}) {
+            QTest::addRow("cancel writing %s at once", name) << name << 0 << "" << 50100 << 1;
+            QTest::addRow("cancel writing %s later", name) << name << 0 << "" << 50100 << 9;
+        }
+        QTest::newRow("missing folder") << "gone/t.xls" << 0 << "the folder %1/gone does not exist" << 300 << 0;
+        QTest::newRow("name of a folder") << "sub" << 0 << "a folder has that name" << 300 << 0;
+        QTest::newRow("device") << "/dev/null" << 0 << "it is a device, not a file" << 300 << 0;
+        QTest::newRow("FIFO") << "pipe.xls" << 0 << "it is a named pipe (FIFO), not a file" << 300 << 0;
+        QTest::newRow("link to a FIFO") << "link.csv" << 0 << "it is a named pipe (FIFO), not a file" << 300 << 0;
+        QTest::newRow("link to a device") << "null.xlsx" << 0 << "it is a device, not a file" << 300 << 0;
+        QTest::newRow("unwritable folder") << "ro/t.xls" << 0 << "Permission denied" << 300 << 0;
+        QTest::newRow("disk full, xls") << "t.xls" << 4096 << "File too large" << 300 << 0;
+        QTest::newRow("disk full, xlsx") << "t.xlsx" << 4096 << "File too large" << 300 << 0;
+        QTest::newRow("disk full, csv") << "t.csv" << 4096 << "File too large" << 300 << 0;
     }
     void cancelOrFailureKeepsTheTable()
     {
-        auto [name, sizeLimit, reason] = fetch<QString, int, QString>("name", "sizeLimit", "reason");
+        auto [name, sizeLimit, reason, rows, cancelAt] =
+            fetch<QString, int, QString, int, int>("name", "sizeLimit", "reason", "rows", "cancelAt");
         Bench b;
-        fill(b, 300);
+        fill(b, rows);
+        const QString middle = b.cell(rows / 2, 3), last = b.cell(rows, 2);
         b.core.Timer2.stop();   // as after a download's end frame
         b.core.m.PollingOn = false;
         QTemporaryDir dir;
@@ -512,6 +520,7 @@ private slots:
         const QStringList before = entries(dir.path());
         const auto clears = b.core.Picture4.mark().clears;
         b.prompts.saveAs = file;
+        b.prompts.cancelAt = cancelAt;
         // Past the limit every write into any file fails (EFBIG), as on a full disk.
         rlimit saved, tight;
         getrlimit(RLIMIT_FSIZE, &saved);
@@ -522,16 +531,20 @@ private slots:
         b.core.cmdExport_Click();
         setrlimit(RLIMIT_FSIZE, &saved);
         QCOMPARE(b.prompts.dialogs.size(), 1);
-        QCOMPARE(b.core.m.GridRow, 301);
+        QCOMPARE(b.core.m.GridRow, rows + 1);
+        QCOMPARE(b.cell(rows / 2, 3), middle);
+        QCOMPARE(b.cell(rows, 2), last);
         QCOMPARE(b.core.Picture4.mark().clears, clears);
+        if (cancelAt)
+            QCOMPARE(b.prompts.progress.size(), cancelAt + 1);   // stopped there, then closed
         QVERIFY(!b.core.Timer2.isActive() && !b.core.m.PollingOn && b.prompts.opened.isEmpty());
         QCOMPARE(entries(dir.path()), before);
         QVERIFY(!QFile::exists(ro + "/t.xls"));
         // What is not a file stays what it was.
         QVERIFY(isA("/dev/null", S_IFCHR) && isA(dir.filePath("pipe.xls"), S_IFIFO)
                 && QFileInfo(dir.filePath("link.csv")).isSymLink() && QFileInfo(dir.filePath("null.xlsx")).isSymLink());
-        QCOMPARE(b.prompts.boxes.size(), name.isEmpty() ? 0 : 1);
-        if (name.isEmpty())
+        QCOMPARE(b.prompts.boxes.size(), reason.isEmpty() ? 0 : 1);
+        if (reason.isEmpty())
             return;
         const QString text = b.prompts.boxes[0].text;
         QVERIFY2(text.startsWith(QStringLiteral("The table could not be exported to %1: ").arg(QDir::toNativeSeparators(file)))
@@ -540,8 +553,8 @@ private slots:
                  qPrintable(text));
         QCOMPARE(int(b.prompts.boxes[0].icon), int(UiPrompts::Icon::Critical));
         // The rows that come next go on in the kept table.
-        b.feed(runReading(300));
-        QCOMPARE(b.cell(301, 0), QStringLiteral("301"));
+        b.feed(runReading(rows));
+        QCOMPARE(b.cell(rows + 1, 0), QString::number(rows + 1));
     }
 
     void emptyTableOnlyStartsAnew()

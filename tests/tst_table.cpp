@@ -4,6 +4,30 @@
 #include "table/RowStore.h"
 
 namespace {
+// A step on a store: write `text` into (row, col), or with col -1 set the
+// row count to `row`.
+struct StoreStep
+{
+    int row, col;
+    QString text;
+};
+using StoreSteps = QList<StoreStep>;
+
+// A conductivity row as the table has it, varying like readings do.
+StoreSteps readingRows(int from, int to)
+{
+    StoreSteps steps;
+    for (int r = from; r <= to; ++r) {
+        const QStringList cells{QString::number(r), "3-07", QStringLiteral("9:%1:%2").arg(r / 60 % 60).arg(r % 60, 2, 10, QLatin1Char('0')),
+                                QStringLiteral("1.%1 mS/cm").arg(400 + r % 37), QStringLiteral("%1 R.cm").arg(700 - r % 37),
+                                "0.70 ppt", "", QStringLiteral("25.%1°C(ATC)").arg(r % 10)};
+        for (int c = 0; c < 8; ++c)
+            if (!cells[c].isEmpty())
+                steps.append({r, c, cells[c]});
+    }
+    return steps;
+}
+
 // Settings frames for each family (timer off, Celsius).
 QString settingsFor(int family, char letter = 'Q')
 {
@@ -34,6 +58,69 @@ private slots:
         s.clear();
         QCOMPARE(s.rows(), 5);
         QVERIFY(s.cell(1, 7).isEmpty() && s.cell(2, 4).isEmpty());
+    }
+
+    // Whatever is written reads back exactly, wherever it lies: in the row
+    // being written, in the block being filled, in a packed block, read in
+    // order or out of it, rewritten after its block was packed.
+    void storeRoundTrips_data()
+    {
+        columns<int, StoreSteps>("rows", "steps");
+        QTest::newRow("readings across blocks") << 30100 << readingRows(1, 30000);
+        const QString wide = QString(3000, QChar(0x03A9)) + QStringLiteral("😀").repeated(40000);
+        QTest::newRow("long and non-Latin-1 texts, packed")
+            << 2100
+            << (StoreSteps{{3, 1, QString(300, u'x')}, {3, 2, wide}, {3, 3, "after the long ones"}, {4, 0, "温度 µS/cm Ω"},
+                           {1500, 6, QString(254, u'y')}, {1500, 7, QString(255, u'z')}}
+                + readingRows(2000, 2050));
+        QTest::newRow("empty cells and rows")
+            << 3000
+            << (StoreSteps{{5, 7, "only the last"}, {6, 3, "gone again"}, {6, 3, ""}, {1023, 0, "block end"},
+                           {1024, 0, "block start"}, {2999, 4, "last row"}});
+        QTest::newRow("back to packed rows")
+            << 3000
+            << (readingRows(1, 2100) + StoreSteps{{5, 3, "rewritten"}, {1030, 0, ""}, {1030, 6, "new cell"}}
+                + readingRows(2101, 2200) + StoreSteps{{7, 7, "and again"}});
+        QTest::newRow("shrunk and grown")
+            << 3000
+            << (readingRows(1, 2500) + StoreSteps{{1500, -1, ""}, {1501, 3, "out of range"}, {2600, -1, ""}}
+                + readingRows(1600, 1700) + StoreSteps{{40, -1, ""}, {3000, -1, ""}, {20, 2, "kept"}});
+    }
+    void storeRoundTrips()
+    {
+        auto [rows, steps] = fetch<int, StoreSteps>("rows", "steps");
+        RowStore s;
+        s.setRows(rows);
+        QHash<QPair<int, int>, QString> expected;
+        int count = rows;
+        for (const StoreStep &step : steps) {
+            if (step.col < 0) {
+                s.setRows(step.row);
+                count = step.row;
+                expected.removeIf([&](const auto &e) { return e.key().first >= count; });
+                continue;
+            }
+            s.setCell(step.row, step.col, step.text);
+            if (step.row < count)
+                expected[{step.row, step.col}] = step.text;
+        }
+        QCOMPARE(s.rows(), count);
+        // A long log of readings is packed well below its texts' size.
+        if (QTest::currentDataTag() == QLatin1String("readings across blocks")) {
+            std::size_t texts = 0;
+            for (const QString &t : std::as_const(expected))
+                texts += std::size_t(t.toUtf8().size()) + 1;
+            QVERIFY2(s.memoryBytes() * 3 < texts, qPrintable(QStringLiteral("%1 of %2").arg(s.memoryBytes()).arg(texts)));
+        }
+        // Backwards, then forwards: every cell, none made up.
+        for (int pass = 0; pass < 2; ++pass)
+            for (int i = 0; i < count + 2; ++i) {
+                const int r = pass == 0 ? count + 1 - i : i;
+                for (int c = 0; c < 8; ++c)
+                    if (s.cell(r, c) != expected.value({r, c}))
+                        QFAIL(qPrintable(QStringLiteral("row %1 column %2: \"%3\" read as \"%4\"")
+                                             .arg(r).arg(c).arg(expected.value({r, c}).left(40), s.cell(r, c).left(40))));
+            }
     }
 
     void layoutsByFamily_data()

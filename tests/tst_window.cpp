@@ -4,6 +4,7 @@
 #include "shell/SerialLink.h"
 #include "shell/frmMain.h"
 #include "support/DataTable.h"
+#include "table/GridView.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 
 #include <fcntl.h>
@@ -96,6 +98,53 @@ private slots:
         QCOMPARE(first.data().toString(), QStringLiteral("22.99 mg/L"));
         QCOMPARE(first.data(Qt::BackgroundRole).value<QBrush>().color(), QColor(128, 128, 255));
         QCOMPARE(view->model()->headerData(6, Qt::Horizontal).toString(), QStringLiteral("ppm"));
+    }
+
+    // The table shows the newest reading whole, with the grid's top row on
+    // top, however long the log; scrolled back, it shows the first rows.
+    void tableFollowsTheNewestRow_data()
+    {
+        columns<int>("readings");
+        QTest::newRow("a few") << 5;
+        QTest::newRow("more than a screenful") << 40;
+        QTest::newRow("thousands") << 3000;
+    }
+    void tableFollowsTheNewestRow()
+    {
+        auto [readings] = fetch<int>("readings");
+        frmMain w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        deliver(w, QStringLiteral("<P600028FA08C803E8>"));
+        w.core().cmdClear_Click();
+        for (int s = 0; s < readings; ++s) {
+            w.core().m.RxBuffer = QStringLiteral("<D%1%2%3%4>")
+                                      .arg(0x9000 | 1 << 6 | s % 60, 4, 16, QLatin1Char('0'))
+                                      .arg(1 << 11 | (s / 3600 % 24) << 6 | s / 60 % 60, 4, 16, QLatin1Char('0'))
+                                      .arg(1000 + s % 900, 4, 16, QLatin1Char('0'))
+                                      .arg(0xB000 | 750, 4, 16, QLatin1Char('0'));
+            w.core().Timer1_Timer();   // the window lays out and paints afterwards, at once
+        }
+        QCoreApplication::processEvents();
+        auto *view = child<GridView>(w, "MSFlexGrid1");
+        QCOMPARE(view->firstShownRow(), qMax(1, w.core().MSFlexGrid1->TopRow()));
+        const QAbstractItemModel *shown = view->model();
+        int newest = -1;
+        for (int i = 0; i < shown->rowCount(); ++i)
+            if (shown->index(i, 0).data().toString() == QString::number(readings))
+                newest = i;
+        QVERIFY(newest >= 0);
+        auto wholeInView = [&](int row) {
+            const QRect r = view->visualRect(shown->index(row, 0));
+            return r.top() >= 0 && r.bottom() < view->viewport()->height();
+        };
+        QVERIFY(wholeInView(newest));
+        QCOMPARE(shown->index(newest, 3).data(Qt::BackgroundRole).value<QBrush>().color(), QColor(128, 128, 255));
+        view->verticalScrollBar()->setValue(0);
+        QCoreApplication::processEvents();
+        QCOMPARE(view->firstShownRow(), 1);
+        QCOMPARE(shown->index(0, 0).data().toString(), QStringLiteral("1"));
+        QVERIFY(wholeInView(0));
     }
 
     void conductivityShowsTheRangeSelector()

@@ -40,7 +40,7 @@ bool MainCore::exportTo(const QString &file)
                                          .arg(dataRows)
                                          .arg(QDir::toNativeSeparators(file));
         if (dataRows > kExportProgressRows)
-            source.progress = [&](int done, int total) { prompts_->Progress(progressText, done, total); };
+            source.progress = [&](int done, int total) { return prompts_->Progress(progressText, done, total); };
 
         // 2. Write, holding back the receive tick (a progress dialog lets
         //    timers run): what arrives meanwhile is handled afterwards.
@@ -49,6 +49,9 @@ bool MainCore::exportTo(const QString &file)
         receiveHeld_ = false;
         if (source.progress)
             source.progress(source.rows, source.rows);
+        // Cancelled: no file, and the table goes on as it was.
+        if (source.cancelled)
+            return false;
         if (!error.isEmpty()) {
             // The table stays: the user must not believe the log was saved.
             prompts_->MsgBox(QStringLiteral("The table could not be exported to %1: %2. Nothing was cleared.")

@@ -25,9 +25,11 @@ public:
         return {};
     }
     // A long task's progress, 0 <= done <= total; done == total closes it.
-    virtual void Progress(const QString &text, int done, int total)
+    // False once the user asked to cancel it.
+    virtual bool Progress(const QString &text, int done, int total)
     {
         Q_UNUSED(text) Q_UNUSED(done) Q_UNUSED(total)
+        return true;
     }
     // Opens a file this program wrote in the desktop's program for it, if
     // there is one; best effort.

@@ -231,22 +231,23 @@ QString frmMain::SaveFileName(const QString &title, const QString &proposed, con
     return dialog.selectedFiles().first();
 }
 
-void frmMain::Progress(const QString &text, int done, int total)
+bool frmMain::Progress(const QString &text, int done, int total)
 {
     if (done >= total) {
         delete progress_;
         progress_ = nullptr;
-        return;
+        return true;
     }
     if (!progress_) {
-        // Modal to the window and without a cancel button: the export
-        // cannot be half undone.
-        progress_ = new QProgressDialog(text, QString(), 0, total, this);
+        // Modal to the window. Cancel leaves nothing half done: the file is
+        // written under a scratch name and only then put in place.
+        progress_ = new QProgressDialog(text, QStringLiteral("Cancel"), 0, total, this);
         progress_->setWindowTitle(QApplication::applicationName());
         progress_->setWindowModality(Qt::WindowModal);
         progress_->setMinimumDuration(0);
     }
     progress_->setValue(done);
+    return !progress_->wasCanceled();
 }
 
 void frmMain::OpenDocument(const QString &file)

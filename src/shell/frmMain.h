@@ -38,7 +38,7 @@ public:
     void MsgBox(const QString &text, Icon icon, const QString &detail = QString()) override;
     void Notice(const QString &text) override;
     QString SaveFileName(const QString &title, const QString &proposed, const QString &filter) override;
-    void Progress(const QString &text, int done, int total) override;
+    bool Progress(const QString &text, int done, int total) override;
     void OpenDocument(const QString &file) override;
 
     // Keeps every completed row and event in the recordings store in

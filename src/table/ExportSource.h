@@ -16,16 +16,21 @@ struct ExportSource
 
     int rows = 0;
     std::function<void(int row, Row &cells)> read;
-    std::function<void(int done, int total)> progress;   // may be empty
+    // May be empty; answers false when the user cancelled the export.
+    std::function<bool(int done, int total)> progress;
+    mutable bool cancelled = false;
     // Name and text of document properties, for the formats that keep them
     // beside the table (.xlsx): which recording this is and its fingerprint.
     QList<std::pair<QString, QString>> properties;
 
-    // Reads row `row` and reports progress every few thousand rows.
-    void take(int row, Row &cells) const
+    // Reads row `row` and reports progress every few thousand rows; false
+    // once the export was cancelled (the writer then stops, and the file
+    // is not made).
+    bool take(int row, Row &cells) const
     {
         read(row, cells);
-        if (progress && row > 0 && row % kProgressStep == 0)
-            progress(row, rows);
+        if (progress && row > 0 && row % kProgressStep == 0 && !progress(row, rows))
+            cancelled = true;
+        return !cancelled;
     }
 };

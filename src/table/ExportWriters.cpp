@@ -18,6 +18,8 @@
 
 namespace {
 
+const QString kCancelled = QStringLiteral("cancelled");
+
 bool allEmpty(const ExportSource::Row &cells)
 {
     return std::all_of(cells.begin(), cells.end(), [](const QString &c) { return c.isEmpty(); });
@@ -38,7 +40,8 @@ QString writeCsv(QIODevice &out, const ExportSource &source)
     }
     QByteArray chunk;
     for (int r = 0; r < rows; ++r) {
-        source.take(r, cells);
+        if (!source.take(r, cells))
+            return kCancelled;
         chunk += CsvLog::line(QStringList(cells.begin(), cells.end())).toUtf8();
         if (chunk.size() > (1 << 20) || r + 1 == rows) {
             if (!writeAll(out, chunk))
@@ -106,7 +109,12 @@ QString writeXlsx(QIODevice &out, const ExportSource &source, const QString &scr
         }
         if (r >= source.rows)
             break;
-        source.take(r, cells);
+        if (!source.take(r, cells)) {
+            // Nothing of it is wanted: the library's scratch files go
+            // with it, and ours with `scratch`.
+            lxw_workbook_free(wb);
+            return kCancelled;
+        }
         writeRow(cells);
     }
     errno = 0;

@@ -7,5 +7,6 @@
 // Excel 97-2003 workbook. Written through ReplaceFile: `path` is never left
 // half-written, a file already there stays as it was when the export fails,
 // and only a regular file is ever replaced. Empty on success, else why it
-// failed, in words for the user.
+// failed, in words for the user; when `source.progress` answered false,
+// source.cancelled is set, nothing was made and the text says "cancelled".
 QString exportTable(const QString &path, const ExportSource &source);

@@ -383,7 +383,8 @@ QString writeXls(QIODevice &out, const ExportSource &source, const QString &scra
             for (int r = blockStart; r < blockStart + kRowBlock && r <= count; ++r) {
                 const ExportSource::Row *row = &header;
                 if (r > 0) {
-                    source.take(before + r, cells);
+                    if (!source.take(before + r, cells))
+                        return QStringLiteral("cancelled");
                     row = &cells;
                 }
                 const qsizetype start = cellRecords.size();

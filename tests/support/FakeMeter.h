@@ -71,11 +71,13 @@ public:
     }
     QList<int> progress;   // each report's done, -1 for the closing one
     std::function<void()> duringProgress;
-    void Progress(const QString &, int done, int total) override
+    int cancelAt = 0;      // Cancel pressed at this report (1, 2, ...); 0 never
+    bool Progress(const QString &, int done, int total) override
     {
         progress << (done == total ? -1 : done);
         if (duringProgress)
             duringProgress();
+        return done == total || progress.size() != cancelAt;
     }
     QStringList opened;
     void OpenDocument(const QString &file) override { opened << file; }
