@@ -36,7 +36,7 @@ double FrameFeed::appendMany(long first, int n)
 {
     QString frames;
     for (long i = first; i < first + n; ++i)
-        frames += reading(i, cond_);
+        frames += readingFrame(i, cond_);
     core_.m.RxBuffer = frames;
     QElapsedTimer t;
     t.start();
