@@ -12,6 +12,8 @@
 //   tq800-bench-mqtt [--rows N] [--paced-rows N]     (default 5000, 300)
 //
 // Needs mosquitto and the logger and simulator built beside this program.
+#include "../tests/support/FreePort.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -39,19 +41,6 @@
 #include <unistd.h>
 
 namespace {
-
-int freePort()
-{
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ::bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    ::getsockname(s, reinterpret_cast<sockaddr *>(&a), &len);
-    ::close(s);
-    return ntohs(a.sin_port);
-}
 
 double nowMs()
 {
@@ -110,7 +99,7 @@ struct Figures
 Figures run(const QString &broker, int rows, bool paced)
 {
     QTemporaryDir dir;
-    const int port = freePort();
+    const int port = freeLoopbackPort();
     QFile conf(dir.filePath(QStringLiteral("mosquitto.conf")));
     conf.open(QIODevice::WriteOnly);
     conf.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n").arg(port).toUtf8());

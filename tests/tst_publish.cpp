@@ -5,6 +5,7 @@
 #include "publish/MqttMessages.h"
 #include "record/RecordStore.h"
 #include "support/DataTable.h"
+#include "support/FreePort.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -22,20 +23,6 @@
 #include <unistd.h>
 
 namespace {
-
-// A loopback port nobody listens on now.
-int freePort()
-{
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ::bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    ::getsockname(s, reinterpret_cast<sockaddr *>(&a), &len);
-    ::close(s);
-    return ntohs(a.sin_port);
-}
 
 bool tools()
 {
@@ -57,7 +44,7 @@ QString mosquittoPath()
 struct Broker
 {
     QTemporaryDir dir;
-    int port = freePort();
+    int port = freeLoopbackPort();
     QString tlsLines;
     QProcess p;
     QByteArray log;
