@@ -27,14 +27,6 @@ struct Extreme
     double y;
     int level;   // < 0: `index` is the row
     int index;
-    int row;     // a row at that height
-};
-
-// A height on a trace and a row at it.
-struct Height
-{
-    double y;
-    int row;
 };
 
 class RunWalk
@@ -108,14 +100,27 @@ private:
     }
 
     // A node's lowest and highest heights on a trace: with one unit across
-    // its rows a height follows the number one way, so they are at the rows
-    // of its lowest and highest number (which way round depends on the scale).
-    void heights(const Node &n, int trace, Height &low, Height &high) const
+    // its rows (its `all` flags are each row's) a height follows the number
+    // one way, so they are those of its lowest and highest number (which
+    // way round depends on the scale).
+    void heights(const Node &n, int trace, double &low, double &high) const
     {
-        const int ra = trace == 0 ? n.lowValue : n.lowTemp, rb = trace == 0 ? n.highValue : n.highTemp;
-        const Height a{y(trace, row(ra)), ra}, b{y(trace, row(rb)), rb};
-        low = b.y < a.y ? b : a;
-        high = b.y > a.y ? b : a;
+        RowPoint p;
+        p.flags = n.all;
+        double a, b;
+        if (trace == 0) {
+            p.value = n.lowValue;
+            a = y(0, p);
+            p.value = n.highValue;
+            b = y(0, p);
+        } else {
+            p.temp = n.lowTemp;
+            a = y(1, p);
+            p.temp = n.highTemp;
+            b = y(1, p);
+        }
+        low = b < a ? b : a;
+        high = b > a ? b : a;
     }
 
     // Segment g as the run draws it, handed over as a segment.
@@ -151,7 +156,7 @@ private:
             const int end = g + TraceSummary::rowsPer(level) - 1;
             if (index < sum_.nodes(level) && end <= run_.last) {
                 const Node &n = sum_.node(level, index);
-                Height low[2], high[2];
+                double low[2], high[2];
                 if (usable(n, low, high)) {
                     addNode(level, index, g, end, low, high);
                     g = end + 1;
@@ -163,9 +168,9 @@ private:
         return false;
     }
 
-    bool usable(const Node &n, Height low[2], Height high[2]) const
+    bool usable(const Node &n, double low[2], double high[2]) const
     {
-        constexpr quint8 need = RowPoint::TimeOk | TraceSummary::Finite | TraceSummary::OwnTemp;
+        constexpr quint8 need = quint8(RowPoint::TimeOk) | TraceSummary::Finite | TraceSummary::OwnTemp;
         if ((n.all & need) != need)
             return false;
         // One unit across the rows (the conductivity unit matters only to
@@ -179,77 +184,66 @@ private:
             return false;
         for (int t = 0; t < 2; ++t) {
             heights(n, t, low[t], high[t]);
-            if (!std::isfinite(low[t].y) || !std::isfinite(high[t].y))
+            if (!std::isfinite(low[t]) || !std::isfinite(high[t]))
                 return false;
         }
         return true;
     }
 
+    // The piece's first and last points are looked up when it is handed
+    // over: a node's rows are not read while it is only passed through.
     void addRow(int r, const Pt &p)
     {
         if (empty()) {
             u_ = r;
-            first_ = p;
             for (int t = 0; t < 2; ++t)
-                low_[t] = high_[t] = {p.y[t], -1, r, r};
+                low_[t] = high_[t] = {p.y[t], -1, r};
         }
         for (int t = 0; t < 2; ++t) {
             if (p.y[t] < low_[t].y)
-                low_[t] = {p.y[t], -1, r, r};
+                low_[t] = {p.y[t], -1, r};
             if (p.y[t] > high_[t].y)
-                high_[t] = {p.y[t], -1, r, r};
+                high_[t] = {p.y[t], -1, r};
         }
         v_ = r;
-        last_ = p;
     }
 
-    void addNode(int level, int index, int from, int to, const Height low[2], const Height high[2])
+    void addNode(int level, int index, int from, int to, const double low[2], const double high[2])
     {
         if (empty()) {
             u_ = from;
-            point(from, first_);
             for (int t = 0; t < 2; ++t) {
-                low_[t] = {low[t].y, level, index, low[t].row};
-                high_[t] = {high[t].y, level, index, high[t].row};
+                low_[t] = {low[t], level, index};
+                high_[t] = {high[t], level, index};
             }
         }
         for (int t = 0; t < 2; ++t) {
-            if (low[t].y < low_[t].y)
-                low_[t] = {low[t].y, level, index, low[t].row};
-            if (high[t].y > high_[t].y)
-                high_[t] = {high[t].y, level, index, high[t].row};
+            if (low[t] < low_[t].y)
+                low_[t] = {low[t], level, index};
+            if (high[t] > high_[t].y)
+                high_[t] = {high[t], level, index};
         }
         v_ = to;
-        point(to, last_);
     }
 
     // The first row of an extreme at its height: down the node, to the
-    // left half whenever it reaches that height. A half holding the row
-    // known to be at that height does; the left half beside it is looked at
-    // only for an equal height.
+    // left half whenever it reaches that height (else the right half
+    // does), then along the leaf's rows. A node in a run is whole, so both
+    // its halves are there.
     int firstAt(const Extreme &e, int trace, bool lowest) const
     {
         if (e.level < 0)
             return e.index;
-        int index = e.index, known = e.row;
+        int index = e.index;
         for (int level = e.level; level > 0; --level) {
             const int left = 2 * index;
-            if (known < TraceSummary::first(level - 1, left + 1)) {
-                index = left;
-                continue;
-            }
-            Height low, high;
+            double low, high;
             heights(sum_.node(level - 1, left), trace, low, high);
-            const Height &h = lowest ? low : high;
-            if (h.y == e.y) {
-                index = left;
-                known = h.row;
-            } else {
-                index = left + 1;
-            }
+            index = (lowest ? low : high) == e.y ? left : left + 1;
         }
         int r = TraceSummary::first(0, index);
-        while (r < known && y(trace, row(r)) != e.y)
+        const int last = r + TraceSummary::rowsPer(0) - 1;
+        while (r < last && y(trace, row(r)) != e.y)
             ++r;
         return r;
     }
@@ -260,13 +254,16 @@ private:
     {
         if (empty())
             return;
+        Pt first{}, last{};
+        point(u_, first);
+        point(v_, last);
         for (int t = 0; t < 2; ++t) {
             const int lowRow = firstAt(low_[t], t, true);
             const int highRow = firstAt(high_[t], t, false);
-            Pt low, high;
+            Pt low{}, high{};
             point(lowRow, low);
             point(highRow, high);
-            dec_[t]->piece({{first_.x, first_.y[t]}, {low.x, low.y[t]}, {high.x, high.y[t]}, {last_.x, last_.y[t]},
+            dec_[t]->piece({{first.x, first.y[t]}, {low.x, low.y[t]}, {high.x, high.y[t]}, {last.x, last.y[t]},
                             lowRow - u_, highRow - u_, v_ - u_ + 1});
         }
         v_ = u_ - 1;
@@ -286,7 +283,6 @@ private:
 
     // The piece: rows u_..v_, chained, all in column col_.
     int u_ = 1, v_ = 0;
-    Pt first_{}, last_{};
     Extreme low_[2]{}, high_[2]{};
 };
 

@@ -23,7 +23,8 @@ void TraceSummary::refresh(const ChartRowCache &rows, int level, int index)
         // A leaf: its rows one by one, the first of equal extremes kept.
         const int from = first(0, index);
         const int to = qMin(rows.count(), from + rowsPer(0) - 1);
-        n.lowValue = n.highValue = n.lowTemp = n.highTemp = from;
+        n.lowValue = n.highValue = rows.held(from).value;
+        n.lowTemp = n.highTemp = rows.held(from).temp;
         for (int r = from; r <= to; ++r) {
             const RowPoint &p = rows.held(r);
             quint8 f = p.flags & kRowFlags;
@@ -33,14 +34,16 @@ void TraceSummary::refresh(const ChartRowCache &rows, int level, int index)
                 f |= OwnTemp;
             n.all &= f;
             n.any |= f;
-            if (p.value < rows.held(n.lowValue).value)
-                n.lowValue = r;
-            if (p.value > rows.held(n.highValue).value)
-                n.highValue = r;
-            if (p.temp < rows.held(n.lowTemp).temp)
-                n.lowTemp = r;
-            if (p.temp > rows.held(n.highTemp).temp)
-                n.highTemp = r;
+            // Only a number strictly beyond: the block's first row that
+            // is not a number stays its extreme, as when rows were kept.
+            if (p.value < n.lowValue)
+                n.lowValue = p.value;
+            if (p.value > n.highValue)
+                n.highValue = p.value;
+            if (p.temp < n.lowTemp)
+                n.lowTemp = p.temp;
+            if (p.temp > n.highTemp)
+                n.highTemp = p.temp;
             if (p.timeOk()) {
                 qint32 unused = 0;
                 const qint32 t = qint32(placeRow(p, unused, start_));
@@ -55,15 +58,13 @@ void TraceSummary::refresh(const ChartRowCache &rows, int level, int index)
         n = a;
         if (std::size_t(2 * index + 1) < below.size()) {
             const Node &b = below[std::size_t(2 * index + 1)];
-            auto value = [&](int r) { return rows.held(r).value; };
-            auto temp = [&](int r) { return rows.held(r).temp; };
-            if (value(b.lowValue) < value(n.lowValue))
+            if (b.lowValue < n.lowValue)
                 n.lowValue = b.lowValue;
-            if (value(b.highValue) > value(n.highValue))
+            if (b.highValue > n.highValue)
                 n.highValue = b.highValue;
-            if (temp(b.lowTemp) < temp(n.lowTemp))
+            if (b.lowTemp < n.lowTemp)
                 n.lowTemp = b.lowTemp;
-            if (temp(b.highTemp) > temp(n.highTemp))
+            if (b.highTemp > n.highTemp)
                 n.highTemp = b.highTemp;
             n.earliest = qMin(n.earliest, b.earliest);
             n.latest = qMax(n.latest, b.latest);

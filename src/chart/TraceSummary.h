@@ -8,16 +8,20 @@ class ChartRowCache;
 
 // The chart's rows summarised by blocks of 16, 32, 64, ... rows, so that a
 // picture of ten million rows is drawn from a few blocks per pixel column
-// instead of from every row. For each block: the rows holding its first
-// lowest and first highest value and temperature (as read, before any
-// scale), the earliest and latest time its rows land at from row 1's time
-// (before any time base), and which row properties all or any of its rows
-// have. None of it depends on the scales or the time base, so it stays
-// valid across a doubling of the time base and a range change; it is kept
-// up to date as rows are captured, a few nodes a row.
+// instead of from every row. For each block: its lowest and highest value
+// and temperature (as read, before any scale), the earliest and latest time
+// its rows land at from row 1's time (before any time base), and which row
+// properties all or any of its rows have. None of it depends on the scales
+// or the time base, so it stays valid across a doubling of the time base
+// and a range change; it is kept up to date as rows are captured, a few
+// nodes a row.
 //
-// The nodes are 28 bytes; with the smallest block at 16 rows that is about
-// 3.5 bytes a row.
+// A node holds the numbers themselves, not the rows they came from: a
+// redraw then reads nodes only, which lie together, and touches a row only
+// where a pixel column's extreme is drawn; the rows of a year lie scattered
+// over hundreds of megabytes, where each read would be a wait on memory.
+// The nodes are 42 bytes; with the smallest block at 16 rows that is about
+// 5.3 bytes a row.
 class TraceSummary
 {
 public:
@@ -30,12 +34,14 @@ public:
         OwnTemp = 32,   // the temperature was read from tempCol()
     };
 
+#pragma pack(push, 4)
     struct Node
     {
-        qint32 lowValue, highValue, lowTemp, highTemp;   // rows (first of equals)
+        double lowValue, highValue, lowTemp, highTemp;   // the extremes as read
         qint32 earliest, latest;   // times of the rows with a readable time
         quint8 all, any;           // properties of all / of any of its rows
     };
+#pragma pack(pop)
 
     // Row `row` of `rows` has been captured, for the first time or again.
     void update(const ChartRowCache &rows, int row);
