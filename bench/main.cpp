@@ -150,6 +150,52 @@ int startupChild(const QElapsedTimer &sinceStart)
     return 0;
 }
 
+// Child: a log of `rows` readings written as each format, or as the one
+// format named; the seconds each took (what a profile of an export runs on).
+int exportsChild(long rows, const QString &only)
+{
+    FrameFeed feed(true);
+    for (long i = 1; i <= rows; ++i)
+        feed.append(i);
+    QTemporaryDir scratch(QDir::current().filePath(QStringLiteral("tq800-bench-XXXXXX")));
+    const FlexGrid &grid = *feed.core().MSFlexGrid1;
+    const int lastRow = feed.core().m.GridRow;
+    for (const QString &format : {QStringLiteral("xls"), QStringLiteral("xlsx"), QStringLiteral("csv")})
+        if (only.isEmpty() || only == format)
+            std::printf("%.3f ", exportSeconds(grid, lastRow, scratch.filePath(QStringLiteral("log.") + format)));
+    std::printf("\n");
+    return 0;
+}
+
+// Child: a log of `rows` readings, then the whole chart painted: once just
+// after more readings came in (what was read last is then out of the
+// processor's caches) and again at once; milliseconds, the best of five each.
+int paintChild(long rows)
+{
+    FrameFeed feed(true);
+    long i = 1;
+    for (; i <= rows; ++i)
+        feed.append(i);
+    QImage canvas(673, 481, QImage::Format_RGB32);
+    const MainCore &core = feed.core();
+    auto paint = [&] {
+        QElapsedTimer t;
+        t.start();
+        QPainter p(&canvas);
+        paintChart(p, canvas.size(), 1, core.chart, core.Picture4);
+        return t.nsecsElapsed() / 1e6;
+    };
+    double cold = 1e9, warm = 1e9;
+    for (int k = 0; k < 5; ++k) {
+        for (long n = 0; n < 1000; ++n, ++i)
+            feed.append(i);
+        cold = std::min(cold, paint());
+        warm = std::min(warm, paint());
+    }
+    std::printf("%.3f %.3f\n", cold, warm);
+    return 0;
+}
+
 struct Mark
 {
     long rows;
@@ -180,6 +226,10 @@ int main(int argc, char **argv)
     if (args.size() >= 3 && args[1] == QLatin1String("--shot"))
         return windowShotChild(args[2].toLong(), args.size() > 3 ? args[3].toDouble() : 0,
                                args.size() > 4 ? args[4] : QString());
+    if (args.size() >= 3 && args[1] == QLatin1String("--paint"))
+        return paintChild(args[2].toLong());
+    if (args.size() >= 3 && args[1] == QLatin1String("--exports"))
+        return exportsChild(args[2].toLong(), args.size() > 3 ? args[3] : QString());
     if (args.size() >= 2 && args[1] == QLatin1String("--qtcharts"))
         return qtChartsChild(marksFrom(args, 2));
 

@@ -32,6 +32,9 @@ public:
     // write shows at once, with its reason). Empty on success, else why not.
     QString open();
     QFile &file() { return file_; }
+    // The scratch file's own name, for a writer that can only write to a
+    // file it opens by name.
+    QString scratchName() const { return scratch_; }
     // The folder the file lands in: scratch files of a writer's own belong
     // there too, on the disk that must hold the result anyway.
     QString folder() const { return folder_; }

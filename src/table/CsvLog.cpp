@@ -2,9 +2,11 @@
 
 #include "table/FlexGrid.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -111,33 +113,51 @@ QStringList CsvLog::lastHeaderIn(const QString &path)
     return {};
 }
 
-QString CsvLog::field(const QString &text)
+void CsvLog::appendLine(QByteArray &out, const std::string_view *fields, std::size_t count)
 {
-    static const QString kSpecial = QStringLiteral(",\"\r\n");
-    bool quote = false;
-    for (QChar c : text) {
-        if (kSpecial.contains(c)) {
-            quote = true;
-            break;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0)
+            out += ',';
+        const std::string_view text = fields[i];
+        if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+            out.append(text.data(), qsizetype(text.size()));
+            continue;
         }
+        out += '"';
+        for (char c : text) {
+            if (c == '"')
+                out += '"';
+            out += c;
+        }
+        out += '"';
     }
-    if (!quote)
-        return text;
-    QString out = text;
-    out.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + out + QLatin1Char('"');
+    out += "\r\n";
 }
+
+namespace {
+
+// `texts` as UTF-8, with views on it for appendLine.
+struct Utf8Fields
+{
+    explicit Utf8Fields(const QStringList &texts)
+    {
+        for (const QString &t : texts)
+            bytes.push_back(t.toUtf8());
+        for (const QByteArray &b : bytes)
+            views.emplace_back(b.constData(), std::size_t(b.size()));
+    }
+    std::vector<QByteArray> bytes;
+    std::vector<std::string_view> views;
+};
+
+} // namespace
 
 QString CsvLog::line(const QStringList &fields)
 {
-    QString out;
-    for (qsizetype i = 0; i < fields.size(); ++i) {
-        if (i > 0)
-            out += QLatin1Char(',');
-        out += field(fields[i]);
-    }
-    out += QLatin1String("\r\n");
-    return out;
+    QByteArray out;
+    const Utf8Fields f(fields);
+    appendLine(out, f.views.data(), f.views.size());
+    return QString::fromUtf8(out);
 }
 
 // Straight to the system, whole or not at all: on a full disk a write comes
@@ -177,7 +197,14 @@ bool CsvLog::appendRow(const QStringList &header, const QStringList &cells)
     // A header line due goes in one write with its row: the file never
     // ends in a header that no row follows because the disk was full.
     const bool headerDue = !headerWritten_ || header != lastHeader_;
-    if (!append(((headerDue ? line(header) : QString()) + line(cells)).toUtf8()))
+    QByteArray bytes;
+    if (headerDue) {
+        const Utf8Fields h(header);
+        appendLine(bytes, h.views.data(), h.views.size());
+    }
+    const Utf8Fields c(cells);
+    appendLine(bytes, c.views.data(), c.views.size());
+    if (!append(bytes))
         return false;
     if (headerDue) {
         headerWritten_ = true;

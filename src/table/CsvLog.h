@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <string_view>
+
 class FlexGrid;
 
 // An append-only CSV log of table rows: UTF-8, fields quoted only when they
@@ -44,9 +46,10 @@ public:
     // Rows this log has written since it was opened.
     int rowsWritten() const { return rowsWritten_; }
 
-    // One field as it appears in the file, and one whole line with its CRLF.
-    static QString field(const QString &text);
+    // One whole line with its CRLF, as it appears in the file; the second
+    // form appends it to `out` as UTF-8 (what a long export writes with).
     static QString line(const QStringList &fields);
+    static void appendLine(QByteArray &out, const std::string_view *fields, std::size_t count);
     // The fields of one line (without its line end), quotes undone.
     static QStringList parseLine(const QString &line);
 

@@ -8,7 +8,6 @@
 
 #include <QFileInfo>
 #include <QHash>
-#include <QTemporaryFile>
 
 #include <xlsxwriter.h>
 
@@ -32,21 +31,23 @@ QString writeCsv(QIODevice &out, const ExportSource &source)
 {
     if (!writeAll(out, QByteArrayLiteral("\xEF\xBB\xBF")))
         return out.errorString();
-    ExportSource::Row cells;
+    ExportSource::Row last;
     int rows = source.rows;
     if (rows > 1) {
-        source.read(rows - 1, cells);
-        rows -= allEmpty(cells);
+        source.read(rows - 1, last);
+        rows -= allEmpty(last);
     }
+    ExportSource::Utf8Row cells;
     QByteArray chunk;
+    chunk.reserve((1 << 20) + 4096);
     for (int r = 0; r < rows; ++r) {
-        if (!source.take(r, cells))
+        if (!source.takeUtf8(r, cells))
             return kCancelled;
-        chunk += CsvLog::line(QStringList(cells.begin(), cells.end())).toUtf8();
+        CsvLog::appendLine(chunk, cells.data(), cells.size());
         if (chunk.size() > (1 << 20) || r + 1 == rows) {
             if (!writeAll(out, chunk))
                 return out.errorString();
-            chunk.clear();
+            chunk.resize(0);   // the buffer stays for the next megabyte
         }
     }
     return {};
@@ -54,15 +55,12 @@ QString writeCsv(QIODevice &out, const ExportSource &source)
 
 // Office Open XML through libxlsxwriter, row by row in its constant-memory
 // mode; a sheet takes 1,048,576 rows, the header at the top of each. The
-// library writes to a file by name: a scratch file beside the target, then
-// copied into `out`.
-QString writeXlsx(QIODevice &out, const ExportSource &source, const QString &scratchDir)
+// library writes to a file by name: `file`, the scratch file that is
+// renamed into place, so the workbook is written once and never copied.
+QString writeXlsx(const QString &file, const ExportSource &source, const QString &scratchDir)
 {
     constexpr int kSheetRows = 1048576;
-    QTemporaryFile scratch(scratchDir + QStringLiteral("/.tq800-export-XXXXXX.xlsx"));
-    if (!scratch.open())
-        return scratch.errorString();
-    const QByteArray name = QFile::encodeName(scratch.fileName());
+    const QByteArray name = QFile::encodeName(file);
     QByteArray tmpdir = QFile::encodeName(scratchDir);
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
@@ -123,9 +121,6 @@ QString writeXlsx(QIODevice &out, const ExportSource &source, const QString &scr
     // about its zip container.
     if (e != LXW_NO_ERROR)
         return errno ? QString::fromLocal8Bit(std::strerror(errno)) : QString::fromUtf8(lxw_strerror(e));
-    // The library wrote through a handle of its own; read from the start.
-    if (!copyAll(scratch, 0, scratch.size(), out))
-        return scratch.error() != QFileDevice::NoError ? scratch.errorString() : out.errorString();
     return {};
 }
 
@@ -152,7 +147,7 @@ QString exportTable(const QString &path, const ExportSource &source)
     QString error;
     switch (formatOf(path)) {
     case Format::Csv: error = writeCsv(file.file(), source); break;
-    case Format::Xlsx: error = writeXlsx(file.file(), source, file.folder()); break;
+    case Format::Xlsx: error = writeXlsx(file.scratchName(), source, file.folder()); break;
     case Format::Xls: error = writeXls(file.file(), source, file.folder()); break;
     }
     if (!error.isEmpty()) {

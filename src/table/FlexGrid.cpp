@@ -174,8 +174,20 @@ ExportSource FlexGrid::exportSource(int lastRow) const
     ExportSource source;
     source.rows = lastRow + 1;
     source.read = [this](int row, ExportSource::Row &cells) {
-        for (int c = 0; c < kCols; ++c)
-            cells[std::size_t(c)] = TextMatrix(row, c);
+        if (row == 0)
+            cells = header_;
+        else
+            store_.readRow(row, cells);
+    };
+    source.readUtf8 = [this](int row, ExportSource::Utf8Row &cells) {
+        if (row != 0) {
+            store_.readRowUtf8(row, cells);
+            return;
+        }
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            headerUtf8_[c] = header_[c].toUtf8();
+            cells[c] = {headerUtf8_[c].constData(), std::size_t(headerUtf8_[c].size())};
+        }
     };
     return source;
 }

@@ -67,6 +67,7 @@ signals:
 private:
     RowStore store_;
     std::array<QString, kCols> header_;
+    mutable std::array<QByteArray, kCols> headerUtf8_;   // for an export's UTF-8 reads
     std::array<bool, kCols> centred_{};
     std::array<int, kCols> widths_;
     QHash<int, quint8> highlight_;   // row -> bit mask of highlighted columns

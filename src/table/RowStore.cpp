@@ -1,5 +1,7 @@
 #include "table/RowStore.h"
 
+#include <QStringDecoder>
+
 #include <zstd.h>
 
 #include <algorithm>
@@ -217,29 +219,74 @@ void RowStore::dropCaches() const
         u.block = -1;
 }
 
-QString RowStore::cell(int row, int col) const
+bool RowStore::utf8At(int row, int col, std::string_view &bytes) const
 {
-    if (col < 0 || col >= kColumns || row < 0 || row >= rows_)
-        return QString();
+    bytes = {};
     if (row == openRow_)
-        return open_[std::size_t(col)];
+        return false;
     const Block &b = blocks_[std::size_t(row >> kBlockBits)];
     const int r = row & (kBlockRows - 1);
     if (b.open) {
         const std::string_view packed = b.open->row(r);
         if (packed.empty())
-            return QString();
+            return true;
         const auto *p = reinterpret_cast<const unsigned char *>(packed.data());
         for (int c = 0; c < col; ++c)
             p += getLength(p);
         const std::size_t n = getLength(p);
-        return QString::fromUtf8(reinterpret_cast<const char *>(p), qsizetype(n));
+        bytes = {reinterpret_cast<const char *>(p), n};
+        return true;
     }
     if (b.packed.empty())
-        return QString();
+        return true;
     const Unpacked &u = unpacked(row >> kBlockBits);
     const Span &s = u.spans[std::size_t(r * kColumns + col)];
-    return QString::fromUtf8(u.bytes.data() + s.start, qsizetype(s.length));
+    bytes = {u.bytes.data() + s.start, s.length};
+    return true;
+}
+
+QString RowStore::cell(int row, int col) const
+{
+    if (col < 0 || col >= kColumns || row < 0 || row >= rows_)
+        return QString();
+    std::string_view bytes;
+    if (!utf8At(row, col, bytes))
+        return open_[std::size_t(col)];
+    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+}
+
+void RowStore::readRow(int row, std::array<QString, kColumns> &cells) const
+{
+    for (int c = 0; c < kColumns; ++c) {
+        QString &cell = cells[std::size_t(c)];
+        std::string_view bytes;
+        if (row < 0 || row >= rows_) {
+            cell.clear();
+        } else if (!utf8At(row, c, bytes)) {
+            cell = open_[std::size_t(c)];
+        } else {
+            // At most one UTF-16 unit a byte; decoded in place, so a buffer
+            // that holds the text already is used again.
+            cell.resize(qsizetype(bytes.size()));
+            QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+            const QChar *end = utf8.appendToBuffer(cell.data(), QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+            cell.resize(end - cell.constData());
+        }
+    }
+}
+
+void RowStore::readRowUtf8(int row, std::array<std::string_view, kColumns> &cells) const
+{
+    for (int c = 0; c < kColumns; ++c) {
+        std::string_view &cell = cells[std::size_t(c)];
+        if (row < 0 || row >= rows_) {
+            cell = {};
+        } else if (!utf8At(row, c, cell)) {
+            QByteArray &bytes = openUtf8_[std::size_t(c)];
+            bytes = open_[std::size_t(c)].toUtf8();
+            cell = {bytes.constData(), std::size_t(bytes.size())};
+        }
+    }
 }
 
 void RowStore::setCell(int row, int col, const QString &text)

@@ -36,6 +36,12 @@ public:
     void setRows(int n);                       // grows or shrinks; new rows are empty
 
     QString cell(int row, int col) const;
+    // A whole row into `cells`, reusing their buffers: an export reading
+    // millions of rows then allocates nothing a row.
+    void readRow(int row, std::array<QString, kColumns> &cells) const;
+    // The same as the UTF-8 it is kept as; the views hold until the store
+    // is next read or written.
+    void readRowUtf8(int row, std::array<std::string_view, kColumns> &cells) const;
     void setCell(int row, int col, const QString &text);
     void clear();                              // every cell empty; row count kept
 
@@ -71,6 +77,9 @@ private:
     Open &openBlock(int block);
     void compress(int block);
     const Unpacked &unpacked(int block) const;
+    // Where cell (row, col) lies as UTF-8; false for the open row, which is
+    // held as texts.
+    bool utf8At(int row, int col, std::string_view &bytes) const;
     void dropCaches() const;
     void unpack(const std::string &packed, std::string &bytes) const;
 
@@ -80,6 +89,7 @@ private:
     int openRow_ = -1;
     std::array<QString, kColumns> open_;
     mutable std::array<Unpacked, 2> cache_;
+    mutable std::array<QByteArray, kColumns> openUtf8_;   // the open row, for readRowUtf8
     mutable int nextCache_ = 0;
     // Kept for reuse, so that a long log does not leave the heap full of
     // holes the size of a block: a finished block's buffers, the scratch of

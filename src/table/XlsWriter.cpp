@@ -19,7 +19,7 @@ constexpr int kCols = 8;
 constexpr int kRowBlock = 32;
 constexpr quint16 kCellXf = 15;            // the first cell format after the 15 style formats: text
 constexpr quint16 kFirstNumberFormat = 164;  // number formats of our own; those below are built in
-constexpr int kDedupLimit = 200000;        // distinct texts remembered for sharing
+constexpr int kSharedSlots = 4096;         // texts remembered for sharing, the latest by hash
 constexpr int kBuckets = 128;              // string positions listed in EXTSST
 constexpr quint16 kDefColWidthSize = 6;    // the last record of sheetHead()
 
@@ -182,11 +182,15 @@ public:
 
     quint32 add(const QString &s)
     {
-        if (auto it = seen_.constFind(s); it != seen_.cend())
-            return *it;
+        // A text seen lately is shared: units, dates and "----" repeat row
+        // after row, while a clock time never does. A small table indexed
+        // by hash, the newest text in each slot, stays in the processor's
+        // cache however long the log; a table of every text would not.
+        Seen &seen = seen_[qHash(s) & (kSharedSlots - 1)];
+        if (!seen.text.isEmpty() && seen.text == s)
+            return seen.index;
         const quint32 index = unique_++;
-        if (seen_.size() < kDedupLimit)
-            seen_.insert(s, index);
+        seen = {s, index};
         const bool wide = !latin1(s);
         const int charBytes = wide ? 2 : 1;
         // Length, flags and the first character stay together.
@@ -194,9 +198,10 @@ public:
             flush();
         if (index % quint32(bucket_) == 0)
             buckets_.push_back({written_ + 4 + quint64(data_.size()), quint16(4 + data_.size())});
-        Bytes head;
-        head.u16(int(s.size())).u8(wide ? 1 : 0);
-        data_ += head.b;
+        char head[3];
+        qToLittleEndian(quint16(s.size()), head);
+        head[2] = char(wide ? 1 : 0);
+        data_.append(head, 3);
         qsizetype i = 0;
         while (i < s.size()) {
             qsizetype n = qMin<qsizetype>((kMaxData - data_.size()) / charBytes, s.size() - i);
@@ -214,7 +219,11 @@ public:
                     data_.append(c, 2);
                 }
             } else {
-                data_ += QStringView(s).mid(i, n).toLatin1();
+                const qsizetype at = data_.size();
+                data_.resize(at + n);
+                char *to = data_.data() + at;
+                for (qsizetype k = 0; k < n; ++k)
+                    to[k] = char(s[i + k].unicode());
             }
             i += n;
         }
@@ -255,14 +264,15 @@ private:
             ok_ = false;
         written_ += quint64(r.size());
         first_ = false;
-        data_.clear();
+        data_.resize(0);   // keeps its buffer for the next record
     }
 
     struct Bucket { quint64 pos; quint16 offset; };   // pos: from the table's start
     QIODevice &out_;
     int bucket_;
     QByteArray data_;
-    QHash<QString, quint32> seen_;
+    struct Seen { QString text; quint32 index = 0; };
+    std::vector<Seen> seen_ = std::vector<Seen>(kSharedSlots);
     quint32 unique_ = 0;
     quint64 written_ = 0;
     bool first_ = true;
