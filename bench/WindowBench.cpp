@@ -31,23 +31,30 @@ void settle()
     QCoreApplication::processEvents();
 }
 
-} // namespace
-
-int windowChild(const std::vector<long> &marks)
+// The window shown, on a conductivity meter (the range buttons show),
+// cleared, its timers stopped: readings come only as the caller feeds them.
+MainCore &showOnConductivityMeter(frmMain &w)
 {
-    constexpr long kMeasured = 200;
-    frmMain w;
     w.show();
     while (!w.windowHandle() || !w.windowHandle()->isExposed())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
     MainCore &core = w.core();
     core.Timer1.stop();
     core.Timer2.stop();
-    // A conductivity meter (the range buttons show), then Clear.
     core.m.RxBuffer = QStringLiteral("<Q600028FA08C803E8>");
     core.Timer1_Timer();
     core.cmdClear_Click();
     core.Timer2.stop();
+    return core;
+}
+
+} // namespace
+
+int windowChild(const std::vector<long> &marks)
+{
+    constexpr long kMeasured = 200;
+    frmMain w;
+    MainCore &core = showOnConductivityMeter(w);
     settle();
     const long rssStart = residentBytes();
     QList<QRadioButton *> ranges = w.findChildren<QRadioButton *>();
@@ -97,16 +104,7 @@ int windowChild(const std::vector<long> &marks)
 int windowShotChild(long rows, double seconds, const QString &png)
 {
     frmMain w;
-    w.show();
-    while (!w.windowHandle() || !w.windowHandle()->isExposed())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
-    MainCore &core = w.core();
-    core.Timer1.stop();
-    core.Timer2.stop();
-    core.m.RxBuffer = QStringLiteral("<Q600028FA08C803E8>");
-    core.Timer1_Timer();
-    core.cmdClear_Click();
-    core.Timer2.stop();
+    MainCore &core = showOnConductivityMeter(w);
     for (long row = 1; row <= rows; ++row) {
         core.m.RxBuffer = readingFrame(row, true);
         core.Timer1_Timer();

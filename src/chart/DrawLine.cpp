@@ -23,8 +23,9 @@ TraceParams MainCore::liveTraceParams() const
 void MainCore::Draw_Line()
 {
     const int g = m.GridRow;
-    // Row 1 has no row before it: nothing to join.
-    if (g < 2)
+    // Row 1 has no row before it: nothing to join. A logger that only
+    // streams its rows draws no chart.
+    if (g < 2 || streamingOnly_)
         return;
     TraceParams tp = liveTraceParams();
     chartRows_->capture(g, tp.tempCol);

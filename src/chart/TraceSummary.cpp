@@ -10,6 +10,21 @@ namespace {
 
 constexpr quint8 kRowFlags = RowPoint::TimeOk | RowPoint::MilliS | RowPoint::MicroS | RowPoint::Celsius;
 
+// Widens n's extremes to take in numbers from value `lowV`..`highV` and
+// temperature `lowT`..`highT`; only a number strictly beyond counts, so the
+// first of equal extremes, and a first that is not a number, stay.
+void absorb(TraceSummary::Node &n, double lowV, double highV, double lowT, double highT)
+{
+    if (lowV < n.lowValue)
+        n.lowValue = lowV;
+    if (highV > n.highValue)
+        n.highValue = highV;
+    if (lowT < n.lowTemp)
+        n.lowTemp = lowT;
+    if (highT > n.highTemp)
+        n.highTemp = highT;
+}
+
 } // namespace
 
 void TraceSummary::refresh(const ChartRowCache &rows, int level, int index)
@@ -34,16 +49,7 @@ void TraceSummary::refresh(const ChartRowCache &rows, int level, int index)
                 f |= OwnTemp;
             n.all &= f;
             n.any |= f;
-            // Only a number strictly beyond: the block's first row that
-            // is not a number stays its extreme, as when rows were kept.
-            if (p.value < n.lowValue)
-                n.lowValue = p.value;
-            if (p.value > n.highValue)
-                n.highValue = p.value;
-            if (p.temp < n.lowTemp)
-                n.lowTemp = p.temp;
-            if (p.temp > n.highTemp)
-                n.highTemp = p.temp;
+            absorb(n, p.value, p.value, p.temp, p.temp);
             if (p.timeOk()) {
                 qint32 unused = 0;
                 const qint32 t = qint32(placeRow(p, unused, start_));
@@ -52,20 +58,13 @@ void TraceSummary::refresh(const ChartRowCache &rows, int level, int index)
             }
         }
     } else {
-        // Two halves; the right one's extreme only when it is strictly beyond.
+        // Two halves; the right one's extremes only where strictly beyond.
         const auto &below = levels_[std::size_t(level - 1)];
         const Node &a = below[std::size_t(2 * index)];
         n = a;
         if (std::size_t(2 * index + 1) < below.size()) {
             const Node &b = below[std::size_t(2 * index + 1)];
-            if (b.lowValue < n.lowValue)
-                n.lowValue = b.lowValue;
-            if (b.highValue > n.highValue)
-                n.highValue = b.highValue;
-            if (b.lowTemp < n.lowTemp)
-                n.lowTemp = b.lowTemp;
-            if (b.highTemp > n.highTemp)
-                n.highTemp = b.highTemp;
+            absorb(n, b.lowValue, b.highValue, b.lowTemp, b.highTemp);
             n.earliest = qMin(n.earliest, b.earliest);
             n.latest = qMax(n.latest, b.latest);
             n.all &= b.all;

@@ -157,6 +157,12 @@ public:
     void reloadTable(int rows, const std::function<void(int row, std::array<QString, 8> &cells)> &read,
                      bool drawChart);
 
+    // For a logger whose rows only stream on (to a file, the store, a
+    // broker), with nothing at its end that reads the whole log back: the
+    // table keeps only its newest rows and the chart draws nothing, so that
+    // memory stays flat however long it runs. The window never sets it.
+    void setStreamingOnly(bool on) { streamingOnly_ = on; }
+
 private:
 
     UiPrompts *prompts_;
@@ -169,5 +175,6 @@ private:
     bool receiveHeld_ = false;                    // an export is writing the table
     QChar decoding_;                              // the letter of the frame a decoder handles, else 0
     bool layingOut_ = false;                      // Init_FlexGrid sets the default range
+    bool streamingOnly_ = false;
     void advanceGridRow();
 };

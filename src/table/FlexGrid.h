@@ -50,6 +50,9 @@ public:
 
     std::size_t memoryBytes() const;
 
+    // Rows before `row` are read as empty from now on, their memory freed.
+    void forgetRowsBefore(int row) { store_.forgetBefore(row); }
+
     // Rows 0 (the header) to `lastRow` for an export, read as it goes.
     ExportSource exportSource(int lastRow) const;
 

@@ -32,8 +32,13 @@ void MainCore::advanceGridRow()
     // The chart reads the finished row from here on (the live step has
     // usually read it already).
     const int tempCol = chartmap::chartTempColumn(m.MeterFamily.toDouble());
-    if (!chartRows_->has(done, tempCol))
+    if (streamingOnly_) {
+        // Nothing reads the log back: a block of rows behind is let go.
+        if (done % RowStore::kBlockRows == 0)
+            grid.forgetRowsBefore(done - RowStore::kBlockRows);
+    } else if (!chartRows_->has(done, tempCol)) {
         chartRows_->capture(done, tempCol);
+    }
     m.GridRow = m.GridRow + 1;
     if (m.GridRow > 10) {
         grid.setRows(grid.Rows() + 1);

@@ -109,6 +109,7 @@ void RowStore::setRows(int n)
     }
     rows_ = n;
     blocks_.resize(std::size_t(keepBlocks));
+    forgotten_ = qMin(forgotten_, keepBlocks);
 }
 
 void RowStore::unpack(const std::string &packed, std::string &bytes) const
@@ -340,12 +341,31 @@ void RowStore::closeOpenRow()
 void RowStore::clear()
 {
     openRow_ = -1;
+    forgotten_ = 0;
     for (auto &s : open_)
         s.clear();
     const int n = rows_;
     blocks_.clear();
     blocks_.resize(std::size_t((n + kBlockRows - 1) >> kBlockBits));
     openBlocks_.clear();
+    dropCaches();
+}
+
+void RowStore::forgetBefore(int row)
+{
+    const int until = qMin(qMax(row, 0), rows_) >> kBlockBits;
+    if (until <= forgotten_)
+        return;
+    if (openRow_ >= 0 && (openRow_ >> kBlockBits) < until) {
+        openRow_ = -1;
+        for (auto &s : open_)
+            s.clear();
+    }
+    openBlocks_.erase(std::remove_if(openBlocks_.begin(), openBlocks_.end(), [&](int k) { return k < until; }),
+                      openBlocks_.end());
+    for (int k = forgotten_; k < until; ++k)
+        blocks_[std::size_t(k)] = Block{};
+    forgotten_ = until;
     dropCaches();
 }
 

@@ -44,6 +44,8 @@ public:
     void readRowUtf8(int row, std::array<std::string_view, kColumns> &cells) const;
     void setCell(int row, int col, const QString &text);
     void clear();                              // every cell empty; row count kept
+    // The blocks wholly before `row` are let go: their cells read empty.
+    void forgetBefore(int row);
 
     // Bytes held: blocks packed and compressed, the caches and the open row.
     std::size_t memoryBytes() const;
@@ -87,6 +89,7 @@ private:
     std::vector<int> openBlocks_;              // blocks with `open`, usually one
     int rows_ = 0;
     int openRow_ = -1;
+    int forgotten_ = 0;                        // blocks before this one are let go
     std::array<QString, kColumns> open_;
     mutable std::array<Unpacked, 2> cache_;
     mutable std::array<QByteArray, kColumns> openUtf8_;   // the open row, for readRowUtf8

@@ -331,6 +331,10 @@ int main(int argc, char **argv)
     session.setUntilEnd(parser.isSet(untilEndOpt));
     session.setReconnect(parser.isSet(reconnectOpt));
     session.setExportFile(parser.value(exportOpt));
+    // Nothing at the end reads the whole log back (the store has it): the
+    // table need not hold it, and memory stays flat over a long run.
+    core.setStreamingOnly(!out.isOpen() && !parser.isSet(exportOpt) && !parser.isSet(chartOpt)
+                          && !parser.isSet(reportOpt));
 
     QObject::connect(&session, &HeadlessSession::message, &printError);
     QObject::connect(&session, &HeadlessSession::finished, &app, [&app](int code) {
