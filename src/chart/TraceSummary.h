@@ -6,7 +6,7 @@
 
 class ChartRowCache;
 
-// The chart's rows summarised by blocks of 16, 32, 64, ... rows, so that a
+// The chart's rows summarised by blocks of 32, 64, 128, ... rows, so that a
 // picture of ten million rows is drawn from a few blocks per pixel column
 // instead of from every row. For each block: its lowest and highest value
 // and temperature (as read, before any scale), the earliest and latest time
@@ -20,12 +20,12 @@ class ChartRowCache;
 // redraw then reads nodes only, which lie together, and touches a row only
 // where a pixel column's extreme is drawn; the rows of a year lie scattered
 // over hundreds of megabytes, where each read would be a wait on memory.
-// The nodes are 42 bytes; with the smallest block at 16 rows that is about
-// 5.3 bytes a row.
+// The nodes are 42 bytes; with the smallest block at 32 rows that is about
+// 2.6 bytes a row; a pixel column of fewer rows is walked row by row.
 class TraceSummary
 {
 public:
-    static constexpr int kLeafBits = 4;
+    static constexpr int kLeafBits = 5;
 
     // Row properties a block has in all or in any of its rows: the
     // RowPoint flags, and:

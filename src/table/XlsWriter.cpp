@@ -9,6 +9,8 @@
 #include <QtEndian>
 
 #include <cmath>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -186,11 +188,15 @@ public:
         // after row, while a clock time never does. A small table indexed
         // by hash, the newest text in each slot, stays in the processor's
         // cache however long the log; a table of every text would not.
+        // A slot keeps a copy of its own, in a buffer it reuses: sharing
+        // the caller's text would make the caller's next row allocate.
         Seen &seen = seen_[qHash(s) & (kSharedSlots - 1)];
-        if (!seen.text.isEmpty() && seen.text == s)
+        const std::u16string_view text(reinterpret_cast<const char16_t *>(s.utf16()), std::size_t(s.size()));
+        if (!seen.text.empty() && seen.text == text)
             return seen.index;
         const quint32 index = unique_++;
-        seen = {s, index};
+        seen.text.assign(text);
+        seen.index = index;
         const bool wide = !latin1(s);
         const int charBytes = wide ? 2 : 1;
         // Length, flags and the first character stay together.
@@ -271,7 +277,7 @@ private:
     QIODevice &out_;
     int bucket_;
     QByteArray data_;
-    struct Seen { QString text; quint32 index = 0; };
+    struct Seen { std::u16string text; quint32 index = 0; };
     std::vector<Seen> seen_ = std::vector<Seen>(kSharedSlots);
     quint32 unique_ = 0;
     quint64 written_ = 0;
