@@ -78,12 +78,12 @@ void TraceSummary::rebuild(const ChartRowCache &rows)
 {
     levels_.clear();
     const int leaves = (rows.count() + rowsPer(0) - 1) >> kLeafBits;
-    levels_.emplace_back(std::size_t(leaves));
+    levels_.emplace_back().grow(std::size_t(leaves));
     for (int k = 0; k < leaves; ++k)
         refresh(rows, 0, k);
     while (levels_.back().size() > 1) {
         const std::size_t n = (levels_.back().size() + 1) / 2;
-        levels_.emplace_back(n);
+        levels_.emplace_back().grow(n);
         for (std::size_t k = 0; k < n; ++k)
             refresh(rows, levels() - 1, int(k));
     }
@@ -113,8 +113,7 @@ void TraceSummary::update(const ChartRowCache &rows, int row)
         if (level == levels())
             levels_.emplace_back();
         auto &nodes = levels_[std::size_t(level)];
-        if (nodes.size() <= std::size_t(index))
-            nodes.resize(std::size_t(index) + 1);
+        nodes.grow(std::size_t(index) + 1);
         refresh(rows, level, index);
         if (nodes.size() == 1)
             break;
@@ -159,7 +158,7 @@ int TraceSummary::lastTimed(const ChartRowCache &rows, int row) const
 std::size_t TraceSummary::memoryBytes() const
 {
     std::size_t n = 0;
-    for (const auto &level : levels_)
-        n += level.size() * sizeof(Node);
+    for (const Level &level : levels_)
+        n += level.memoryBytes();
     return n + sizeof(*this);
 }

@@ -1,7 +1,8 @@
 #pragma once
 #include <QtGlobal>
 
-#include <deque>
+#include <algorithm>
+#include <memory>
 #include <vector>
 
 class ChartRowCache;
@@ -74,7 +75,30 @@ private:
     void refresh(const ChartRowCache &rows, int level, int index);
     void rebuild(const ChartRowCache &rows);
 
-    std::vector<std::deque<Node>> levels_;
+    // One level's nodes in chunks of 256 that never move as it grows: an
+    // index is a shift and a mask away from its node, where a redraw reads
+    // tens of thousands of them.
+    class Level
+    {
+    public:
+        static constexpr int kBits = 8;
+        static constexpr std::size_t kChunk = std::size_t(1) << kBits;
+        std::size_t size() const { return size_; }
+        void grow(std::size_t n)
+        {
+            while (chunks_.size() * kChunk < n)
+                chunks_.push_back(std::make_unique<Node[]>(kChunk));
+            size_ = std::max(size_, n);
+        }
+        Node &operator[](std::size_t i) { return chunks_[i >> kBits][i & (kChunk - 1)]; }
+        const Node &operator[](std::size_t i) const { return chunks_[i >> kBits][i & (kChunk - 1)]; }
+        std::size_t memoryBytes() const { return chunks_.size() * (kChunk * sizeof(Node) + sizeof(chunks_[0])); }
+
+    private:
+        std::vector<std::unique_ptr<Node[]>> chunks_;
+        std::size_t size_ = 0;
+    };
+    std::vector<Level> levels_;
     bool placed_ = false;
     qint32 start_ = 0;
     int tempCol_ = -1;
