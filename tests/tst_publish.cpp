@@ -219,6 +219,20 @@ bool makeCertificates(const QString &dir)
     return true;
 }
 
+// A broker, `sub` on it (to `topic`), the meter with `meter`'s options and
+// the logger publishing to the broker with `log`'s.
+bool startLab(Broker &broker, Subscriber &sub, Run &run, const QStringList &meter, const QStringList &log = {},
+              const QString &topic = "tq800/#")
+{
+    if (!broker.start())
+        return false;
+    sub.start(broker.port, "all", {}, topic);
+    if (!broker.waitFor("as all ") || !run.startMeter(meter))
+        return false;
+    run.startLog(QStringLiteral("mqtt://127.0.0.1:%1").arg(broker.port), log);
+    return true;
+}
+
 } // namespace
 
 class TestPublish : public QObject
@@ -345,13 +359,9 @@ private slots:
         auto [family, name, mode, unit, derived]
             = fetch<QString, QString, QString, QString, QStringList>("family", "name", "mode", "unit", "derived");
         Broker broker;
-        QVERIFY(broker.start());
         Subscriber sub;
-        sub.start(broker.port, "all");
-        QVERIFY(broker.waitFor("as all "));
         Run run;
-        QVERIFY(run.startMeter({"--family", family}));
-        run.startLog(QStringLiteral("mqtt://127.0.0.1:%1").arg(broker.port));
+        QVERIFY(startLab(broker, sub, run, {"--family", family}));
         QTRY_VERIFY_WITH_TIMEOUT(sub.on("/reading").size() >= 3, 30000);
         QVERIFY2(run.said("publishing to mqtt://127.0.0.1:"), run.err.constData());
 
@@ -409,13 +419,9 @@ private slots:
     void brokerOutage()
     {
         Broker broker;
-        QVERIFY(broker.start());
         Subscriber sub;
-        sub.start(broker.port, "all");
-        QVERIFY(broker.waitFor("as all "));
         Run run;
-        QVERIFY(run.startMeter({"--family", "cond"}));
-        run.startLog(QStringLiteral("mqtt://127.0.0.1:%1").arg(broker.port), {"--mqtt-keepalive", "5"});
+        QVERIFY(startLab(broker, sub, run, {"--family", "cond"}, {"--mqtt-keepalive", "5"}));
         QTRY_VERIFY_WITH_TIMEOUT(sub.on("/reading").size() >= 3, 30000);
 
         broker.kill();
@@ -498,13 +504,9 @@ private slots:
     void killedLoggerGoesOffline()
     {
         Broker broker;
-        QVERIFY(broker.start());
         Subscriber sub;
-        sub.start(broker.port, "all", {}, "tq800/test/status");
-        QVERIFY(broker.waitFor("as all "));
         Run run;
-        QVERIFY(run.startMeter({}));
-        run.startLog(QStringLiteral("mqtt://127.0.0.1:%1").arg(broker.port), {"--mqtt-keepalive", "5"});
+        QVERIFY(startLab(broker, sub, run, {}, {"--mqtt-keepalive", "5"}, "tq800/test/status"));
         QTRY_COMPARE_WITH_TIMEOUT(sub.raw("/status"), QList<QByteArray>{"online"}, 30000);
         run.log.kill();
         run.log.waitForFinished();
