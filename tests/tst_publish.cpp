@@ -328,16 +328,30 @@ private slots:
                 "--mqtt-password is refused");
         dataRow("the window: without the store", "WINDOW --mqtt mqtt://127.0.0.1 --no-journal",
                 "--mqtt publishes from the recordings store and cannot go with --no-journal");
+        // The service names its broker in the environment; the command line goes first.
+        dataRow("the logger: a broker from the environment", "TQ800_MQTT=ftp://lab",
+                "tq800-log: TQ800_MQTT=ftp://lab: ftp://lab is not a broker address");
+        dataRow("the logger: --mqtt before the environment", "TQ800_MQTT=ftp://lab --mqtt mqtts://127.0.0.1",
+                "tq800-log: an mqtts:// broker needs --mqtt-cafile FILE");
+        dataRow("the logger: --no-journal before the environment", "TQ800_MQTT=ftp://lab --no-journal",
+                "--journal and --no-journal exclude each other");
+        dataRow("the logger: an empty broker is none", "TQ800_MQTT= --mqtt-user u", "--mqtt-user needs --mqtt URL");
     }
     void refusedOptions()
     {
         auto [args, said] = fetch<QString, QString>("args", "said");
         QTemporaryDir dir;
         QProcess log;
+        if (args.startsWith("TQ800_MQTT=")) {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("TQ800_MQTT", args.section(u' ', 0, 0).mid(11));
+            log.setProcessEnvironment(env);
+            args = args.section(u' ', 1);
+        }
         const bool window = args.startsWith("WINDOW ");
         log.start(window ? QStringLiteral(TQ800_GUI) : QStringLiteral(TQ800_LOG),
                   QStringList{"--port", dir.filePath("meter"), "--journal", dir.filePath("store")}
-                      + args.remove("WINDOW ").replace("DIR", dir.path()).split(u' '));
+                      + args.remove("WINDOW ").replace("DIR", dir.path()).split(u' ', Qt::SkipEmptyParts));
         QVERIFY(log.waitForFinished(30000));
         QCOMPARE(log.exitCode(), 1);
         const QString err = QString::fromUtf8(log.readAllStandardError());

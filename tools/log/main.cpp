@@ -136,6 +136,7 @@ const char kDescription[] =
     "to the MQTT broker at URL, from the recordings store (see the README,\n"
     "\"Many meters, one lab\"); the password comes from --mqtt-password-file or\n"
     "the environment variable TQ800_MQTT_PASSWORD, never the command line.\n"
+    "Without --mqtt (or --no-journal) the broker is TQ800_MQTT's, if set.\n"
     "--report FILE.pdf writes a PDF report of the run at its end, or with\n"
     "--recording ID of a stored one: the meter, its settings and calibration\n"
     "(for pH the slope and offset against --slope-min/--slope-max, default\n"
@@ -205,6 +206,17 @@ int main(int argc, char **argv)
                        offsetMaxOpt});
     parser.addOptions(mqttopts::options());
     parser.process(app);
+    // A service names its broker in its environment (an empty one: none);
+    // --mqtt and --no-journal on the command line go first.
+    const QString envBroker = qEnvironmentVariable("TQ800_MQTT");
+    const bool brokerFromEnv =
+        !envBroker.isEmpty() && !parser.isSet(QStringLiteral("mqtt")) && !parser.isSet(noJournalOpt);
+    if (brokerFromEnv) {
+        QStringList args = app.arguments();
+        args.insert(1, envBroker);
+        args.insert(1, QStringLiteral("--mqtt"));
+        parser.process(args);
+    }
 
     auto usageError = [&](const QString &text) {
         printError(text);
@@ -215,7 +227,7 @@ int main(int argc, char **argv)
         return usageError(QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first()));
     MqttSettings mqtt;
     if (const QString why = mqttopts::read(parser, mqtt); !why.isEmpty())
-        return usageError(why);
+        return usageError(brokerFromEnv ? QStringLiteral("TQ800_MQTT=%1: %2").arg(envBroker, why) : why);
     // What goes to the broker is read from the store: without one there is
     // nothing to send again after an outage.
     if (mqtt.enabled() && parser.isSet(noJournalOpt))
