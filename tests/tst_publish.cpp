@@ -425,7 +425,10 @@ private slots:
         QVERIFY(run.log.waitForFinished(20000));
         QTRY_COMPARE_WITH_TIMEOUT(sub.raw("/status").value(sub.raw("/status").size() - 1), QByteArray("offline"), 10000);
         const QList<QJsonObject> after = sub.on("/event");
-        QCOMPARE(after.last()["event"].toString(), QStringLiteral("exit"));
+        // The run's exit, then its recording's end, last in its chain.
+        QCOMPARE(after.value(after.size() - 2)["event"].toString(), QStringLiteral("exit"));
+        QCOMPARE(after.last()["event"].toString(), QStringLiteral("end"));
+        QCOMPARE(after.last()["how"].toString(), QStringLiteral("Exit"));
     }
 
     // The broker killed mid-stream and started again on the same port:

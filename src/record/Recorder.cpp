@@ -2,6 +2,7 @@
 
 #include "link/Decoders.h"
 #include "record/DeviceIdentity.h"
+#include "record/EndHow.h"
 #include "record/Replay.h"
 #include "record/StoredRows.h"
 #include "shell/MainCore.h"
@@ -128,7 +129,7 @@ void Recorder::onTableLaidOut(QChar frameLetter)
     const QString cause = frameLetter.isNull() ? (pendingCause_.isEmpty() ? QStringLiteral("Clear") : pendingCause_)
                                                : QStringLiteral("frame ") + frameLetter;
     pendingCause_.clear();
-    end(QString());
+    end(endhow::forCause(cause));
     begin(cause);
     if (frameLetter == QLatin1Char('S')) {
         downloading_ = true;
@@ -157,9 +158,11 @@ void Recorder::onFrame(const QString &content)
 {
     const QChar letter = content.isEmpty() ? QChar() : content.at(0);
     if (letter == QLatin1Char('M')) {
-        const QString code = core_.m.ModelCode.toString();
-        rec_.model = code;
-        event(QStringLiteral("model"), {{QStringLiteral("code"), code}});
+        // The meter announced itself anew (switched on again, or another
+        // one on the port): what it sent before is one recording, and the
+        // model frame opens the next.
+        end(endhow::kModel);
+        event(QStringLiteral("model"), {{QStringLiteral("code"), core_.m.ModelCode.toString()}});
     } else if (letter == QLatin1Char('Q') || letter == QLatin1Char('P')) {
         settingsInForce_ = settingsSnapshot(content);
         event(QStringLiteral("settings"), settingsInForce_);
@@ -186,13 +189,16 @@ void Recorder::onExported(const QString &file, int rows)
                                      {QStringLiteral("rows"), rows},
                                      {QStringLiteral("sha256"), fileSha256(file)}});
     pendingCause_ = QStringLiteral("Export");
-    end(QStringLiteral("Export"));
+    end(endhow::kExport);
 }
 
 void Recorder::onExit()
 {
+    if (exited_)
+        return;
+    exited_ = true;
     event(QStringLiteral("exit"));
-    end(QStringLiteral("Exit"));
+    end(endhow::kExit);
     flush();
     store_.checkpoint();
 }
@@ -248,17 +254,17 @@ void Recorder::begin(const QString &cause)
     }
 }
 
-void Recorder::end(const QString &how)
+void Recorder::end(const QString &how, QJsonObject fields)
 {
     if (!active_)
         return;
-    active_ = false;
     qint64 rows = rec_.rows;
     for (const Pending &p : pending_)
         rows += p.row ? 1 : 0;
     if (rows == 0) {
         // Nothing logged: no recording on disk; what happened goes on into
         // the next one.
+        active_ = false;
         for (const Pending &p : std::exchange(pending_, {})) {
             const QJsonObject e = QJsonDocument::fromJson(p.body).object();
             const QString name = e.value(QStringLiteral("event")).toString();
@@ -268,23 +274,32 @@ void Recorder::end(const QString &how)
         lock_.release();
         return;
     }
-    if (!how.isEmpty()) {
-        rec_.ended = iso(now());
-        rec_.endedHow = how;
-    }
+    // How it ended is its chain's last entry, and the recording's own.
+    const QDateTime t = now();
+    fields.insert(QStringLiteral("how"), how);
+    fields.insert(QStringLiteral("rows"), rows);
+    append(QStringLiteral("event"), stamped(QStringLiteral("end"), fields, t));
+    active_ = false;
+    rec_.ended = iso(t);
+    rec_.endedHow = how;
     rec_.display = displayState();
     backlog_.append(Backlog{rec_, std::exchange(pending_, {}), rec_.display, std::make_shared<LiveLock>()});
     lock_.handOver(*backlog_.last().lock);
     flush();
 }
 
-void Recorder::event(const QString &name, QJsonObject fields)
+QJsonObject Recorder::stamped(const QString &name, QJsonObject fields, const QDateTime &t) const
 {
-    const QDateTime t = now();
     fields.insert(QStringLiteral("event"), name);
     fields.insert(QStringLiteral("utc"), t.toUTC().toString(Qt::ISODateWithMs));
     fields.insert(QStringLiteral("local"), iso(t));
     fields.insert(QStringLiteral("mono_ms"), mono_.elapsed());
+    return fields;
+}
+
+void Recorder::event(const QString &name, QJsonObject fields)
+{
+    fields = stamped(name, std::move(fields), now());
     if (active_)
         append(QStringLiteral("event"), fields);
     else
@@ -447,13 +462,27 @@ QList<RecordingInfo> Recorder::unfinished()
 
 QString Recorder::closeRecording(qint64 id)
 {
-    const auto r = store_.recording(id);
+    auto r = store_.recording(id);
     if (!r)
         return QStringLiteral("there is no recording %1").arg(id);
+    if (!r->endedHow.isEmpty())
+        return QStringLiteral("recording %1 has ended (%2)").arg(id).arg(r->endedHow);
     if (LiveLock::isLive(folder_, r->uuid))
         return QStringLiteral("recording %1 is being written by another program").arg(id);
-    if (!store_.markEnded(id, iso(now()), QStringLiteral("closed")))
+    // Its end goes into its chain, as any other end does.
+    const QDateTime t = now();
+    const QByteArray body = compact(stamped(QStringLiteral("end"),
+                                            {{QStringLiteral("how"), QLatin1String(endhow::kClosed)},
+                                             {QStringLiteral("rows"), r->rows}},
+                                            t));
+    hashchain::Entry e{r->entries + 1, QStringLiteral("event"), body, {}};
+    e.hash = hashchain::link(r->entries == 0 ? hashchain::genesis(r->uuid) : r->lastHash, e.seq, e.kind, e.body);
+    r->ended = iso(t);
+    r->endedHow = QLatin1String(endhow::kClosed);
+    if (!store_.commit(*r, {e}, 0))
         return store_.error();
+    dirty_ = true;
+    emit written();
     return {};
 }
 
@@ -470,8 +499,9 @@ QString Recorder::restore(qint64 id)
     if (LiveLock::isLive(folder_, info.uuid))
         return QStringLiteral("recording %1 is being written by another program").arg(id);
 
-    // What was being recorded stays in the store, unfinished.
-    end(QString());
+    // What was being recorded ends here, naming the recording that takes
+    // its place.
+    end(endhow::kRestore, {{QStringLiteral("restored"), info.uuid}, {QStringLiteral("restored_id"), id}});
     flush();
 
     StoredRows stored(store_, info);

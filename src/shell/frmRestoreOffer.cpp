@@ -22,8 +22,9 @@ frmRestoreOffer::frmRestoreOffer(Recorder &recorder, UiPrompts &prompts, const Q
     setModal(false);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(recordings.size() == 1
-                                     ? QStringLiteral("A recording ended without Export or Exit:")
-                                     : QStringLiteral("%1 recordings ended without Export or Exit:").arg(recordings.size()),
+                                     ? QStringLiteral("A recording was cut off (a crash or a power cut):")
+                                     : QStringLiteral("%1 recordings were cut off (a crash or a power cut):")
+                                           .arg(recordings.size()),
                                  this));
     list_ = new QListWidget(this);
     for (const RecordingInfo &r : recordings) {

@@ -28,7 +28,7 @@ bool openStore(RecordStore &store, const QString &folder)
         err(QStringLiteral("there is no recordings store in %1").arg(folder));
         return false;
     }
-    if (!store.open(folder)) {
+    if (!store.open(folder, RecordStore::Access::Read)) {
         err(QStringLiteral("the recordings store in %1 could not be opened: %2").arg(folder, store.error()));
         return false;
     }

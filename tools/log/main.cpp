@@ -367,6 +367,10 @@ int main(int argc, char **argv)
     printError(QStringLiteral("logging %1%2").arg(device, csv.isOpen() ? QStringLiteral(" to ") + parser.value(csvOpt)
                                                                       : QString()));
     int code = app.exec();
+    // A run that ended without the exit request (its port lost) ends its
+    // recording all the same; only a crash leaves one unfinished.
+    if (recorder)
+        recorder->finishRun();
     // The end of the run (its exit event) to the broker, then "offline".
     if (publisher)
         publisher->finish(kPublishDrainMs);
