@@ -16,6 +16,7 @@
 #include "support/FakeMeter.h"
 
 #include "chart/ChartScene.h"
+#include "text/NumericLocale.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -180,6 +181,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     // QTimer and posted events want an application object; nothing here
     // runs its event loop, so timers fire only when an input says so.
     static QCoreApplication app(*argc, *argv);
+    useCNumbers();
     return 0;
 }
 

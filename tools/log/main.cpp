@@ -21,6 +21,7 @@
 #include "shell/QtSerialLink.h"
 #include "shell/UiPrompts.h"
 #include "table/CsvLog.h"
+#include "text/NumericLocale.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -156,6 +157,7 @@ int main(int argc, char **argv)
     std::unique_ptr<QCoreApplication> appHolder(pngChart ? new QGuiApplication(argc, argv)
                                                          : new QCoreApplication(argc, argv));
     QCoreApplication &app = *appHolder;
+    useCNumbers();
     QCoreApplication::setApplicationName(QStringLiteral("tq800-log"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TQ800_VERSION));
 
