@@ -78,7 +78,9 @@ bool wantsPainter(int argc, char **argv)
             file = QString::fromLocal8Bit(argv[i] + 8);
         else
             continue;
-        return QFileInfo(file).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) != 0;
+        // An SVG chart says nothing about a --report further on.
+        if (QFileInfo(file).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) != 0)
+            return true;
     }
     return false;
 }
