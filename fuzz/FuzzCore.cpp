@@ -14,6 +14,7 @@
 // checked; a violation aborts, which libFuzzer reports as a finding.
 
 #include "support/FakeMeter.h"
+#include "support/OwnHome.h"
 
 #include "chart/ChartScene.h"
 #include "text/NumericLocale.h"
@@ -180,6 +181,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     // QTimer and posted events want an application object; nothing here
     // runs its event loop, so timers fire only when an input says so.
+    useOwnHome();
     static QCoreApplication app(*argc, *argv);
     useCNumbers();
     return 0;

@@ -7,6 +7,7 @@
 #include "report/ReportBuild.h"
 #include "support/FakeMeter.h"
 #include "support/Files.h"
+#include "support/OwnHome.h"
 #include "support/Readings.h"
 
 #include <QGuiApplication>
@@ -63,6 +64,8 @@ bool isRoot()
 class TestRecord : public QObject
 {
     Q_OBJECT
+public:
+    static void initMain() { useOwnHome(); }
 
 private slots:
     // A recording left by a crash comes back: the same table cell for cell,

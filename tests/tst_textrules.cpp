@@ -2,6 +2,7 @@
 // hexadecimal fields and the empty value.
 #include "link/HexField.h"
 #include "support/DataTable.h"
+#include "support/OwnHome.h"
 #include "text/LeadingNumber.h"
 #include "text/NumberFormat.h"
 #include "text/Variant.h"
@@ -11,6 +12,9 @@
 class TextRules : public QObject
 {
     Q_OBJECT
+public:
+    static void initMain() { useOwnHome(); }
+
 private slots:
     void format_data()
     {
