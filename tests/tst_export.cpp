@@ -7,6 +7,7 @@
 #include "support/DataTable.h"
 #include "support/Files.h"
 #include "support/LoggedSession.h"
+#include "support/OwnHome.h"
 #include "support/Readings.h"
 #include "table/ExportWriters.h"
 #include "table/FlexGrid.h"
@@ -258,6 +259,9 @@ bool haveReaders()
 class Export : public QObject
 {
     Q_OBJECT
+public:
+    static void initMain() { useOwnHome(); }
+
 private slots:
     void proposedName_data()
     {

@@ -4,6 +4,7 @@
 #include "support/DataTable.h"
 #include "support/Files.h"
 #include "support/LoggedSession.h"
+#include "support/OwnHome.h"
 #include "support/Readings.h"
 
 #include <QJsonArray>
@@ -43,6 +44,8 @@ bool isA(const QString &path, mode_t type)
 class TestLogger : public QObject
 {
     Q_OBJECT
+public:
+    static void initMain() { useOwnHome(); }
 
 private slots:
     void csvLine_data()

@@ -6,6 +6,7 @@
 #include "record/RecordStore.h"
 #include "support/DataTable.h"
 #include "support/FreePort.h"
+#include "support/OwnHome.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -238,6 +239,8 @@ bool startLab(Broker &broker, Subscriber &sub, Run &run, const QStringList &mete
 class TestPublish : public QObject
 {
     Q_OBJECT
+public:
+    static void initMain() { useOwnHome(); }
 
 private slots:
     void initTestCase()

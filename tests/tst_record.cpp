@@ -9,6 +9,7 @@
 #include "support/FakeMeter.h"
 #include "support/Files.h"
 #include "support/LoggedSession.h"
+#include "support/OwnHome.h"
 #include "support/Readings.h"
 
 #include <QGuiApplication>
@@ -93,6 +94,8 @@ QStringList endsOf(RecordStore &store)
 class TestRecord : public QObject
 {
     Q_OBJECT
+public:
+    static void initMain() { useOwnHome(); }
 
 private slots:
     // Whatever ends a recording puts how into its chain, as its last entry,

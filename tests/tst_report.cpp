@@ -7,6 +7,7 @@
 #include "report/ReportData.h"
 #include "support/DataTable.h"
 #include "support/Files.h"
+#include "support/OwnHome.h"
 
 #include <QCryptographicHash>
 #include <QPainter>
@@ -190,6 +191,9 @@ Q_DECLARE_METATYPE(Groups)
 class Report : public QObject
 {
     Q_OBJECT
+public:
+    static void initMain() { useOwnHome(); }
+
 private slots:
     // One column's cells; per unit the numbers it should show, by hand.
     void stats_data()

@@ -7,6 +7,7 @@
 #include "record/StoreSchema.h"
 #include "support/FakeMeter.h"
 #include "support/Files.h"
+#include "support/OwnHome.h"
 #include "support/Readings.h"
 
 #include <QProcess>
@@ -56,6 +57,8 @@ QString runLog(const QString &folder, const QStringList &args, int *status = nul
 class TestStoreFile : public QObject
 {
     Q_OBJECT
+public:
+    static void initMain() { useOwnHome(); }
 
 private slots:
     // A store the logger wrote before the store said what it was: made once

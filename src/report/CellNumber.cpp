@@ -1,6 +1,6 @@
 #include "report/CellNumber.h"
 
-#include "shell/LeadingNumber.h"
+#include "text/LeadingNumber.h"
 
 namespace {
 

@@ -21,6 +21,7 @@
 #include "shell/QtSerialLink.h"
 #include "shell/UiPrompts.h"
 #include "table/CsvLog.h"
+#include "text/NumericLocale.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -77,7 +78,9 @@ bool wantsPainter(int argc, char **argv)
             file = QString::fromLocal8Bit(argv[i] + 8);
         else
             continue;
-        return QFileInfo(file).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) != 0;
+        // An SVG chart says nothing about a --report further on.
+        if (QFileInfo(file).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) != 0)
+            return true;
     }
     return false;
 }
@@ -157,6 +160,7 @@ int main(int argc, char **argv)
     std::unique_ptr<QCoreApplication> appHolder(pngChart ? new QGuiApplication(argc, argv)
                                                          : new QCoreApplication(argc, argv));
     QCoreApplication &app = *appHolder;
+    useCNumbers();
     QCoreApplication::setApplicationName(QStringLiteral("tq800-log"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TQ800_VERSION));
 
