@@ -7,14 +7,22 @@
 #include <QJsonArray>
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
 constexpr const char *kFamilies[5] = {"pH", "mV", "ISE", "COND", "DO"};
 
-QStringList captionsOf(const char16_t *format)
+// Each layout's captions, read once: every reading asks.
+const std::array<QStringList, 5> &layoutCaptions()
 {
-    return QString::fromUtf16(format).remove(QLatin1Char('^')).split(QLatin1Char('|'));
+    static const std::array<QStringList, 5> captions = [] {
+        std::array<QStringList, 5> out;
+        for (std::size_t f = 0; f < out.size(); ++f)
+            out[f] = QString::fromUtf16(gridlayout::kLayouts[f].format).remove(QLatin1Char('^')).split(QLatin1Char('|'));
+        return out;
+    }();
+    return captions;
 }
 
 // The compensation a temperature cell names after its unit: "25.0°C(ATC)" -> "ATC".
@@ -39,7 +47,7 @@ namespace tidy {
 QString familyOf(const QStringList &header, int *index)
 {
     for (std::size_t f = 0; f < gridlayout::kLayouts.size(); ++f) {
-        const QStringList captions = captionsOf(gridlayout::kLayouts[f].format);
+        const QStringList &captions = layoutCaptions()[f];
         if (header.mid(0, captions.size()) == captions
             && std::all_of(header.begin() + captions.size(), header.end(), [](const QString &h) { return h.isEmpty(); })) {
             if (index)
