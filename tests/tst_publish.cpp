@@ -366,7 +366,7 @@ private slots:
     {
         columns<QString, QString, QString, QString, QStringList>("family", "name", "mode", "unit", "derived");
         dataRow("pH", "ph", "pH", "pH", "pH", QStringList{});
-        dataRow("conductivity", "cond", "COND", "COND", "uS/cm", QStringList{"RES", "TDS", "SAL"});
+        dataRow("conductivity", "cond", "COND", "COND", "µS/cm", QStringList{"RES", "TDS", "SAL"});
         dataRow("ion", "ise", "ISE", "ISE", "pX", QStringList{"mol", "mg", "ppm"});
     }
     void readings()
