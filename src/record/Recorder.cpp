@@ -4,9 +4,11 @@
 #include "record/DeviceIdentity.h"
 #include "record/EndHow.h"
 #include "record/Replay.h"
+#include "record/StoredReadings.h"
 #include "record/StoredRows.h"
 #include "shell/MainCore.h"
 #include "shell/SerialLink.h"
+#include "tidy/RowBody.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -52,7 +54,7 @@ QString fileSha256(const QString &path)
 QString formatOf(const QString &file)
 {
     const QString s = QFileInfo(file).suffix().toLower();
-    return s == QLatin1String("xlsx") || s == QLatin1String("csv") ? s : QStringLiteral("xls");
+    return s == QLatin1String("xlsx") || s == QLatin1String("csv") || s == QLatin1String("jsonl") ? s : QStringLiteral("xls");
 }
 
 } // namespace
@@ -75,6 +77,15 @@ Recorder::Recorder(MainCore &core, const QString &folder, QObject *parent)
     core_.exportProperties = [this] {
         flush();
         return rec_.id > 0 ? exportProperties(rec_) : QList<std::pair<QString, QString>>{};
+    };
+    // The exports of readings read the rows as stored, with their receipt
+    // times, sources and settings, where the store holds every row of the
+    // table; else the core builds them from the table.
+    core_.storedReadings = [this]() -> std::optional<ReadingSource> {
+        flush();
+        if (failing_ || !active_ || rec_.id == 0 || rec_.rows != core_.m.GridRow - 1)
+            return std::nullopt;
+        return storedReadings(store_, rec_);
     };
     connect(&core_, &MainCore::cleared, this, [this] { event(QStringLiteral("clear")); });
     connect(&core_, &MainCore::rangeChosen, this, [this](int i) {
@@ -116,6 +127,7 @@ Recorder::Recorder(MainCore &core, const QString &folder, QObject *parent)
 Recorder::~Recorder()
 {
     core_.exportProperties = nullptr;
+    core_.storedReadings = nullptr;
     flush();
     store_.checkpoint();
 }
@@ -133,6 +145,7 @@ void Recorder::onTableLaidOut(QChar frameLetter)
     begin(cause);
     if (frameLetter == QLatin1Char('S')) {
         downloading_ = true;
+        downloadRows_ = 0;
         event(QStringLiteral("download_began"));
     }
 }
@@ -142,16 +155,27 @@ void Recorder::onRowCompleted(int row)
     // Readings that come before the table was ever laid out still count.
     if (!active_)
         begin(QStringLiteral("first reading"));
+    // A record of the meter's memory: the download begins before its first
+    // row in the chain, also when it goes on in a table that has rows.
+    const bool fromMemory = core_.decodingFrame() == QLatin1Char('S');
+    if (fromMemory && !downloading_) {
+        downloading_ = true;
+        downloadRows_ = 0;
+        event(QStringLiteral("download_began"));
+    }
+    downloadRows_ += fromMemory ? 1 : 0;
     const FlexGrid &grid = *core_.MSFlexGrid1;
-    QJsonArray cells;
-    for (int c = 0; c < FlexGrid::kCols; ++c)
-        cells.append(grid.TextMatrix(row, c));
-    append(QStringLiteral("row"), {{QStringLiteral("row"), row},
-                                   {QStringLiteral("cells"), cells},
-                                   {QStringLiteral("received"), iso(now())},
-                                   {QStringLiteral("settings"), settingsSeq_},
-                                   {QStringLiteral("mode"), core_.m.MeasMode.isEmpty() ? QJsonValue()
-                                                                                       : QJsonValue(core_.m.MeasMode.toInt())}});
+    tidy::RowFacts f;
+    f.row = row;
+    for (int c = 0; c < FlexGrid::kCols; ++c) {
+        f.cells[std::size_t(c)] = grid.TextMatrix(row, c);
+        f.header << grid.TextMatrix(0, c);
+    }
+    f.source = fromMemory ? tidy::Source::Memory : tidy::Source::Live;
+    f.received = now();
+    f.settings = settingsSeq_;
+    f.mode = core_.m.MeasMode.isEmpty() ? QJsonValue() : QJsonValue(core_.m.MeasMode.toInt());
+    append(QStringLiteral("row"), tidy::rowBody(f));
 }
 
 void Recorder::onFrame(const QString &content)
@@ -171,12 +195,16 @@ void Recorder::onFrame(const QString &content)
     } else if (letter == QLatin1Char('S')) {
         if (!downloading_) {
             downloading_ = true;
+            downloadRows_ = 0;
             event(QStringLiteral("download_began"));
         }
     } else if (letter == QLatin1Char('E')) {
+        // The records the meter sent, not the rows of the table (which may
+        // hold live readings from before the download).
         if (downloading_ || core_.m.GridRow > 1)
-            event(QStringLiteral("download_ended"), {{QStringLiteral("rows"), core_.m.GridRow - 1}});
+            event(QStringLiteral("download_ended"), {{QStringLiteral("rows"), downloadRows_}});
         downloading_ = false;
+        downloadRows_ = 0;
     } else if (letter == QLatin1Char('D')) {
         downloading_ = false;
     }

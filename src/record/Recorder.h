@@ -120,6 +120,7 @@ private:
     QJsonObject settingsInForce_;
     QString pendingCause_;             // what the next layout comes from
     bool downloading_ = false;
+    qint64 downloadRows_ = 0;          // records of the meter's memory in this download
     bool failing_ = false;
     qint64 lastId_ = 0;
     qint64 heldRows_ = 0;              // rows waiting for the store

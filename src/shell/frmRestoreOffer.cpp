@@ -1,9 +1,9 @@
 #include "shell/frmRestoreOffer.h"
 
 #include "record/Recorder.h"
-#include "record/StoredRows.h"
+#include "record/StoredExport.h"
+#include "shell/ExportName.h"
 #include "shell/UiPrompts.h"
-#include "table/ExportWriters.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -77,14 +77,13 @@ void frmRestoreOffer::act(int what)
         const auto rec = recorder_.store().recording(id);
         if (!rec)
             return;
+        QString filter;
         const QString file = prompts_.SaveFileName(
             QStringLiteral("Export Data"),
-            QDir(QDir::homePath()).filePath(QStringLiteral("recording-%1.xls").arg(id)),
-            QStringLiteral("EXCEL(*.xls)|Excel 2007(*.xlsx)|CSV(*.csv)|All File(*.*)"));
+            QDir(QDir::homePath()).filePath(QStringLiteral("recording-%1.xls").arg(id)), kExportFilter, &filter);
         if (file.isEmpty())
             return;
-        StoredRows stored(recorder_.store(), *rec);
-        error = exportTable(file, stored.exportSource());
+        error = exportStoredRecording(recorder_.store(), *rec, file, filter == kTidyCsvEntry);
         if (error.isEmpty()) {
             prompts_.OpenDocument(file);
             return;   // exported, still unfinished: it stays in the list

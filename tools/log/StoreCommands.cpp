@@ -1,9 +1,8 @@
 #include "StoreCommands.h"
 
 #include "record/RecordStore.h"
-#include "record/StoredRows.h"
+#include "record/StoredExport.h"
 #include "report/ReportBuild.h"
-#include "table/ExportWriters.h"
 
 #include <QFileInfo>
 
@@ -91,16 +90,13 @@ int verify(const QString &folder, qint64 id)
     return status;
 }
 
-int exportStored(const QString &folder, qint64 id, const QString &file)
+int exportStored(const QString &folder, qint64 id, const QString &file, bool tidyCsv)
 {
     RecordStore store;
     const auto r = findRecording(store, folder, id);
     if (!r)
         return 1;
-    StoredRows stored(store, *r);
-    ExportSource source = stored.exportSource();
-    source.properties = exportProperties(*r);
-    const QString error = exportTable(file, source);
+    const QString error = exportStoredRecording(store, *r, file, tidyCsv);
     if (!error.isEmpty()) {
         err(QStringLiteral("recording %1 could not be exported to %2: %3").arg(id).arg(file, error));
         return 1;

@@ -15,6 +15,7 @@
 #include "record/RecordStore.h"
 #include "record/Recorder.h"
 #include "report/ReportBuild.h"
+#include "shell/ExportName.h"
 #include "shell/HeadlessSession.h"
 #include "shell/MainCore.h"
 #include "shell/PortNames.h"
@@ -87,13 +88,13 @@ bool wantsPainter(int argc, char **argv)
 
 const char kSynopsis[] =
     "Usage: tq800-log --port DEVICE [--json] [--csv FILE] [--count N] [--seconds S]\n"
-    "                 [--until-end] [--chart FILE] [--reconnect] [--export FILE]\n"
+    "                 [--until-end] [--chart FILE] [--reconnect] [--export FILE [--tidy]]\n"
     "                 [--journal DIR | --no-journal] [--mqtt URL [--mqtt-topic PREFIX]\n"
     "                 [--mqtt-cafile FILE [--mqtt-cert FILE --mqtt-key FILE]]\n"
     "                 [--mqtt-user NAME [--mqtt-password-file FILE]] [--mqtt-keepalive S]]\n"
     "       tq800-log [--journal DIR] --list-recordings\n"
     "       tq800-log [--journal DIR] --verify [--recording ID]\n"
-    "       tq800-log [--journal DIR] --recording ID [--export FILE] [--report FILE.pdf]\n"
+    "       tq800-log [--journal DIR] --recording ID [--export FILE [--tidy]] [--report FILE.pdf]\n"
     "       tq800-log --help";
 
 const char kDescription[] =
@@ -122,7 +123,10 @@ const char kDescription[] =
     "--reconnect waits for a lost port to come back (checked every 2 s) and\n"
     "goes on logging, instead of ending.\n"
     "--export FILE exports the table at the end as the window's Export button\n"
-    "does: .xls (Excel 97-2003), .xlsx or .csv by FILE's name, .xls otherwise.\n"
+    "does: .xls (Excel 97-2003), .xlsx, .csv or .jsonl (one JSON object per\n"
+    "reading, as published to a broker) by FILE's name; any other name is\n"
+    "refused. With --tidy, a .csv holds one reading a row, each quantity's\n"
+    "number in one fixed unit (see the README).\n"
     "The --export and --chart files are checked before logging starts; if the\n"
     "export fails at the end all the same, the rows also go to FILE.rows.csv\n"
     "(else to the current or the temporary folder), as said on standard error.\n"
@@ -188,6 +192,8 @@ int main(int argc, char **argv)
     const QCommandLineOption exportOpt(QStringLiteral("export"),
                                        QStringLiteral("Export the table to FILE at the end (.xls, .xlsx, .csv)."),
                                        QStringLiteral("FILE"));
+    const QCommandLineOption tidyOpt(QStringLiteral("tidy"),
+                                     QStringLiteral("With --export FILE.csv: one reading a row, numbers in fixed units."));
     const QCommandLineOption journalOpt(QStringLiteral("journal"),
                                         QStringLiteral("Keep the recordings store in DIR."), QStringLiteral("DIR"));
     const QCommandLineOption noJournalOpt(QStringLiteral("no-journal"), QStringLiteral("Keep no recordings store."));
@@ -206,7 +212,7 @@ int main(int argc, char **argv)
                                           QStringLiteral("Largest pH offset that passes, either sign, mV (30)."),
                                           QStringLiteral("MV"));
     parser.addOptions({portOpt, jsonOpt, csvOpt, countOpt, secondsOpt, untilEndOpt, chartOpt, reconnectOpt, exportOpt,
-                       journalOpt, noJournalOpt, listOpt, recordingOpt, verifyOpt, reportOpt, slopeMinOpt, slopeMaxOpt,
+                       tidyOpt, journalOpt, noJournalOpt, listOpt, recordingOpt, verifyOpt, reportOpt, slopeMinOpt, slopeMaxOpt,
                        offsetMaxOpt});
     parser.addOptions(mqttopts::options());
     parser.process(app);
@@ -257,6 +263,14 @@ int main(int argc, char **argv)
     }
     if (limits.slopeMin > limits.slopeMax)
         return usageError(QStringLiteral("--slope-min is above --slope-max"));
+    // The name says what is written; a name it does not know would become
+    // an .xls that a data tool cannot read as the name promises.
+    const bool tidy = parser.isSet(tidyOpt);
+    if (tidy && !parser.isSet(exportOpt))
+        return usageError(QStringLiteral("--tidy goes with --export FILE.csv"));
+    if (parser.isSet(exportOpt))
+        if (const QString why = loggerExportRefusal(parser.value(exportOpt), tidy); !why.isEmpty())
+            return usageError(why);
     if (parser.isSet(listOpt))
         return storecmd::list(folder);
     if (parser.isSet(verifyOpt))
@@ -266,7 +280,7 @@ int main(int argc, char **argv)
             return usageError(QStringLiteral("--recording wants --export FILE, --report FILE.pdf or --verify"));
         int status = 0;
         if (parser.isSet(exportOpt))
-            status = storecmd::exportStored(folder, recordingId, parser.value(exportOpt));
+            status = storecmd::exportStored(folder, recordingId, parser.value(exportOpt), tidy);
         if (parser.isSet(reportOpt))
             status = qMax(status, storecmd::reportStored(folder, recordingId, parser.value(reportOpt), limits));
         return status;
@@ -346,7 +360,7 @@ int main(int argc, char **argv)
     session.setTimeLimit(timeLimitMs);
     session.setUntilEnd(parser.isSet(untilEndOpt));
     session.setReconnect(parser.isSet(reconnectOpt));
-    session.setExportFile(parser.value(exportOpt));
+    session.setExportFile(parser.value(exportOpt), tidy);
     // Nothing at the end reads the whole log back (the store has it): the
     // table need not hold it, and memory stays flat over a long run.
     core.setStreamingOnly(!out.isOpen() && !parser.isSet(exportOpt) && !parser.isSet(chartOpt)
