@@ -8,6 +8,7 @@
 #include "support/DataTable.h"
 #include "support/FakeMeter.h"
 #include "support/Files.h"
+#include "support/OwnHome.h"
 #include "support/Readings.h"
 #include "text/FixedUnit.h"
 #include "text/MeterClock.h"
@@ -105,6 +106,8 @@ QString label(const QJsonObject &body, const QString &kind)
 class Readings : public QObject
 {
     Q_OBJECT
+public:
+    static void initMain() { useOwnHome(); }
 private slots:
     // The meter's clock has no year: the latest that puts the record no
     // later than the download (a meter clock up to a day fast forgiven).
