@@ -282,6 +282,48 @@ private slots:
         QVERIFY2(printed.contains(expected), qPrintable(expected));
     }
 
+    // A model frame carrying terminal escapes (a retitle, a clear, a tab) is
+    // kept as sent, and shown, never obeyed: --list-recordings, --verify
+    // and the report's text hold no control character of it, each shown as
+    // the replacement character.
+    void controlCharactersShownNotObeyed()
+    {
+        QTemporaryDir dir;
+        {
+            Logged l;
+            Recorder rec(l.b.core, dir.path());
+            QVERIFY(l.start());
+            l.b.feed(QByteArray::fromStdString(sim::encodeModel("\x1b]0;owned\a\x1b[2J\tX") + sim::encodeSettings({})
+                                               + sim::encodeEnd()));
+            for (int i = 1; i <= 3; ++i)
+                l.b.feed(runReading(i));
+            l.session.stop();
+            QCOMPARE(rec.store().list().value(0).model, QStringLiteral("\x1b]0;owned\a\x1b[2J\tX"));
+        }
+        auto run = [&](const QString &program, const QStringList &args) {
+            QProcess p;
+            p.start(program, args);
+            return p.waitForFinished(60000) ? p.readAllStandardOutput() : QByteArray();
+        };
+        auto controls = [](const QByteArray &text) {
+            QByteArray found;
+            for (char c : text)
+                if (uchar(c) < 0x20 && c != '\t' && c != '\n' && c != '\f')   // pdftotext ends a page with \f
+                    found += c;
+            return found;
+        };
+        const QByteArray listed = run(QStringLiteral(TQ800_LOG), {"--journal", dir.path(), "--list-recordings"});
+        QVERIFY2(QString::fromUtf8(listed).contains(QStringLiteral("\uFFFD]0;owned\uFFFD\uFFFD[2J\uFFFDX")), listed.constData());
+        QCOMPARE(listed.count('\t'), 5);   // the fields' own tabs, none from the model
+        QCOMPARE(controls(listed), QByteArray());
+        QCOMPARE(controls(run(QStringLiteral(TQ800_LOG), {"--journal", dir.path(), "--verify"})), QByteArray());
+        const QString pdf = dir.filePath(QStringLiteral("r.pdf"));
+        run(QStringLiteral(TQ800_LOG), {"--journal", dir.path(), "--recording", "1", "--report", pdf});
+        const QByteArray text = run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        QVERIFY2(QString::fromUtf8(text).contains(QStringLiteral("]0;owned")), text.constData());
+        QCOMPARE(controls(text), QByteArray());
+    }
+
     // An .xlsx export names its recording and carries the fingerprint of the
     // chain written before it; the export itself is the next entry.
     void exportCarriesFingerprint()

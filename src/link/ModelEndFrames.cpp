@@ -1,6 +1,6 @@
 #include "link/Decoders.h"
-#include "link/TextForms.h"
 #include "shell/MainCore.h"
+#include "text/VisibleText.h"
 
 // The model frame "M": the model code goes into the title, polling stops.
 void DecodeModelFrame(MainCore &f)
@@ -10,8 +10,10 @@ void DecodeModelFrame(MainCore &f)
     m.PollingOn = false;
     m.ModelCode = m.RxBuffer.mid(1, 16);
     m.ModelPrefix = m.ModelCode.toString().left(2);
-    f.Caption = QStringLiteral("TQ8") + textforms::printable(m.ModelPrefix) + QStringLiteral(" BenchLog(")
-        + textforms::printable(m.ModelCode.toString()) + QLatin1Char(')');
+    // The meter speaks printable ASCII; anything else on the line is noise.
+    using visibletext::Keep;
+    f.Caption = QStringLiteral("TQ8") + visibletext::visible(m.ModelPrefix, Keep::PrintableAscii)
+        + QStringLiteral(" BenchLog(") + visibletext::visible(m.ModelCode.toString(), Keep::PrintableAscii) + QLatin1Char(')');
 }
 
 namespace {

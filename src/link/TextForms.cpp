@@ -38,12 +38,4 @@ const char16_t *decimalsPattern(int code)
     }
 }
 
-QString printable(QString text)
-{
-    for (QChar &c : text)
-        if (c.unicode() < 0x20 || c.unicode() > 0x7E)
-            c = QChar::ReplacementCharacter;
-    return text;
-}
-
 } // namespace textforms

@@ -17,9 +17,4 @@ bool celsius(const Variant &tempUnit);
 // Number pattern for a decimals code: 1, 2, 3 -> "#0.0", "#0.00", "#0.000"; else "#0".
 const char16_t *decimalsPattern(int code);
 
-// The meter speaks printable ASCII; anything else on the line is noise. A
-// text shown to the user (the title) carries each such character as the
-// replacement character: visible, and never a control code.
-QString printable(QString text);
-
 } // namespace textforms

@@ -3,6 +3,7 @@
 #include "record/RecordStore.h"
 #include "record/StoredExport.h"
 #include "report/ReportBuild.h"
+#include "text/VisibleText.h"
 
 #include <QFileInfo>
 
@@ -18,7 +19,7 @@ void out(const QString &line)
 
 void err(const QString &line)
 {
-    std::fprintf(stderr, "tq800-log: %s\n", qPrintable(line));
+    std::fprintf(stderr, "tq800-log: %s\n", qPrintable(visibletext::visible(line)));
 }
 
 bool openStore(RecordStore &store, const QString &folder)
@@ -52,12 +53,16 @@ int list(const QString &folder)
     RecordStore store;
     if (!openStore(store, folder))
         return 1;
+    // The fields are the store's text (the model as the meter's line gave
+    // it): shown, never obeyed by the terminal, and never a second tab.
+    using visibletext::visible;
     for (const RecordingInfo &r : store.list()) {
         const QString ended = r.endedHow.isEmpty() ? QStringLiteral("unfinished") : r.endedHow + QLatin1Char(' ') + r.ended;
         out(QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6 rows")
                 .arg(r.id)
-                .arg(r.started, ended, r.model.trimmed().isEmpty() ? QStringLiteral("-") : r.model.trimmed(),
-                     r.stableDevice.isEmpty() ? (r.device.isEmpty() ? QStringLiteral("-") : r.device) : r.stableDevice)
+                .arg(visible(r.started), visible(ended),
+                     visible(r.model.trimmed().isEmpty() ? QStringLiteral("-") : r.model.trimmed()),
+                     visible(r.stableDevice.isEmpty() ? (r.device.isEmpty() ? QStringLiteral("-") : r.device) : r.stableDevice))
                 .arg(r.rows));
     }
     return 0;
@@ -82,7 +87,7 @@ int verify(const QString &folder, qint64 id)
     int status = 0;
     for (const RecordingInfo &r : recs) {
         const hashchain::Verdict v = store.verify(r);
-        out(QStringLiteral("%1: %2").arg(r.id).arg(v.text()));
+        out(QStringLiteral("%1: %2").arg(r.id).arg(visibletext::visible(v.text())));
         using K = hashchain::Verdict::Kind;
         if (v.kind != K::Intact && v.kind != K::EndsEarly)
             status = 1;

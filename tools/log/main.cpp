@@ -23,6 +23,7 @@
 #include "shell/UiPrompts.h"
 #include "table/CsvLog.h"
 #include "text/NumericLocale.h"
+#include "text/VisibleText.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -41,7 +42,13 @@ namespace {
 
 void printError(const QString &text)
 {
-    std::fprintf(stderr, "tq800-log: %s\n", qPrintable(text));
+    // Messages name what came from outside (the meter, a file, the system):
+    // a terminal shows its control characters, never obeys them. A message's
+    // own line breaks (a hint below the reason) stay.
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString &line : lines)
+        line = visibletext::visible(line);
+    std::fprintf(stderr, "tq800-log: %s\n", qPrintable(lines.join(QLatin1Char('\n'))));
     std::fflush(stderr);
 }
 
