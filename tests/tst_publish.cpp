@@ -327,6 +327,26 @@ private slots:
         QCOMPARE(r["time"].toString() + ' ' + r["source"].toString(), QStringLiteral("2026-12-07T09:05:02.000+01:00 live"));
     }
 
+    // The meta's settings are numbers, also from a store that kept them as
+    // texts; a setting never sent is null, a text setting stays text.
+    void metaSettingsAreNumbers()
+    {
+        mqttmsg::Meta m{"m", "AAAA", "/dev/ttyUSB0", "", {}};
+        QCOMPARE(mqttmsg::meta(m)["settings"], QJsonValue(QJsonValue::Null));
+        m.settings = QJsonObject{{"frame", "Q0000"}, {"panel", QJsonArray{}},
+                                 {"fields", QJsonObject{{"CalOffset", "-1.35"}, {"MeterFamily", "0"}, {"IseCal1", ""},
+                                                        {"CalSlope", 98.7}, {"CellConstText", "1.000"}}}};
+        const QJsonObject s = mqttmsg::meta(m)["settings"].toObject();
+        QCOMPARE(s["CalOffset"], QJsonValue(-1.35));
+        QCOMPARE(s["MeterFamily"], QJsonValue(0));
+        QCOMPARE(s["CalSlope"], QJsonValue(98.7));
+        QCOMPARE(s["CellConstText"], QJsonValue("1.000"));
+        for (const char *none : {"IseCal1", "TempUnit"})
+            QVERIFY2(s.contains(none) && s[none].isNull(), none);
+        QCOMPARE(mqttmsg::event({"m", "AAAA", 1, {}}, 2, {{"event", "settings"}, {"fields", m.settings["fields"]}})["fields"]
+                     .toObject()["CalOffset"], QJsonValue(-1.35));
+    }
+
     // Refused before any port is opened, each with what to do instead.
     void refusedOptions_data()
     {
@@ -447,6 +467,63 @@ private slots:
         QCOMPARE(after.value(after.size() - 2)["event"].toString(), QStringLiteral("exit"));
         QCOMPARE(after.last()["event"].toString(), QStringLiteral("end"));
         QCOMPARE(after.last()["how"].toString(), QStringLiteral("Exit"));
+    }
+
+    // Everything a run publishes fits the schema in docs/, and the schema
+    // says no: every family's readings, live and from the meter's memory,
+    // the events of a broker not there at the start and then back, meta
+    // and status; a table of wrong messages (tests/data) is refused.
+    void everyMessageFitsTheSchema()
+    {
+        QProcess python;
+        python.start(QStringLiteral("python3"), {"-c", "import jsonschema"});
+        if (!python.waitForFinished(30000) || python.exitCode() != 0)
+            QSKIP("python3 with jsonschema is needed (script/bootstrap installs python3-jsonschema)");
+        Broker broker;
+        Subscriber sub;
+        const QString url = QStringLiteral("mqtt://127.0.0.1:%1").arg(broker.port);
+        for (const char *family : {"ph", "mv", "ise", "cond", "do"}) {
+            Run run;
+            QVERIFY(run.startMeter({"--family", family, "--memory", "4", "--dump-after", "3"}));
+            run.startLog(url);
+            if (qstrcmp(family, "ph") == 0) {
+                // The first logger starts before the broker: lost, then back.
+                QTRY_VERIFY_WITH_TIMEOUT(run.said("cannot reach the broker at") && run.storedRows() > 0, 30000);
+                ::kill(pid_t(run.log.processId()), SIGSTOP);
+                QVERIFY(broker.start());
+                sub.start(broker.port, "all");
+                const bool subscribed = broker.waitFor("as all ");
+                ::kill(pid_t(run.log.processId()), SIGCONT);
+                QVERIFY(subscribed);
+            }
+            auto count = [&](const char *source) {
+                const QList<QJsonObject> r = sub.on("/reading");
+                return std::count_if(r.begin(), r.end(), [&](const QJsonObject &o) { return o["source"] == source; });
+            };
+            const qsizetype memory = count("memory"), live = count("live");
+            QTRY_VERIFY2_WITH_TIMEOUT(count("memory") >= memory + 4 && count("live") > live,
+                                      qPrintable(QStringLiteral("%1: %2 memory, %3 live").arg(family).arg(count("memory") - memory)
+                                                     .arg(count("live") - live)), 30000);
+            run.log.terminate();
+            QVERIFY(run.log.waitForFinished(20000));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(sub.raw("/status").value(sub.raw("/status").size() - 1) == "offline", 10000);
+
+        QTemporaryDir dir;
+        dir.setAutoRemove(qEnvironmentVariableIsEmpty("TQ800_KEEP"));
+        QFile file(dir.filePath("messages.jsonl"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        for (const Message &m : sub.messages())
+            file.write(QJsonDocument(QJsonObject{{"topic", m.topic}, {"payload", QString::fromUtf8(m.payload)}})
+                           .toJson(QJsonDocument::Compact) + '\n');
+        file.close();
+        python.setProcessChannelMode(QProcess::MergedChannels);
+        python.start(QStringLiteral("python3"), {QFINDTESTDATA("data/check_mqtt_messages.py"),
+                                                 QFINDTESTDATA("../docs/tq800-mqtt.schema.json"), file.fileName()});
+        QVERIFY(python.waitForFinished(120000));
+        const QByteArray said = python.readAll();
+        QVERIFY2(python.exitStatus() == QProcess::NormalExit && python.exitCode() == 0, said.constData());
+        qInfo("%s", said.trimmed().constData());
     }
 
     // A conductivity meter whose readings change ranges (its memory holds

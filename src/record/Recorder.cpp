@@ -4,6 +4,7 @@
 #include "record/DeviceIdentity.h"
 #include "record/EndHow.h"
 #include "record/Replay.h"
+#include "record/SettingsFields.h"
 #include "record/StoredReadings.h"
 #include "record/StoredRows.h"
 #include "shell/MainCore.h"
@@ -349,18 +350,20 @@ void Recorder::append(const QString &kind, const QJsonObject &body)
 QJsonObject Recorder::settingsSnapshot(const QString &frame) const
 {
     const Module1 &m = core_.m;
-    // Every setting a settings frame decodes, as the program holds it.
+    // Every setting a settings frame decodes, as the program holds it: its
+    // numbers as numbers.
+    using settingsfields::value;
     const QJsonObject fields{
-        {QStringLiteral("MeterFamily"), m.MeterFamily.toString()}, {QStringLiteral("TempUnit"), m.TempUnit.toString()},
+        {QStringLiteral("MeterFamily"), value(m.MeterFamily)},   {QStringLiteral("TempUnit"), value(m.TempUnit)},
         {QStringLiteral("TimerSetting"), m.TimerSetting},        {QStringLiteral("SoluSet"), m.SoluSet},
-        {QStringLiteral("PhPu1"), m.PhPu1.toString()},           {QStringLiteral("PhPu2"), m.PhPu2},
-        {QStringLiteral("PhCalBuffers"), m.PhCalBuffers.toString()}, {QStringLiteral("PhCalCount"), m.PhCalCount},
-        {QStringLiteral("CalOffset"), m.CalOffset.toString()},   {QStringLiteral("CalSlope"), m.CalSlope},
+        {QStringLiteral("PhPu1"), value(m.PhPu1)},               {QStringLiteral("PhPu2"), m.PhPu2},
+        {QStringLiteral("PhCalBuffers"), value(m.PhCalBuffers)}, {QStringLiteral("PhCalCount"), m.PhCalCount},
+        {QStringLiteral("CalOffset"), value(m.CalOffset)},       {QStringLiteral("CalSlope"), m.CalSlope},
         {QStringLiteral("MvUref"), m.MvUref},                    {QStringLiteral("IonType"), m.IonType},
-        {QStringLiteral("IseCal1"), m.IseCal1.toString()},       {QStringLiteral("IseCal2"), m.IseCal2},
+        {QStringLiteral("IseCal1"), value(m.IseCal1)},           {QStringLiteral("IseCal2"), m.IseCal2},
         {QStringLiteral("ConDecimals"), m.ConDecimals},          {QStringLiteral("CellConstText"), m.CellConstText},
-        {QStringLiteral("CondTref"), m.CondTref.toString()},     {QStringLiteral("CondCtc"), m.CondCtc},
-        {QStringLiteral("CondCalStd"), m.CondCalStd.toString()}, {QStringLiteral("DoResCode"), m.DoResCode},
+        {QStringLiteral("CondTref"), value(m.CondTref)},         {QStringLiteral("CondCtc"), m.CondCtc},
+        {QStringLiteral("CondCalStd"), value(m.CondCalStd)},     {QStringLiteral("DoResCode"), m.DoResCode},
     };
     QJsonArray panel;
     for (std::size_t i = 0; i < 7; ++i)

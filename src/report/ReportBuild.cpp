@@ -3,11 +3,13 @@
 #include "chart/ChartPainter.h"
 #include "record/RecordStore.h"
 #include "record/Replay.h"
+#include "record/SettingsFields.h"
 #include "record/StoredRows.h"
 #include "shell/MainCore.h"
 #include "shell/QtSerialLink.h"
 #include "shell/UiPrompts.h"
 #include "table/FlexGrid.h"
+#include "text/VisibleText.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -39,6 +41,8 @@ bool bookkeeping(const QString &key)
 
 QString text(const QJsonValue &v)
 {
+    if (v.isNull() || v.isUndefined())
+        return QString();   // a setting never received
     if (v.isDouble())
         return QString::number(v.toDouble(), 'g', 12);
     if (v.isBool())
@@ -76,10 +80,38 @@ ReportSettings settingsFrom(const QJsonObject &e, bool atStart)
         s.fields << qMakePair(it.key(), text(it.value()));
     for (const QJsonValue &row : e.value(QStringLiteral("panel")).toArray())
         s.panel << qMakePair(row.toArray().at(0).toString(), row.toArray().at(1).toString());
-    phCalibration(s, fields.value(QStringLiteral("MeterFamily")).toString().toDouble(),
-                  fields.value(QStringLiteral("CalSlope")).toDouble(),
-                  fields.value(QStringLiteral("CalOffset")).toString().toDouble());
+    // Numbers, or texts in a store written before they were numbers.
+    using settingsfields::number;
+    phCalibration(s, number(fields.value(QStringLiteral("MeterFamily"))), number(fields.value(QStringLiteral("CalSlope"))),
+                  number(fields.value(QStringLiteral("CalOffset"))));
     return s;
+}
+
+// What the report shows came from the meter's line and from a store anyone
+// may have written: a control character in it is shown, never passed on to
+// whoever copies the report's text into a terminal or a file.
+void makeVisible(ReportData &d)
+{
+    using visibletext::visible;
+    for (QString *s : {&d.recordingId, &d.model, &d.device, &d.stableDevice, &d.host, &d.user, &d.programVersion, &d.start,
+                       &d.end, &d.endedHow, &d.fingerprint, &d.allRowsExport})
+        *s = visible(*s);
+    for (ReportSettings &s : d.settings) {
+        s.when = visible(s.when);
+        for (auto *pairs : {&s.fields, &s.panel})
+            for (QPair<QString, QString> &p : *pairs)
+                p = qMakePair(visible(p.first), visible(p.second));
+    }
+    for (ReportEvent &e : d.events)
+        for (QString *s : {&e.utc, &e.local, &e.kind, &e.detail})
+            *s = visible(*s);
+    if (d.rows.read)
+        d.rows.read = [read = d.rows.read](int row, ExportSource::Row &cells) {
+            read(row, cells);
+            for (QString &c : cells)
+                c = visible(c);
+        };
+    d.rows.readUtf8 = nullptr;   // the texts as read above, not past them
 }
 
 QString endedHow(const RecordingInfo &rec)
@@ -148,6 +180,7 @@ ReportData storedReportData(RecordStore &store, const RecordingInfo &rec, const 
     d.rows = rows->exportSource();
     d.rows.rows = rows->rows() + 1;   // the header and the readings, not the empty row below
     d.rows.read = [rows, read = d.rows.read](int row, ExportSource::Row &cells) { read(row, cells); };
+    makeVisible(d);
 
     // 4. The chart, drawn again from a replay of the recording.
     if (!chart.isNull()) {
@@ -181,5 +214,6 @@ ReportData liveReportData(const MainCore &core, const QString &allRowsExport)
     d.settings << s;
     d.rows = core.MSFlexGrid1->exportSource(core.m.GridRow - 1);   // the header and the readings
     d.chart = reportChart(core);
+    makeVisible(d);
     return d;
 }

@@ -102,8 +102,8 @@ QJsonObject reading(const Context &c, qint64 seq, const QJsonObject &body)
     o.insert(QStringLiteral("model"), c.model);
     o.insert(QStringLiteral("family"), familyName.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(familyName));
     const QJsonValue mode = body.value(QStringLiteral("mode"));
-    const int modeCode = mode.isDouble() ? mode.toInt() : -1;
-    const char *caption = modeCode >= 0 && modeCode < 16 ? measmode::kCaption[modeCode] : nullptr;
+    const int modeCode = mode.isDouble() && mode.toInt() >= 0 && mode.toInt() < 16 ? mode.toInt() : -1;
+    const char *caption = modeCode >= 0 ? measmode::kCaption[modeCode] : nullptr;
     o.insert(QStringLiteral("mode"), caption ? QJsonValue(QString::fromLatin1(caption)) : QJsonValue(QJsonValue::Null));
     o.insert(QStringLiteral("mode_code"), modeCode >= 0 ? QJsonValue(modeCode) : QJsonValue(QJsonValue::Null));
     // The columns by the layout: 3 the main quantity, the temperature's
@@ -122,8 +122,15 @@ QJsonObject reading(const Context &c, qint64 seq, const QJsonObject &body)
         o.insert(QStringLiteral("temperature"), QJsonValue::Null);
         o.insert(QStringLiteral("derived"), QJsonArray());
     }
-    o.insert(QStringLiteral("columns"), QJsonArray::fromStringList(c.header));
-    o.insert(QStringLiteral("cells"), cellArray);
+    // Eight columns, as the cells: a header the store lacks is empty captions.
+    QStringList columns = c.header.mid(0, 8);
+    while (columns.size() < 8)
+        columns << QString();
+    o.insert(QStringLiteral("columns"), QJsonArray::fromStringList(columns));
+    QJsonArray eightCells;
+    for (const QString &cell : cells.mid(0, 8))
+        eightCells.append(cell);
+    o.insert(QStringLiteral("cells"), eightCells);
     o.insert(QStringLiteral("settings_seq"), orNull(body.value(QStringLiteral("settings"))));
     return o;
 }
