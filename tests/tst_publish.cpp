@@ -510,7 +510,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(sub.raw("/status").value(sub.raw("/status").size() - 1) == "offline", 10000);
 
         QTemporaryDir dir;
-        dir.setAutoRemove(qEnvironmentVariableIsEmpty("TQ800_KEEP"));
+        dir.setAutoRemove(qEnvironmentVariableIsEmpty("TQ800_KEEP"));   // TQ800_KEEP=1: the messages stay, to look at
         QFile file(dir.filePath("messages.jsonl"));
         QVERIFY(file.open(QIODevice::WriteOnly));
         for (const Message &m : sub.messages())
