@@ -418,9 +418,22 @@ int main(int argc, char **argv)
         ReportData data;
         if (recorder)
             recorder->flush();
-        if (const qint64 id = recorder ? recorder->lastRecordingId() : 0; id > 0)
+        if (const qint64 id = recorder ? recorder->lastRecordingId() : 0; id > 0) {
+            QString readError;
             if (const auto rec = recorder->store().recording(id))
-                data = storedReportData(recorder->store(), *rec, allRows);
+                data = storedReportData(recorder->store(), *rec, allRows, readError);
+            else if (recorder->store().readFailed())
+                readError = recorder->store().error();
+            if (!readError.isEmpty()) {
+                // Said, and the table in memory reported instead.
+                printError(QStringLiteral("the stored recording %1 could not be read for the report (%2); it shows "
+                                          "the table as it stands, without the recording's events and fingerprint")
+                               .arg(id)
+                               .arg(readError));
+                data = ReportData();
+                code = code ? code : 1;
+            }
+        }
         if (data.recordingId.isEmpty())
             data = liveReportData(core, allRows);
         data.limits = limits;
