@@ -19,8 +19,9 @@ QString exportStoredRecording(RecordStore &store, const RecordingInfo &rec, cons
     source.properties = exportProperties(rec);
     // A row the store cannot give back stops the writer as a cancel does
     // (the file is not made): an empty row is not a reading.
-    const auto stopOnError = [&stored, &source] {
-        if (!stored.error().isEmpty())
+    const auto failure = [&stored] { return stored.error().isEmpty() ? stored.missing() : stored.error(); };
+    const auto stopOnError = [&source, failure] {
+        if (!failure().isEmpty())
             source.cancelled = true;
     };
     source.read = [stopOnError, read = source.read](int r, ExportSource::Row &cells) {
@@ -33,5 +34,5 @@ QString exportStoredRecording(RecordStore &store, const RecordingInfo &rec, cons
             stopOnError();
         };
     const QString error = exportTable(file, source);
-    return stored.error().isEmpty() ? error : stored.error();
+    return failure().isEmpty() ? error : failure();
 }

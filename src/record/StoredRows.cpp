@@ -38,17 +38,20 @@ void StoredRows::row(int row, std::array<QString, 8> &cells)
         cursor_->bind(1, rec_.id).bind(2, qint64(row - 1));
     }
     cursorRow_ = row;
-    auto failed = [&](const QString &why) {
-        if (error_.isEmpty())
-            error_ = QStringLiteral("reading recording %1's row %2: %3").arg(rec_.id).arg(row).arg(why);
+    auto failed = [&](QString &first, const QString &why) {
+        if (first.isEmpty())
+            first = QStringLiteral("reading recording %1's row %2: %3").arg(rec_.id).arg(row).arg(why);
     };
     if (!cursor_->step()) {
-        failed(cursor_->failed() ? store_.error() : QStringLiteral("the store holds fewer rows than it lists"));
+        if (cursor_->failed())
+            failed(error_, store_.error());
+        else
+            failed(missing_, QStringLiteral("the store holds fewer rows than the recording lists (see --verify)"));
         return;
     }
     const QJsonValue v = QJsonDocument::fromJson(cursor_->text(0).toUtf8()).object().value(QStringLiteral("cells"));
     if (!v.isArray()) {
-        failed(QStringLiteral("its entry holds no cells"));
+        failed(error_, QStringLiteral("its entry holds no cells"));
         return;
     }
     const QJsonArray a = v.toArray();

@@ -33,6 +33,11 @@ public:
     // 17: database disk image is malformed"). Whoever writes the rows out
     // checks it: an empty row is never passed off as a reading.
     QString error() const { return error_; }
+    // Empty unless a row the recording lists is not in the store (entries
+    // were deleted: verify names them), said like error(). A report shows
+    // the verdict instead; an export, which would write it as a blank row,
+    // stops.
+    QString missing() const { return missing_; }
 
     // The table as the window's Export writes it: the header, every row and
     // the empty row below the last.
@@ -45,7 +50,7 @@ private:
     QString cause_;
     QJsonObject lastSettings_;
     qint64 lastSettingsSeq_ = 0;
-    QString error_;
+    QString error_, missing_;
     std::unique_ptr<SqliteStatement> cursor_;
     int cursorRow_ = 0;   // the row the cursor last gave
 };
