@@ -292,6 +292,25 @@ INSERT INTO entry VALUES(1, 1, 'event', '{"event":"begin","cause":"Clear"}', x'0
         QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("recordings.sqlite")});
     }
 
+    // A cut-off recording the store cannot give back whole is not restored,
+    // and what the window was recording goes on.
+    void damagedRestore()
+    {
+        QTemporaryDir dir;
+        {
+            Session s(dir.path());
+            s.b.core.cmdClear_Click();
+            for (int i = 1; i <= 200; ++i)
+                s.b.feed(runReading(i));
+        }   // killed: no Exit
+        QVERIFY(damagePages(RecordStore::fileIn(dir.path()), 8, 11));
+        Session s(dir.path());
+        const QString said = s.rec.restore(1);
+        QVERIFY2(said.startsWith(QLatin1String("recording 1 cannot be restored: entries ")) && said.contains(" are unreadable: "),
+                 qPrintable(said));
+        QCOMPARE(s.b.core.m.GridRow, 1);
+    }
+
     // A store of ours whose recording table lacks a column (another
     // version, someone's hand): the reason, never "nothing" or "no such
     // recording".
