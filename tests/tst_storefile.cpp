@@ -12,7 +12,11 @@
 
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
+
+#include <random>
+#include <unistd.h>
 
 namespace {
 
@@ -42,15 +46,60 @@ QStringList query(const QString &folder, const QByteArray &sql)
     return rows;
 }
 
-QString runLog(const QString &folder, const QStringList &args, int *status = nullptr)
+// Runs tq800-log on the store in `folder`; `as` a program and its arguments
+// to run it through (another user's).
+QString runLog(const QString &folder, const QStringList &args, int *status = nullptr, const QStringList &as = {})
 {
     QProcess log;
-    log.start(QStringLiteral(TQ800_LOG), QStringList{QStringLiteral("--journal"), folder} + args);
+    const QStringList logArgs = QStringList{QStringLiteral("--journal"), folder} + args;
+    if (as.isEmpty())
+        log.start(QStringLiteral(TQ800_LOG), logArgs);
+    else
+        log.start(as[0], as.mid(1) + QStringList{QStringLiteral(TQ800_LOG)} + logArgs);
     log.waitForFinished(60000);
     if (status)
         *status = log.exitCode();
     return QString::fromUtf8(log.readAllStandardOutput() + log.readAllStandardError());
 }
+
+// A store of one ended recording of `rows` readings, as the recorder writes it.
+void makeStore(const QString &folder, int rows)
+{
+    Session s(folder);
+    s.b.core.cmdClear_Click();
+    for (int i = 1; i <= rows; ++i)
+        s.b.feed(runReading(i));
+    s.rec.finishRun();
+}
+
+// Pages `from` to `to` (1-based) of the SQLite file overwritten with a fixed
+// pattern of random bytes, the page size read from its header.
+bool damagePages(const QString &file, int from, int to)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadWrite))
+        return false;
+    const QByteArray header = f.read(100);
+    const quint16 field = qFromBigEndian<quint16>(header.constData() + 16);
+    const qint64 pageSize = field == 1 ? 65536 : field;
+    if (f.size() < to * pageSize)
+        return false;
+    std::mt19937 bytes(800);
+    QByteArray junk(pageSize, Qt::Uninitialized);
+    for (int p = from; p <= to; ++p) {
+        for (char &c : junk)
+            c = char(bytes());
+        if (!f.seek((p - 1) * pageSize) || f.write(junk) != pageSize)
+            return false;
+    }
+    return true;
+}
+
+const QStringList kReaders[] = {
+    {QStringLiteral("--list-recordings")},
+    {QStringLiteral("--verify")},
+    {QStringLiteral("--recording"), QStringLiteral("1"), QStringLiteral("--verify")},
+};
 
 } // namespace
 
@@ -186,6 +235,177 @@ INSERT INTO entry VALUES(1, 1, 'event', '{"event":"begin","cause":"Clear"}', x'0
 
         QCOMPARE(readFile(file), before);
         QCOMPARE(entries(dir.path()), files);
+    }
+
+    // A damaged file: every way of reading the recording names the damage
+    // and fails; nothing is written as if the unreadable rows were empty,
+    // and the check tells unreadable entries from removed ones.
+    void damaged_data()
+    {
+        // Pages 2 to 5 hold the list of recordings and the start of the
+        // entries (a 200-row store has 27 pages of 4 KiB); from page 8 on,
+        // entries only.
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<QString>("said");
+        QTest::addColumn<QString>("made");
+        const QStringList csv{"--recording", "1", "--export", "x.csv"};
+        const QStringList xlsx{"--recording", "1", "--export", "x.xlsx"};
+        const QStringList jsonl{"--recording", "1", "--export", "x.jsonl"};
+        const QStringList pdf{"--recording", "1", "--report", "x.pdf"};
+        const QStringList verify{"--verify"};
+        const QStringList verifyOne{"--verify", "--recording", "1"};
+        QTest::newRow("list: export .csv") << csv << 2 << "reading recording 1: " << "x.csv";
+        QTest::newRow("list: verify") << verify << 2 << "unreadable: reading the list of recordings" << "";
+        QTest::newRow("entries: export .csv") << csv << 8 << "reading recording 1's entries after entry " << "x.csv";
+        QTest::newRow("entries: export .xlsx") << xlsx << 8 << "reading recording 1's entries after entry " << "x.xlsx";
+        QTest::newRow("entries: export .jsonl") << jsonl << 8 << "reading recording 1's entries after entry " << "x.jsonl";
+        QTest::newRow("entries: report") << pdf << 8 << "reading recording 1's entries after entry " << "x.pdf";
+        QTest::newRow("entries: verify") << verify << 8 << "1: entries " << "";
+        QTest::newRow("entries: verify one") << verifyOne << 8 << " to 205 are unreadable: " << "";
+    }
+    void damaged()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, from);
+        QFETCH(QString, said);
+        QFETCH(QString, made);
+        QTemporaryDir dir, out;
+        makeStore(dir.path(), 200);
+        const QString file = RecordStore::fileIn(dir.path());
+        QVERIFY(damagePages(file, from, from + 3));
+        const QByteArray before = readFile(file);
+        for (QString &a : args)
+            if (a.startsWith(QLatin1String("x.")))
+                a = out.filePath(a);
+
+        int status = 0;
+        const QString output = runLog(dir.path(), args, &status);
+        QVERIFY2(status != 0, qPrintable(output));
+        QVERIFY2(output.contains(said) && output.contains(QLatin1String("database disk image is malformed")),
+                 qPrintable(output));
+        QVERIFY2(!output.contains(QLatin1String("removed")) && !output.contains(QLatin1String("rows exported")),
+                 qPrintable(output));
+        if (!made.isEmpty())
+            QVERIFY2(!QFile::exists(out.filePath(made)), "a file of blank rows was made");
+        QCOMPARE(readFile(file), before);
+        QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("recordings.sqlite")});
+    }
+
+    // A cut-off recording the store cannot give back whole is not restored,
+    // and what the window was recording goes on.
+    void damagedRestore()
+    {
+        QTemporaryDir dir;
+        {
+            Session s(dir.path());
+            s.b.core.cmdClear_Click();
+            for (int i = 1; i <= 200; ++i)
+                s.b.feed(runReading(i));
+        }   // killed: no Exit
+        QVERIFY(damagePages(RecordStore::fileIn(dir.path()), 8, 11));
+        Session s(dir.path());
+        const QString said = s.rec.restore(1);
+        QVERIFY2(said.startsWith(QLatin1String("recording 1 cannot be restored: entries ")) && said.contains(" are unreadable: "),
+                 qPrintable(said));
+        QCOMPARE(s.b.core.m.GridRow, 1);
+    }
+
+    // A store of ours whose recording table lacks a column (another
+    // version, someone's hand): the reason, never "nothing" or "no such
+    // recording".
+    void missingColumn_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("list") << kReaders[0];
+        QTest::newRow("verify") << kReaders[1];
+        QTest::newRow("verify one") << kReaders[2];
+        QTest::newRow("export") << QStringList{"--recording", "1", "--export", "x.csv"};
+    }
+    void missingColumn()
+    {
+        QFETCH(QStringList, args);
+        QTemporaryDir dir;
+        makeStore(dir.path(), 5);
+        {
+            SqliteDb db;
+            QVERIFY(db.open(RecordStore::fileIn(dir.path())));
+            QVERIFY2(db.exec("ALTER TABLE recording DROP COLUMN model"), qPrintable(db.error()));
+        }
+        for (QString &a : args)
+            if (a.startsWith(QLatin1String("x.")))
+                a = dir.filePath(a);
+        int status = 0;
+        const QString output = runLog(dir.path(), args, &status);
+        QCOMPARE(status, 1);
+        QVERIFY2(output.contains(QLatin1String("no such column: model")), qPrintable(output));
+    }
+
+    // An auditor's reading of an archived copy: as another user, on a
+    // read-only disk, and beside a live writer. Every reader works, and
+    // neither a byte of the store nor the folder's contents change.
+    void readOnly_data()
+    {
+        QTest::addColumn<QString>("where");
+        QTest::newRow("another user's copy") << "user";
+        QTest::newRow("read-only mount") << "mount";
+        QTest::newRow("a live writer's store") << "live";
+    }
+    void readOnly()
+    {
+        QFETCH(QString, where);
+        QTemporaryDir made;
+        makeStore(made.path(), 5);
+        QTemporaryDir dir(QStringLiteral("/tmp/tq800-ro-XXXXXX"));
+        QTemporaryDir out(QStringLiteral("/tmp/tq800-out-XXXXXX"));
+        const QString file = RecordStore::fileIn(dir.path());
+        QStringList as;
+        bool mounted = false;
+        const auto unmount = qScopeGuard([&] {
+            if (mounted)
+                QProcess::execute("umount", {"-l", dir.path()});   // lazy: never left behind
+        });
+        std::unique_ptr<Session> live;
+        if (where == QLatin1String("live")) {
+            live = std::make_unique<Session>(dir.path());
+            live->b.core.cmdClear_Click();
+            for (int i = 1; i <= 5; ++i)
+                live->b.feed(runReading(i));
+            live->rec.flush();
+        } else {
+            if (geteuid() != 0)
+                QSKIP("reading as another user or from a mounted file system needs root");
+            if (where == QLatin1String("mount")) {
+                mounted = QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=1m", "tmpfs", dir.path()}) == 0;
+                if (!mounted)
+                    QSKIP("tmpfs could not be mounted");
+            }
+            QVERIFY(QFile::copy(RecordStore::fileIn(made.path()), file));
+            QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+            QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                                                  | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+            QFile::setPermissions(out.path(), QFile::Permissions(0x7777));
+            if (mounted)
+                QCOMPARE(QProcess::execute("mount", {"-o", "remount,ro", dir.path()}), 0);
+            else
+                as = QStringList{"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+        }
+        const QByteArray before = readFile(file);
+        const QStringList files = entries(dir.path());
+
+        const QStringList exportArgs{"--recording", "1", "--export", out.filePath("x.csv")};
+        for (const QStringList &args : {kReaders[0], kReaders[1], kReaders[2], exportArgs}) {
+            int status = -1;
+            const QString output = runLog(dir.path(), args, &status, as);
+            QVERIFY2(status == 0, qPrintable(args.join(' ') + ": " + output));
+            if (args == kReaders[0])
+                QVERIFY2(output.startsWith(QLatin1String("1\t")) && output.contains(QLatin1String("\t5 rows")),
+                         qPrintable(output));
+        }
+        QVERIFY(readFile(out.filePath("x.csv")).contains("7.005"));
+        QCOMPARE(entries(dir.path()), files);
+        if (!live)
+            QCOMPARE(readFile(file), before);
     }
 };
 

@@ -42,7 +42,7 @@ const char kLater[] = "SELECT r.started, b.body FROM recording r JOIN entry b ON
 
 } // namespace
 
-void readEndFromRun(SqliteDb &db, RecordingInfo &rec)
+bool readEndFromRun(SqliteDb &db, RecordingInfo &rec)
 {
     SqliteStatement later(db, kLater);
     later.bind(1, rec.id).bind(2, rec.host).bind(3, rec.user).bind(4, rec.device);
@@ -56,9 +56,11 @@ void readEndFromRun(SqliteDb &db, RecordingInfo &rec)
             s.bind(1, rec.id);
             if (s.step())
                 last = momentOf(QJsonDocument::fromJson(s.text(0).toUtf8()).object());
+            else if (s.failed())
+                return false;
         }
         if (!last)
-            return;
+            return true;
         const QJsonObject begin = QJsonDocument::fromJson(later.text(1).toUtf8()).object();
         if (begin.value(QStringLiteral("event")).toString() != QLatin1String("begin"))
             continue;
@@ -66,7 +68,8 @@ void readEndFromRun(SqliteDb &db, RecordingInfo &rec)
         if (began && std::abs(began->runBegan() - last->runBegan()) <= kSameRunMs && began->monoMs >= last->monoMs) {
             rec.ended = later.text(0);
             rec.endedHow = endhow::forCause(begin.value(QStringLiteral("cause")).toString());
-            return;
+            return true;
         }
     }
+    return !later.failed();
 }

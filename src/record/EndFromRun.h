@@ -23,4 +23,5 @@
 // than hidden.
 //
 // Sets rec.ended and rec.endedHow if so; `rec` has no end of its own.
-void readEndFromRun(SqliteDb &db, RecordingInfo &rec);
+// False when the store could not be read (db.error() says why).
+bool readEndFromRun(SqliteDb &db, RecordingInfo &rec);

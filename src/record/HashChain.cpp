@@ -101,6 +101,9 @@ QString Verdict::text() const
         return QStringLiteral("entry %1 was inserted").arg(seq);
     case Kind::Reordered:
         return QStringLiteral("entries %1 and %2 were reordered").arg(seq).arg(seqTo);
+    case Kind::Unreadable:
+        return seq == seqTo ? QStringLiteral("entry %1 is unreadable: %2").arg(seq).arg(why)
+                            : QStringLiteral("entries %1 to %2 are unreadable: %3").arg(seq).arg(seqTo).arg(why);
     case Kind::Mismatch:
         break;
     }

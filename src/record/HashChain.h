@@ -30,10 +30,13 @@ QByteArray link(const QByteArray &previous, qint64 seq, const QString &kind, con
 // What a walk along the stored entries found.
 struct Verdict
 {
-    enum class Kind { Intact, EndsEarly, Altered, Removed, Inserted, Reordered, Mismatch };
+    // Unreadable: the store could not give the entries back (a damaged
+    // file), which says nothing of whether they were changed or removed.
+    enum class Kind { Intact, EndsEarly, Altered, Removed, Inserted, Reordered, Mismatch, Unreadable };
     Kind kind = Kind::Intact;
     qint64 seq = 0;          // the first entry that does not match
-    qint64 seqTo = 0;        // removed: the last missing one; reordered: the other entry
+    qint64 seqTo = 0;        // removed, unreadable: the last one; reordered: the other entry
+    QString why;             // unreadable: the store's reason
     qint64 entries = 0;      // entries read
     QByteArray fingerprint;  // the last hash that matched
     QString text() const;    // one line for a person

@@ -66,13 +66,13 @@ bool RecordStore::open(const QString &folder, Access access)
     // system's words.
     if (access == Access::Write)
         QDir().mkpath(folder);
-    if (!db_.open(path))
+    if (!(access == Access::Read ? db_.openReadOnly(path) : db_.open(path)))
         return false;
     // Waits briefly for another program's transaction, never long: the
     // receive tick runs on this thread.
     sqlite3_busy_timeout(db_.handle(), 250);
     // A reader reads the layout it finds (every layout keeps the tables it
-    // reads) and writes nothing.
+    // reads) and writes nothing, not even a -wal or -shm file.
     if (access == Access::Read)
         return true;
     // Written ahead and synced by checkpoint() once a second rather than on
@@ -129,27 +129,46 @@ bool RecordStore::commit(RecordingInfo &rec, const QList<hashchain::Entry> &entr
     return true;
 }
 
+bool RecordStore::readError(const QString &what)
+{
+    readFailed_ = true;
+    return db_.refuse(QStringLiteral("%1: %2").arg(what, db_.error()));
+}
+
 QList<RecordingInfo> RecordStore::list()
 {
+    readFailed_ = false;
     QList<RecordingInfo> out;
     SqliteStatement s(db_, QByteArray("SELECT ").append(kColumns).append(" FROM recording ORDER BY id").constData());
     while (s.step())
         out << readInfo(s);
+    if (s.failed()) {
+        readError(QStringLiteral("reading the list of recordings"));
+        return {};
+    }
     for (RecordingInfo &r : out)
-        if (r.endedHow.isEmpty())
-            readEndFromRun(db_, r);
+        if (r.endedHow.isEmpty() && !readEndFromRun(db_, r)) {
+            readError(QStringLiteral("reading how recording %1 ended").arg(r.id));
+            return {};
+        }
     return out;
 }
 
 std::optional<RecordingInfo> RecordStore::recording(qint64 id)
 {
+    readFailed_ = false;
     SqliteStatement s(db_, QByteArray("SELECT ").append(kColumns).append(" FROM recording WHERE id = ?").constData());
     s.bind(1, id);
-    if (!s.step())
+    if (!s.step()) {
+        if (s.failed())
+            readError(QStringLiteral("reading recording %1").arg(id));
         return std::nullopt;
+    }
     RecordingInfo r = readInfo(s);
-    if (r.endedHow.isEmpty())
-        readEndFromRun(db_, r);
+    if (r.endedHow.isEmpty() && !readEndFromRun(db_, r)) {
+        readError(QStringLiteral("reading how recording %1 ended").arg(id));
+        return std::nullopt;
+    }
     return r;
 }
 
@@ -171,7 +190,23 @@ bool RecordStore::forEachEntry(qint64 id, const QString &kind,
         if (!f(e))
             return true;
     }
-    return !s.failed();
+    if (s.failed())
+        return readError(e.seq > 0 ? QStringLiteral("reading recording %1's entries after entry %2").arg(id).arg(e.seq)
+                                   : QStringLiteral("reading recording %1's entries").arg(id));
+    return true;
+}
+
+QString RecordStore::integrityCheck()
+{
+    SqliteStatement s(db_, "PRAGMA integrity_check(1)");
+    if (!s.step())
+        return db_.error();
+    // Its first finding, without the "*** in database main ***" heading.
+    const QStringList lines = s.text(0).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString &line : lines)
+        if (!line.startsWith(QLatin1String("***")))
+            return line;
+    return lines.value(0);
 }
 
 hashchain::Verdict RecordStore::verify(const RecordingInfo &rec)
@@ -190,9 +225,21 @@ hashchain::Verdict RecordStore::verify(const RecordingInfo &rec)
             return true;
         },
         !rec.endedHow.isEmpty());
+    using K = hashchain::Verdict::Kind;
+    // The walk stopped because the store failed, not because the entries
+    // ran out: what follows is unreadable, and nothing can be said of it.
+    if (s.failed() && (v.kind == K::Intact || v.kind == K::EndsEarly)) {
+        v.kind = K::Unreadable;
+        v.seq = v.entries + 1;
+        v.seqTo = qMax(rec.entries, v.seq);
+        v.why = db_.error();
+        const QString check = integrityCheck();
+        if (check != QLatin1String("ok"))
+            v.why += QStringLiteral(" (integrity check: %1)").arg(check);
+        return v;
+    }
     // The chain cannot see its own end cut off: the recording's own count
     // and last hash, written in the same transactions, can.
-    using K = hashchain::Verdict::Kind;
     if ((v.kind == K::Intact || v.kind == K::EndsEarly) && v.entries < rec.entries) {
         v.kind = K::Removed;
         v.seq = v.entries + 1;

@@ -57,13 +57,22 @@ public:
 
     // With the end a later recording of the same run gives one that has
     // none of its own (stores of the first layout: EndFromRun.h).
+    // "None" and "could not be read" differ: after either call, readFailed()
+    // tells, and error() then says what was being read and why it failed
+    // ("reading recording 3: database disk image is malformed").
     QList<RecordingInfo> list();
     std::optional<RecordingInfo> recording(qint64 id);
-    // The recording's entries in order, `kind` "" for all; false on failure.
+    bool readFailed() const { return readFailed_; }
+    // The recording's entries in order, `kind` "" for all; false on failure
+    // (error() says which recording and why), true when `f` stopped early.
     bool forEachEntry(qint64 id, const QString &kind, const std::function<bool(const hashchain::Entry &)> &f);
 
     // Checks the chain entry by entry, and that nothing was cut off its end.
+    // Entries the store cannot give back are "unreadable", with SQLite's
+    // reason and the first line of its integrity check, not "removed".
     hashchain::Verdict verify(const RecordingInfo &rec);
+    // The first line of PRAGMA integrity_check ("ok" for a sound file).
+    QString integrityCheck();
 
     // Hands what the log has gathered to the disk (at most once a second).
     void checkpoint();
@@ -71,6 +80,10 @@ public:
     SqliteDb &db() { return db_; }
 
 private:
+    // Records `what` was being read when the store failed; returns false.
+    bool readError(const QString &what);
+
     SqliteDb db_;
+    bool readFailed_ = false;
     QString folder_;
 };

@@ -485,7 +485,10 @@ QList<RecordingInfo> Recorder::unfinished()
     QList<RecordingInfo> out;
     if (!store_.isOpen() && !store_.open(folder_))
         return out;
-    for (const RecordingInfo &r : store_.list())
+    const QList<RecordingInfo> all = store_.list();
+    if (store_.readFailed())
+        emit storeFailed(QStringLiteral("The recordings in %1 could not be read: %2.").arg(folder_, store_.error()));
+    for (const RecordingInfo &r : all)
         if (r.endedHow.isEmpty() && r.rows > 0 && r.uuid != rec_.uuid && !LiveLock::isLive(folder_, r.uuid))
             out << r;
     return out;
@@ -495,7 +498,7 @@ QString Recorder::closeRecording(qint64 id)
 {
     auto r = store_.recording(id);
     if (!r)
-        return QStringLiteral("there is no recording %1").arg(id);
+        return store_.readFailed() ? store_.error() : QStringLiteral("there is no recording %1").arg(id);
     if (!r->endedHow.isEmpty())
         return QStringLiteral("recording %1 has ended (%2)").arg(id).arg(r->endedHow);
     if (LiveLock::isLive(folder_, r->uuid))
@@ -523,24 +526,33 @@ QString Recorder::restore(qint64 id)
         return store_.error();
     const auto found = store_.recording(id);
     if (!found)
-        return QStringLiteral("there is no recording %1").arg(id);
+        return store_.readFailed() ? store_.error() : QStringLiteral("there is no recording %1").arg(id);
     const RecordingInfo info = *found;
     if (!info.endedHow.isEmpty())
         return QStringLiteral("recording %1 has ended (%2)").arg(id).arg(info.endedHow);
     if (LiveLock::isLive(folder_, info.uuid))
         return QStringLiteral("recording %1 is being written by another program").arg(id);
 
+    // Read before anything ends: a recording the store cannot give back
+    // whole is not restored (its chain says where the damage begins).
+    if (const hashchain::Verdict v = store_.verify(info); v.kind == hashchain::Verdict::Kind::Unreadable)
+        return QStringLiteral("recording %1 cannot be restored: %2").arg(id).arg(v.text());
+    StoredRows stored(store_, info);
+    if (!stored.error().isEmpty())
+        return stored.error();
+
     // What was being recorded ends here, naming the recording that takes
     // its place.
     end(endhow::kRestore, {{QStringLiteral("restored"), info.uuid}, {QStringLiteral("restored_id"), id}});
     flush();
 
-    StoredRows stored(store_, info);
     if (!stored.lastSettings().isEmpty())
         settingsInForce_ = stored.lastSettings();
     restoring_ = true;
     replayRecording(core_, stored, info);
     restoring_ = false;
+    if (!stored.error().isEmpty())
+        return stored.error();
 
     // The display as it was left.
     const QJsonObject d = QJsonDocument::fromJson(info.display.toUtf8()).object();

@@ -1,6 +1,8 @@
 #include "record/SqliteDb.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QUrl>
 
 #include <cstring>
 #include <fcntl.h>
@@ -36,6 +38,32 @@ bool SqliteDb::open(const QString &path)
     return true;
 }
 
+bool SqliteDb::openReadOnly(const QString &path)
+{
+    close();
+    const QByteArray name = QFile::encodeName(path);
+    // As above: the system's own reason for a file we may not read.
+    const int probe = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (probe < 0) {
+        error_ = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    ::close(probe);
+    const QFileInfo file(path);
+    const bool live = QFileInfo(path + QStringLiteral("-wal")).size() > 0
+        && ::access(QFile::encodeName(file.absolutePath()).constData(), W_OK) == 0;
+    const QByteArray uri = QUrl::fromLocalFile(file.absoluteFilePath()).toEncoded()
+        + (live ? "?mode=ro" : "?mode=ro&immutable=1");
+    if (sqlite3_open_v2(uri.constData(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr)
+        != SQLITE_OK) {
+        fail();
+        close();
+        return false;
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    return true;
+}
+
 void SqliteDb::close()
 {
     if (db_)
@@ -64,7 +92,12 @@ bool SqliteDb::fail()
     // full disk, a read-only file system, a missing permission.
     const int sys = sqlite3_system_errno(db_);
     const int code = sqlite3_extended_errcode(db_);
-    if (sys != 0 && (code & 0xff) != SQLITE_CONSTRAINT)
+    // SQL's own failures (a damaged file, a missing column) keep SQLite's
+    // words: the errno then is whatever a system call left behind earlier.
+    const int primary = code & 0xff;
+    const bool ownWords = primary == SQLITE_CONSTRAINT || primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB
+        || primary == SQLITE_ERROR || primary == SQLITE_SCHEMA || primary == SQLITE_MISMATCH;
+    if (sys != 0 && !ownWords)
         error_ = QString::fromLocal8Bit(std::strerror(sys));
     else if ((code & 0xff) == SQLITE_FULL)
         error_ = QString::fromLocal8Bit(std::strerror(ENOSPC));

@@ -17,6 +17,13 @@ public:
     ~SqliteDb();
 
     bool open(const QString &path);
+    // Opens an existing database for reading only: no byte of it changes and
+    // no file is made beside it. A store that a live writer holds (a -wal
+    // beside it, in a folder we may write) is read through the write-ahead
+    // log so that its committed rows are seen; any other (another user's
+    // copy, a read-only disk, a store nobody writes) is read as it lies on
+    // the disk ("immutable"), which needs no -wal or -shm file.
+    bool openReadOnly(const QString &path);
     void close();
     bool isOpen() const { return db_ != nullptr; }
     bool exec(const char *sql);

@@ -13,7 +13,26 @@ QString exportStoredRecording(RecordStore &store, const RecordingInfo &rec, cons
         return exportReadings(file, kind == ExportKind::JsonLines ? ReadingFormat::JsonLines : ReadingFormat::TidyCsv,
                               storedReadings(store, rec));
     StoredRows stored(store, rec);
+    if (!stored.error().isEmpty())
+        return stored.error();
     ExportSource source = stored.exportSource();
     source.properties = exportProperties(rec);
-    return exportTable(file, source);
+    // A row the store cannot give back stops the writer as a cancel does
+    // (the file is not made): an empty row is not a reading.
+    const auto failure = [&stored] { return stored.error().isEmpty() ? stored.missing() : stored.error(); };
+    const auto stopOnError = [&source, failure] {
+        if (!failure().isEmpty())
+            source.cancelled = true;
+    };
+    source.read = [stopOnError, read = source.read](int r, ExportSource::Row &cells) {
+        read(r, cells);
+        stopOnError();
+    };
+    if (source.readUtf8)
+        source.readUtf8 = [stopOnError, read = source.readUtf8](int r, ExportSource::Utf8Row &cells) {
+            read(r, cells);
+            stopOnError();
+        };
+    const QString error = exportTable(file, source);
+    return failure().isEmpty() ? error : failure();
 }

@@ -7,7 +7,7 @@ StoredRows::StoredRows(RecordStore &store, const RecordingInfo &rec) : store_(st
 {
     // The header and cause from the first event; the settings from the last
     // settings event.
-    store_.forEachEntry(rec_.id, QStringLiteral("event"), [this](const hashchain::Entry &e) {
+    const bool read = store_.forEachEntry(rec_.id, QStringLiteral("event"), [this](const hashchain::Entry &e) {
         const QJsonObject o = QJsonDocument::fromJson(e.body).object();
         const QString name = o.value(QStringLiteral("event")).toString();
         if (name == QLatin1String("begin") && header_.isEmpty()) {
@@ -20,6 +20,8 @@ StoredRows::StoredRows(RecordStore &store, const RecordingInfo &rec) : store_(st
         }
         return true;
     });
+    if (!read)
+        error_ = store_.error();
     while (header_.size() < 8)
         header_ << QString();
 }
@@ -36,10 +38,23 @@ void StoredRows::row(int row, std::array<QString, 8> &cells)
         cursor_->bind(1, rec_.id).bind(2, qint64(row - 1));
     }
     cursorRow_ = row;
-    if (!cursor_->step())
+    auto failed = [&](QString &first, const QString &why) {
+        if (first.isEmpty())
+            first = QStringLiteral("reading recording %1's row %2: %3").arg(rec_.id).arg(row).arg(why);
+    };
+    if (!cursor_->step()) {
+        if (cursor_->failed())
+            failed(error_, store_.error());
+        else
+            failed(missing_, QStringLiteral("the store holds fewer rows than the recording lists (see --verify)"));
         return;
-    const QJsonArray a =
-        QJsonDocument::fromJson(cursor_->text(0).toUtf8()).object().value(QStringLiteral("cells")).toArray();
+    }
+    const QJsonValue v = QJsonDocument::fromJson(cursor_->text(0).toUtf8()).object().value(QStringLiteral("cells"));
+    if (!v.isArray()) {
+        failed(error_, QStringLiteral("its entry holds no cells"));
+        return;
+    }
+    const QJsonArray a = v.toArray();
     for (int c = 0; c < 8 && c < a.size(); ++c)
         cells[std::size_t(c)] = a[c].toString();
 }

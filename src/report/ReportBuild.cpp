@@ -131,8 +131,9 @@ QImage reportChart(const MainCore &core)
 }
 
 ReportData storedReportData(RecordStore &store, const RecordingInfo &rec, const QString &allRowsExport,
-                            const QImage &chart)
+                            QString &error, const QImage &chart)
 {
+    error.clear();
     ReportData d;
     d.recordingId = QString::number(rec.id);
     d.model = rec.model.trimmed();
@@ -149,7 +150,7 @@ ReportData storedReportData(RecordStore &store, const RecordingInfo &rec, const 
     // 1. Events and settings, in order; the settings in force before the
     // first reading count as those at the start.
     bool anyRow = false;
-    store.forEachEntry(rec.id, QString(), [&](const hashchain::Entry &entry) {
+    const bool eventsRead = store.forEachEntry(rec.id, QString(), [&](const hashchain::Entry &entry) {
         if (entry.kind == QLatin1String("row")) {
             anyRow = true;
             return true;
@@ -168,10 +169,22 @@ ReportData storedReportData(RecordStore &store, const RecordingInfo &rec, const 
         return true;
     });
 
+    if (!eventsRead) {
+        error = store.error();
+        return d;
+    }
+
     // 2. The fingerprint, and what the check found if the chain is broken.
+    // The check reads every entry: one the store cannot give back ends the
+    // report here, rather than a report of the readable part under the
+    // fingerprint of where the reading stopped.
     const hashchain::Verdict v = store.verify(rec);
-    d.fingerprint = QString::fromLatin1(v.fingerprint.toHex());
     using K = hashchain::Verdict::Kind;
+    if (v.kind == K::Unreadable) {
+        error = QStringLiteral("recording %1: %2").arg(rec.id).arg(v.text());
+        return d;
+    }
+    d.fingerprint = QString::fromLatin1(v.fingerprint.toHex());
     if (v.kind != K::Intact && v.kind != K::EndsEarly)
         d.events << ReportEvent{QString(), QString(), QStringLiteral("verify"), v.text()};
 
@@ -181,6 +194,7 @@ ReportData storedReportData(RecordStore &store, const RecordingInfo &rec, const 
     d.rows.rows = rows->rows() + 1;   // the header and the readings, not the empty row below
     d.rows.read = [rows, read = d.rows.read](int row, ExportSource::Row &cells) { read(row, cells); };
     makeVisible(d);
+    d.readError = [rows] { return rows->error(); };
 
     // 4. The chart, drawn again from a replay of the recording.
     if (!chart.isNull()) {
@@ -192,6 +206,10 @@ ReportData storedReportData(RecordStore &store, const RecordingInfo &rec, const 
     MainCore core(&link, &quiet);
     StoredRows replay(store, rec);
     replayRecording(core, replay, rec);
+    if (!replay.error().isEmpty()) {
+        error = replay.error();
+        return d;
+    }
     d.chart = reportChart(core);
     return d;
 }

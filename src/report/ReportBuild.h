@@ -12,8 +12,10 @@ struct RecordingInfo;
 // the chart drawn again from the rows as the window would draw them.
 // `allRowsExport` says which export holds every row when the report prints
 // only some.
+// When the store cannot give the recording back whole (a damaged file),
+// `error` says what and where, and the data is not to be written.
 ReportData storedReportData(RecordStore &store, const RecordingInfo &rec, const QString &allRowsExport,
-                            const QImage &chart = QImage());
+                            QString &error, const QImage &chart = QImage());
 
 // The live table when no store keeps it: the table, the chart, the meter and
 // its settings panel as shown now; no events and no fingerprint.

@@ -8,6 +8,7 @@
 #include <QPair>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // Everything a report of one recording shows, filled by whoever holds the
@@ -40,6 +41,9 @@ struct ReportData
     ReportLimits limits;
     int rowLimit = 2000;                 // readings printed in full up to this many
     QString allRowsExport;               // what holds all rows when cut, e.g. "the .xlsx export"
+    // May be empty: why the stored rows could not all be read, asked after
+    // they were drawn ("" when they were); a failure means no report.
+    std::function<QString()> readError;
 };
 
 // Writes the report to `path` as PDF, on `page` or else on the paper of the

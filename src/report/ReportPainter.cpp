@@ -60,6 +60,11 @@ QString writeReport(const QString &path, const ReportData &data, std::optional<Q
 
     if (file.file().error() != QFileDevice::NoError)
         return failed(file.file().errorString());
+    // Rows the store could not give back were drawn empty: no report then.
+    if (data.readError) {
+        if (const QString why = data.readError(); !why.isEmpty())
+            return failed(why);
+    }
     if (const QString why = file.commit(); !why.isEmpty())
         return failed(why);
     return {};

@@ -39,8 +39,17 @@ void frmMain::saveReport()
     ReportData data;
     if (id > 0) {
         recorder_->flush();
-        if (const auto rec = recorder_->store().recording(id)) {
-            data = storedReportData(recorder_->store(), *rec, allRows, reportChart(*core_));
+        QString readError;
+        if (const auto rec = recorder_->store().recording(id))
+            data = storedReportData(recorder_->store(), *rec, allRows, readError, reportChart(*core_));
+        else if (recorder_->store().readFailed())
+            readError = recorder_->store().error();
+        if (!readError.isEmpty()) {
+            QApplication::restoreOverrideCursor();
+            QMessageBox::warning(this, QString::fromUtf8(kTitle),
+                                 QStringLiteral("The report was not saved: the recordings store could not be read "
+                                                "(%1).").arg(readError));
+            return;
         }
     }
     if (data.recordingId.isEmpty())

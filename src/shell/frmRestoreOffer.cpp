@@ -75,8 +75,13 @@ void frmRestoreOffer::act(int what)
         error = recorder_.restore(id);
     } else if (what == 1) {
         const auto rec = recorder_.store().recording(id);
-        if (!rec)
+        if (!rec) {
+            prompts_.MsgBox(recorder_.store().readFailed()
+                                ? QStringLiteral("The recordings store could not be read: %1.").arg(recorder_.store().error())
+                                : QStringLiteral("There is no recording %1.").arg(id),
+                            UiPrompts::Icon::Critical);
             return;
+        }
         QString filter;
         const QString file = prompts_.SaveFileName(
             QStringLiteral("Export Data"),

@@ -22,6 +22,12 @@ void err(const QString &line)
     std::fprintf(stderr, "tq800-log: %s\n", qPrintable(visibletext::visible(line)));
 }
 
+// The store opened but a read failed: what was being read, and why.
+QString unreadable(const RecordStore &store, const QString &folder)
+{
+    return QStringLiteral("the recordings store in %1 is unreadable: %2").arg(folder, store.error());
+}
+
 bool openStore(RecordStore &store, const QString &folder)
 {
     if (!QFileInfo::exists(RecordStore::fileIn(folder))) {
@@ -42,7 +48,7 @@ std::optional<RecordingInfo> findRecording(RecordStore &store, const QString &fo
         return std::nullopt;
     auto r = store.recording(id);
     if (!r)
-        err(QStringLiteral("there is no recording %1").arg(id));
+        err(store.readFailed() ? unreadable(store, folder) : QStringLiteral("there is no recording %1").arg(id));
     return r;
 }
 
@@ -53,10 +59,15 @@ int list(const QString &folder)
     RecordStore store;
     if (!openStore(store, folder))
         return 1;
+    const QList<RecordingInfo> recs = store.list();
+    if (store.readFailed()) {
+        err(unreadable(store, folder));
+        return 1;
+    }
     // The fields are the store's text (the model as the meter's line gave
     // it): shown, never obeyed by the terminal, and never a second tab.
     using visibletext::visible;
-    for (const RecordingInfo &r : store.list()) {
+    for (const RecordingInfo &r : recs) {
         const QString ended = r.endedHow.isEmpty() ? QStringLiteral("unfinished") : r.endedHow + QLatin1Char(' ') + r.ended;
         out(QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6 rows")
                 .arg(r.id)
@@ -71,18 +82,20 @@ int list(const QString &folder)
 int verify(const QString &folder, qint64 id)
 {
     RecordStore store;
-    if (!openStore(store, folder))
+    if (id == 0 && !openStore(store, folder))
         return 1;
     QList<RecordingInfo> recs;
     if (id > 0) {
-        const auto r = store.recording(id);
-        if (!r) {
-            err(QStringLiteral("there is no recording %1").arg(id));
+        const auto r = findRecording(store, folder, id);
+        if (!r)
             return 1;
-        }
         recs << *r;
     } else {
         recs = store.list();
+        if (store.readFailed()) {
+            err(unreadable(store, folder));
+            return 1;
+        }
     }
     int status = 0;
     for (const RecordingInfo &r : recs) {
@@ -119,7 +132,13 @@ int reportStored(const QString &folder, qint64 id, const QString &file, const Re
     const auto r = findRecording(store, folder, id);
     if (!r)
         return 1;
-    ReportData data = storedReportData(store, *r, QStringLiteral("tq800-log --recording %1 --export FILE").arg(id));
+    QString readError;
+    ReportData data =
+        storedReportData(store, *r, QStringLiteral("tq800-log --recording %1 --export FILE").arg(id), readError);
+    if (!readError.isEmpty()) {
+        err(QStringLiteral("the report of recording %1 was not written to %2: %3").arg(id).arg(file, readError));
+        return 1;
+    }
     data.limits = limits;
     const QString error = writeReport(file, data);
     if (!error.isEmpty()) {

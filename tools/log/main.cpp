@@ -144,8 +144,10 @@ const char kDescription[] =
     "--list-recordings prints one line per stored recording, beginning with its\n"
     "id; --recording ID --export FILE writes a stored one; --verify checks each\n"
     "recording's hash chain and prints \"intact\" with its fingerprint, \"ends\n"
-    "early\" for one that was never ended, or the first entry that does not\n"
-    "match (exit status 1).\n"
+    "early\" for one that was never ended, the first entry that does not\n"
+    "match, or the entries a damaged file cannot give back (\"unreadable\")\n"
+    "(exit status 1). These commands open the store read-only and change\n"
+    "nothing; a recording that cannot be read whole is not exported.\n"
     "--mqtt URL publishes every row, event, the meter's settings and its status\n"
     "to the MQTT broker at URL, from the recordings store (see the README,\n"
     "\"Many meters, one lab\"); the password comes from --mqtt-password-file or\n"
@@ -425,9 +427,22 @@ int main(int argc, char **argv)
         ReportData data;
         if (recorder)
             recorder->flush();
-        if (const qint64 id = recorder ? recorder->lastRecordingId() : 0; id > 0)
+        if (const qint64 id = recorder ? recorder->lastRecordingId() : 0; id > 0) {
+            QString readError;
             if (const auto rec = recorder->store().recording(id))
-                data = storedReportData(recorder->store(), *rec, allRows);
+                data = storedReportData(recorder->store(), *rec, allRows, readError);
+            else if (recorder->store().readFailed())
+                readError = recorder->store().error();
+            if (!readError.isEmpty()) {
+                // Said, and the table in memory reported instead.
+                printError(QStringLiteral("the stored recording %1 could not be read for the report (%2); it shows "
+                                          "the table as it stands, without the recording's events and fingerprint")
+                               .arg(id)
+                               .arg(readError));
+                data = ReportData();
+                code = code ? code : 1;
+            }
+        }
         if (data.recordingId.isEmpty())
             data = liveReportData(core, allRows);
         data.limits = limits;
