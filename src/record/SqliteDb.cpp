@@ -18,9 +18,12 @@ bool SqliteDb::open(const QString &path)
     const QByteArray name = QFile::encodeName(path);
     // SQLite tries several files on a failed open and keeps the last errno
     // (often "No such file or directory" on a read-only disk): open the file
-    // once ourselves, so a failure names the system's first reason.
-    const int probe = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // once ourselves, so a failure names the system's first reason. The
+    // store holds host and user names: the owner's alone (the umask may be
+    // stricter still); SQLite gives its -wal and -shm the file's mode.
+    const int probe = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (probe < 0) {
+        code_ = 0;
         error_ = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
@@ -47,6 +50,7 @@ bool SqliteDb::exec(const char *sql)
 {
     if (!db_) {
         error_ = QStringLiteral("the store is not open");
+        code_ = 0;
         return false;
     }
     if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
@@ -58,12 +62,14 @@ bool SqliteDb::fail()
 {
     if (!db_) {
         error_ = QStringLiteral("out of memory");
+        code_ = 0;
         return false;
     }
     // The system's own words where the failure came from the system: a
     // full disk, a read-only file system, a missing permission.
     const int sys = sqlite3_system_errno(db_);
     const int code = sqlite3_extended_errcode(db_);
+    code_ = code & 0xff;
     if (sys != 0 && (code & 0xff) != SQLITE_CONSTRAINT)
         error_ = QString::fromLocal8Bit(std::strerror(sys));
     else if ((code & 0xff) == SQLITE_FULL)
