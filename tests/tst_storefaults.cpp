@@ -122,6 +122,11 @@ private slots:
         struct stat st {};
         QVERIFY(::stat(QFile::encodeName(kept.file()).constData(), &st) == 0);
         QCOMPARE(int(st.st_mode & 0777), 0600);
+        // A folder it made (again) is the user's alone too.
+        if (fault == "deleted") {
+            QVERIFY(::stat(QFile::encodeName(holder).constData(), &st) == 0);
+            QCOMPARE(int(st.st_mode & 0777), 0700);
+        }
         QList<int> rows;
         for (const RecordingInfo &r : kept.list())
             kept.forEachEntry(r.id, "row", [&rows](const hashchain::Entry &e) {

@@ -2,6 +2,7 @@
 // its layout's version), a store of the first layout is brought up to date
 // without a row lost or a chain broken, and a store of a newer version or
 // another program's database is refused and left exactly as it was.
+#include "record/LiveLock.h"
 #include "record/Recorder.h"
 #include "record/SqliteDb.h"
 #include "record/StoreSchema.h"
@@ -130,6 +131,26 @@ INSERT INTO entry VALUES(1, 1, 'event', '{"event":"begin","cause":"Clear"}', x'0
         QCOMPARE(query(dir.path(), "SELECT time, source, unit, temperature, temperature_unit FROM readings WHERE seq = 2 "
                                    "ORDER BY recording"),
                  (QStringList{"2026-12-07T10:15:01.000+01:00|live|pH|25.0|°C", "2026-12-07T10:20:00.000Z|memory|NULL|NULL|NULL"}));
+    }
+
+    // A lock file no process holds (its program crashed) is removed at the
+    // next start; one a running program holds stays, and so do other files.
+    void staleLockFiles()
+    {
+        QTemporaryDir dir;
+        QFile stale(LiveLock::fileFor(dir.path(), QStringLiteral("dead")));
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.close();
+        LiveLock held;
+        QVERIFY(held.acquire(dir.path(), QStringLiteral("alive")));
+        QFile other(dir.filePath(QStringLiteral("notes.live")));
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.close();
+        Session s(dir.path());
+        QVERIFY(!stale.exists());
+        QVERIFY(QFileInfo::exists(LiveLock::fileFor(dir.path(), QStringLiteral("alive"))));
+        QVERIFY(LiveLock::isLive(dir.path(), QStringLiteral("alive")));
+        QVERIFY(other.exists());
     }
 
     // Never written into, and no row held for it: another program's file or
