@@ -2,6 +2,7 @@
 // its layout's version), a store of the first layout is brought up to date
 // without a row lost or a chain broken, and a store of a newer version or
 // another program's database is refused and left exactly as it was.
+#include "record/LiveLock.h"
 #include "record/Recorder.h"
 #include "record/SqliteDb.h"
 #include "record/StoreSchema.h"
@@ -181,27 +182,51 @@ INSERT INTO entry VALUES(1, 1, 'event', '{"event":"begin","cause":"Clear"}', x'0
                  (QStringList{"2026-12-07T10:15:01.000+01:00|live|pH|25.0|°C", "2026-12-07T10:20:00.000Z|memory|NULL|NULL|NULL"}));
     }
 
-    // Refused, whoever opens it, and left as it was: not a byte changed,
-    // no -wal or -shm made beside it.
+    // A lock file no process holds (its program crashed) is removed at the
+    // next start; one a running program holds stays, and so do other files.
+    void staleLockFiles()
+    {
+        QTemporaryDir dir;
+        QFile stale(LiveLock::fileFor(dir.path(), QStringLiteral("dead")));
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.close();
+        LiveLock held;
+        QVERIFY(held.acquire(dir.path(), QStringLiteral("alive")));
+        QFile other(dir.filePath(QStringLiteral("notes.live")));
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.close();
+        Session s(dir.path());
+        QVERIFY(!stale.exists());
+        QVERIFY(QFileInfo::exists(LiveLock::fileFor(dir.path(), QStringLiteral("alive"))));
+        QVERIFY(LiveLock::isLive(dir.path(), QStringLiteral("alive")));
+        QVERIFY(other.exists());
+    }
+
+    // Never written into, and no row held for it: another program's file or
+    // a newer store is left as it was (not a byte changed, no -wal or -shm
+    // made beside it) and the store goes on beside it under the next name;
+    // a file that is not SQLite at all is moved aside, never deleted.
     void refused_data()
     {
         QTest::addColumn<QByteArray>("make");
         QTest::addColumn<QString>("said");
+        QTest::addColumn<bool>("aside");
         QTest::newRow("a newer store") << "PRAGMA application_id = " + QByteArray::number(storeschema::kApplicationId)
                 + "; PRAGMA user_version = 99; CREATE TABLE recording(id INTEGER PRIMARY KEY, colour TEXT);"
-                                       << "newer TQ800 (store version 99; this program knows versions up to 2)";
+                                       << "newer TQ800 (store version 99; this program knows versions up to 2)" << false;
         QTest::newRow("another application id")
             << QByteArray("PRAGMA application_id = 42; CREATE TABLE recording(id INTEGER PRIMARY KEY);")
-            << "is not a TQ800 recordings store";
+            << "is not a TQ800 recordings store" << false;
         QTest::newRow("another program's tables")
             << QByteArray("PRAGMA journal_mode = WAL; CREATE TABLE notes(line TEXT); INSERT INTO notes VALUES('x');")
-            << "is not a TQ800 recordings store";
-        QTest::newRow("not SQLite") << QByteArray() << "is not a TQ800 recordings store";
+            << "is not a TQ800 recordings store" << false;
+        QTest::newRow("not SQLite") << QByteArray() << "could not be read and was moved aside to" << true;
     }
     void refused()
     {
         QFETCH(QByteArray, make);
         QFETCH(QString, said);
+        QFETCH(bool, aside);
         QTemporaryDir dir;
         const QString file = RecordStore::fileIn(dir.path());
         if (make.isEmpty()) {
@@ -216,25 +241,41 @@ INSERT INTO entry VALUES(1, 1, 'event', '{"event":"begin","cause":"Clear"}', x'0
         const QByteArray before = readFile(file);
         const QStringList files = entries(dir.path());
 
-        RecordStore store;
-        QVERIFY(!store.open(dir.path()));
-        QVERIFY2(store.error().contains(said), qPrintable(store.error()));
+        // A reader refuses it, naming why.
+        RecordStore reader;
+        if (!aside) {
+            QVERIFY(!reader.open(dir.path(), RecordStore::Access::Read));
+            QVERIFY2(reader.error().contains(said), qPrintable(reader.error()));
+        }
+        QString kept;
         {
-            // A window logging into it: told, holding its rows, never writing.
+            // A window logging: its rows go to a store of its own.
             Session s(dir.path());
             QSignalSpy failed(&s.rec, &Recorder::storeFailed);
             s.b.core.cmdClear_Click();
             s.b.feed(runReading(1));
-            QCOMPARE(failed.size(), 1);
-            QVERIFY2(failed[0][0].toString().contains(said), qPrintable(failed[0][0].toString()));
+            QCOMPARE(failed.size(), 0);
+            QVERIFY2(aside == s.rec.startNotice().contains(said), qPrintable(s.rec.startNotice()));
+            kept = s.rec.store().file();
+            s.b.core.cmdExit_Click();
         }
-        int status = 0;
-        const QString listed = runLog(dir.path(), {QStringLiteral("--list-recordings")}, &status);
-        QCOMPARE(status, 1);
-        QVERIFY2(listed.contains(said), qPrintable(listed));
-
-        QCOMPARE(readFile(file), before);
-        QCOMPARE(entries(dir.path()), files);
+        if (aside) {
+            QCOMPARE(kept, file);
+            const QStringList moved = QDir(dir.path()).entryList({"recordings.sqlite.unreadable-*"});
+            QCOMPARE(moved.size(), 1);
+            QCOMPARE(readFile(dir.filePath(moved[0])), before);
+        } else {
+            QCOMPARE(QFileInfo(kept).fileName(), QStringLiteral("recordings.2.sqlite"));
+            QCOMPARE(readFile(file), before);
+            for (const QString &f : files)
+                QVERIFY(entries(dir.path()).contains(f));
+            QVERIFY(!QFileInfo::exists(file + "-wal") || files.contains("recordings.sqlite-wal"));
+        }
+        RecordStore store;
+        QVERIFY2(store.open(dir.path(), RecordStore::Access::Read), qPrintable(store.error()));
+        QCOMPARE(store.file(), kept);
+        QCOMPARE(store.list().size(), 1);
+        QCOMPARE(store.list()[0].rows, 1);
     }
 
     // A damaged file: every way of reading the recording names the damage

@@ -169,8 +169,10 @@ QString ReplaceFile::open()
     if (const QString why = whyNot(t, folder_); !why.isEmpty())
         return why;
 
-    // Hidden, beside the target, and a name of its own. A file that is to
-    // replace another stays private until it has that one's permissions.
+    // Hidden, beside the target, and a name of its own. A new file is the
+    // owner's alone (an export, a report hold host and user names; the
+    // umask may take more); one that is to replace another stays private
+    // until it has that one's permissions.
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     const QString stem = folder_ + QStringLiteral("/.") + QFileInfo(target_).fileName().left(80) + QLatin1Char('.');
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
@@ -178,8 +180,7 @@ QString ReplaceFile::open()
         for (int i = 0; i < 6; ++i)
             tag += QLatin1Char(kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))]);
         scratch_ = stem + tag;
-        fd_ = ::open(QFile::encodeName(scratch_).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                     existed_ ? 0600 : 0666);
+        fd_ = ::open(QFile::encodeName(scratch_).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd_ < 0 && errno != EEXIST)
             break;
     }

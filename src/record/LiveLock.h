@@ -25,6 +25,9 @@ public:
     // Whether some process holds the lock of `uuid` now.
     static bool isLive(const QString &folder, const QString &uuid);
     static QString fileFor(const QString &folder, const QString &uuid);
+    // Removes the lock files in `folder` no process holds (left by programs
+    // that crashed); their recordings stay in the store.
+    static void removeStale(const QString &folder);
 
 private:
     int fd_ = -1;

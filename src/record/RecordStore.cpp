@@ -4,8 +4,15 @@
 #include "record/StoreSchema.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QDateTime>
 #include <QStandardPaths>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <sqlite3.h>
 
@@ -46,41 +53,154 @@ QString RecordStore::defaultFolder()
 
 QString RecordStore::fileIn(const QString &folder)
 {
-    return QDir(folder).filePath(QStringLiteral("recordings.sqlite"));
+    const QDir dir(folder);
+    // Another program's file, or a newer store, keeps its name: ours goes
+    // on under the next free one.
+    for (int n = 1;; ++n) {
+        const QString path = dir.filePath(n == 1 ? QStringLiteral("recordings.sqlite")
+                                                 : QStringLiteral("recordings.%1.sqlite").arg(n));
+        using R = storeschema::Identity::Refusal;
+        const R why = storeschema::inspect(path).why;
+        if ((why != R::Foreign && why != R::Newer) || n >= 99)
+            return path;
+    }
 }
+
+bool makePrivateFolder(const QString &folder)
+{
+    const QString abs = QDir::cleanPath(QDir(folder).absolutePath());
+    if (QFileInfo(abs).isDir())
+        return true;
+    const QString parent = QFileInfo(abs).path();
+    if (parent != abs && !makePrivateFolder(parent))
+        return false;
+    return ::mkdir(QFile::encodeName(abs).constData(), 0700) == 0 || errno == EEXIST;
+}
+
+namespace {
+
+// Names what cannot be written, the folder or the file, by asking the
+// system (access(2)) rather than taking SQLite's summary for it.
+QString unwritable(const QString &folder, const QString &path, const QString &fallback)
+{
+    const QByteArray dir = QFile::encodeName(folder);
+    if (::access(dir.constData(), F_OK) != 0)
+        return QStringLiteral("the folder %1 cannot be made: %2").arg(folder, fallback);
+    if (::access(dir.constData(), W_OK | X_OK) != 0)
+        return QStringLiteral("the folder %1 cannot be written: %2")
+            .arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
+    const QByteArray file = QFile::encodeName(path);
+    if (::access(file.constData(), F_OK) == 0 && ::access(file.constData(), R_OK | W_OK) != 0)
+        return QStringLiteral("the file %1 cannot be written: %2")
+            .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+    return fallback;
+}
+
+bool fileId(const QString &path, quint64 &dev, quint64 &ino)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    dev = quint64(st.st_dev);
+    ino = quint64(st.st_ino);
+    return true;
+}
+
+} // namespace
 
 bool RecordStore::open(const QString &folder, Access access)
 {
     folder_ = folder;
+    notice_.clear();
+    openBusy_ = false;
     db_.close();
+    if (access == Access::Write)
+        makePrivateFolder(folder);   // one that cannot be made is named below
     const QString path = fileIn(folder);
-    if (access == Access::Read && !QFileInfo::exists(path))
-        return db_.refuse(QStringLiteral("there is no recordings store in %1").arg(folder));
+    file_ = path;
+    if (access == Access::Read && !QFileInfo::exists(path)) {
+        // Only another program's file by the store's name: that is the news.
+        const QString first = QDir(folder).filePath(QStringLiteral("recordings.sqlite"));
+        const storeschema::Identity there = storeschema::inspect(first);
+        return db_.refuse(there.refused.isEmpty() ? QStringLiteral("there is no recordings store in %1").arg(folder)
+                                                  : there.refused);
+    }
     // What the file is, read before a byte is written or a file made beside
     // it: another program's database, or a store of a newer TQ800, stays
     // exactly as it is.
     const storeschema::Identity identity = storeschema::inspect(path);
-    if (!identity.refused.isEmpty())
-        return db_.refuse(identity.refused);
-    // A folder that cannot be made: SQLite's open then says why, in the
-    // system's words.
-    if (access == Access::Write)
-        QDir().mkpath(folder);
-    if (!(access == Access::Read ? db_.openReadOnly(path) : db_.open(path)))
-        return false;
-    // Waits briefly for another program's transaction, never long: the
-    // receive tick runs on this thread.
-    sqlite3_busy_timeout(db_.handle(), 250);
-    // A reader reads the layout it finds (every layout keeps the tables it
-    // reads) and writes nothing, not even a -wal or -shm file.
-    if (access == Access::Read)
+    if (!identity.refused.isEmpty()) {
+        if (access == Access::Read || identity.why != storeschema::Identity::Refusal::Damaged)
+            return db_.refuse(identity.refused);
+        // A damaged store is kept for whoever can mend it, out of the way.
+        const QString aside = path + QStringLiteral(".unreadable-")
+            + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+        if (!QFile::rename(path, aside))
+            return db_.refuse(QStringLiteral("%1; it could not be moved aside to %2").arg(identity.refused, aside));
+        for (const char *side : {"-wal", "-shm"})
+            if (QFileInfo::exists(path + QLatin1String(side)))
+                QFile::rename(path + QLatin1String(side), aside + QLatin1String(side));
+        notice_ = QStringLiteral("The recordings store %1 could not be read and was moved aside to %2; a new store "
+                                 "was made in its place.").arg(path, aside);
+    }
+    if (access == Access::Read) {
+        // A reader reads the layout it finds (every layout keeps the tables
+        // it reads) and writes nothing, not even a -wal or -shm file; it may
+        // wait a little for a writer's transaction.
+        if (!db_.openReadOnly(path))
+            return false;   // the reason is the system's or SQLite's
+        sqlite3_busy_timeout(db_.handle(), 250);
         return true;
+    }
+    if (!db_.open(path))
+        return db_.refuse(unwritable(folder, path, db_.error()));
+    // Never waits for another program's transaction more than a moment: the
+    // receive tick runs on this thread, and a row the store does not take
+    // now is kept and written on the next tick.
+    sqlite3_busy_timeout(db_.handle(), busyMs_);
     // Written ahead and synced by checkpoint() once a second rather than on
     // every commit: a killed program loses nothing committed, a power cut
     // at most the last second.
     if (!db_.exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA wal_autocheckpoint=0;")
         || !storeschema::upgrade(db_)) {
-        db_.close();   // error() keeps the reason
+        openBusy_ = db_.code() == SQLITE_BUSY || db_.code() == SQLITE_LOCKED;
+        const QString why = unwritable(folder, path, db_.error());
+        db_.close();
+        return db_.refuse(why);
+    }
+    if (!fileId(path, dev_, ino_))
+        dev_ = ino_ = 0;
+    return true;
+}
+
+bool RecordStore::busy() const
+{
+    if (!db_.isOpen())
+        return openBusy_;
+    return db_.code() == SQLITE_BUSY || db_.code() == SQLITE_LOCKED;
+}
+
+void RecordStore::waitWhenBusy(int ms)
+{
+    busyMs_ = ms;
+    if (db_.isOpen())
+        sqlite3_busy_timeout(db_.handle(), ms);
+}
+
+bool RecordStore::stillInPlace(QString *why) const
+{
+    if (!db_.isOpen() || (dev_ == 0 && ino_ == 0))
+        return true;
+    quint64 dev = 0, ino = 0;
+    if (!fileId(file_, dev, ino)) {
+        if (why)
+            *why = QFileInfo(folder_).isDir() ? QStringLiteral("the file %1 was removed").arg(file_)
+                                              : QStringLiteral("the folder %1 was removed").arg(folder_);
+        return false;
+    }
+    if (dev != dev_ || ino != ino_) {
+        if (why)
+            *why = QStringLiteral("the file %1 was replaced by another").arg(file_);
         return false;
     }
     return true;

@@ -37,6 +37,9 @@ class RecordStore
 {
 public:
     static QString defaultFolder();
+    // The store in `folder`: recordings.sqlite, or recordings.2.sqlite (.3,
+    // ...) where that name holds another program's file or a newer store's,
+    // which stay untouched.
     static QString fileIn(const QString &folder);
 
     // Write: opens the store (creating the folder and the database where
@@ -44,11 +47,27 @@ public:
     // store and writes nothing. Either refuses a file that is not a TQ800
     // store, or is one of a newer version, without touching it.
     enum class Access { Write, Read };
+    // A damaged file in the store's place (not SQLite, cut short) is moved
+    // aside to recordings.sqlite.unreadable-<time> when writing, never
+    // deleted, and a new store made; notice() then says so, naming both.
     bool open(const QString &folder, Access access = Access::Write);
     bool isOpen() const { return db_.isOpen(); }
     void close() { db_.close(); }
     QString folder() const { return folder_; }
+    QString file() const { return file_; }
     QString error() const { return db_.error(); }
+    // Another program holds the database for a moment (its own transaction):
+    // worth trying again soon, not worth a warning.
+    bool busy() const;
+    // How long a write waits for another program's transaction (at the end
+    // of a run, longer than on the receive tick).
+    void waitWhenBusy(int ms);
+    // What the last open() did that the user should hear of (empty: nothing).
+    QString notice() const { return notice_; }
+
+    // Whether the file open is still the one at its path (not removed,
+    // replaced, its folder gone); if not, `why` says what happened.
+    bool stillInPlace(QString *why) const;
 
     // One transaction: creates `rec` in the store if it has no id yet (and
     // gives it one), adds `entries`, and updates the recording's counts,
@@ -85,5 +104,12 @@ private:
 
     SqliteDb db_;
     bool readFailed_ = false;
-    QString folder_;
+    QString folder_, file_, notice_;
+    quint64 dev_ = 0, ino_ = 0;
+    bool openBusy_ = false;
+    int busyMs_ = 5;   // the last open() failed on another program's lock
 };
+
+// Makes `folder` and any missing folder above it with mode 0700 (less where
+// the umask takes more): the store's folder is the user's alone.
+bool makePrivateFolder(const QString &folder);

@@ -65,6 +65,7 @@ Recorder::Recorder(MainCore &core, const QString &folder, QObject *parent)
 {
     mono_.start();
     wallAtMono_ = QDateTime::currentMSecsSinceEpoch();
+    LiveLock::removeStale(folder_);
     store_.open(folder_);   // a failure shows at the first write, and is retried
 
     connect(&core_, &MainCore::tableLaidOut, this, &Recorder::onTableLaidOut);
@@ -111,11 +112,10 @@ Recorder::Recorder(MainCore &core, const QString &folder, QObject *parent)
     retry_.setInterval(kRetryMs);
     connect(&retry_, &QTimer::timeout, this, &Recorder::flush);
     sync_.setInterval(kSyncMs);
-    connect(&sync_, &QTimer::timeout, this, [this] {
-        if (dirty_)
-            store_.checkpoint();
-        dirty_ = false;
-    });
+    connect(&sync_, &QTimer::timeout, this, &Recorder::sync);
+    busyRetry_.setSingleShot(true);
+    busyRetry_.setInterval(kBusyRetryMs);
+    connect(&busyRetry_, &QTimer::timeout, this, &Recorder::flush);
     sync_.start();
     clock_.setInterval(1000);
     connect(&clock_, &QTimer::timeout, this, &Recorder::checkClock);
@@ -123,6 +123,10 @@ Recorder::Recorder(MainCore &core, const QString &folder, QObject *parent)
 
     event(QStringLiteral("start"), {{QStringLiteral("version"), QStringLiteral(TQ800_VERSION)},
                                    {QStringLiteral("pid"), qint64(getpid())}});
+    if (!store_.notice().isEmpty()) {
+        event(QStringLiteral("store_moved_aside"), {{QStringLiteral("notice"), store_.notice()}});
+        startNotice_ = store_.notice();
+    }
 }
 
 Recorder::~Recorder()
@@ -228,8 +232,15 @@ void Recorder::onExit()
     exited_ = true;
     event(QStringLiteral("exit"));
     end(endhow::kExit);
+    // At the end another program's transaction is waited for a while: the
+    // rows either go in or to the fallback.
+    store_.waitWhenBusy(kExitBusyMs);
     flush();
+    // What went in since the last look at the file: is it still there?
+    sync();
     store_.checkpoint();
+    if (heldEntries() > 0)
+        rescue();
 }
 
 void Recorder::checkClock()
@@ -250,7 +261,7 @@ void Recorder::checkClock()
 
 // --- recordings --------------------------------------------------------------
 
-void Recorder::begin(const QString &cause)
+void Recorder::begin(const QString &cause, const QJsonObject &extra)
 {
     rec_ = RecordingInfo{};
     rec_.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -269,7 +280,10 @@ void Recorder::begin(const QString &cause)
     QJsonArray header;
     for (int c = 0; c < FlexGrid::kCols; ++c)
         header.append(core_.MSFlexGrid1->TextMatrix(0, c));
-    event(QStringLiteral("begin"), {{QStringLiteral("cause"), cause}, {QStringLiteral("header"), header}});
+    QJsonObject fields = extra;
+    fields.insert(QStringLiteral("cause"), cause);
+    fields.insert(QStringLiteral("header"), header);
+    event(QStringLiteral("begin"), fields);
     if (!settingsInForce_.isEmpty()) {
         QJsonObject s = settingsInForce_;
         s.insert(QStringLiteral("in_force"), true);
@@ -391,91 +405,6 @@ QString Recorder::displayState() const
                                       {QStringLiteral("model"), c.m.ModelCode.toString()},
                                       {QStringLiteral("settings_frame"),
                                        settingsInForce_.value(QStringLiteral("frame")).toString()}}));
-}
-
-// --- writing -----------------------------------------------------------------
-
-bool Recorder::writeOne(RecordingInfo &rec, QList<Pending> &pending)
-{
-    QList<hashchain::Entry> entries;
-    entries.reserve(pending.size());
-    QByteArray previous = rec.entries == 0 ? hashchain::genesis(rec.uuid) : rec.lastHash;
-    qint64 seq = rec.entries;
-    qint64 rows = 0;
-    for (const Pending &p : pending) {
-        hashchain::Entry e{++seq, p.kind, p.body, {}};
-        e.hash = hashchain::link(previous, e.seq, e.kind, e.body);
-        previous = e.hash;
-        rows += p.row ? 1 : 0;
-        entries.append(std::move(e));
-    }
-    if (!store_.commit(rec, entries, rows))
-        return false;
-    lastId_ = rec.id;
-    pending.clear();
-    dirty_ = true;
-    emit written();
-    return true;
-}
-
-void Recorder::flush()
-{
-    if (!store_.isOpen() && !store_.open(folder_))
-        return troubled();
-    // Recordings that ended while the store would not take them, oldest first.
-    while (!backlog_.isEmpty()) {
-        Backlog &b = backlog_.first();
-        if (b.lock && !b.lock->held())
-            b.lock->acquire(folder_, b.rec.uuid);
-        if (!writeOne(b.rec, b.pending))
-            return troubled();
-        backlog_.removeFirst();
-    }
-    if (active_) {
-        if (!lock_.held())
-            lock_.acquire(folder_, rec_.uuid);
-        qint64 rows = rec_.rows;
-        for (const Pending &p : pending_)
-            rows += p.row ? 1 : 0;
-        // Written from its first row on.
-        if (rows > 0 && !pending_.isEmpty()) {
-            rec_.display = displayState();
-            if (!writeOne(rec_, pending_))
-                return troubled();
-        }
-    }
-    if (failing_) {
-        failing_ = false;
-        retry_.stop();
-        const QString text = QStringLiteral("The recordings store in %1 takes rows again; the %2 held meanwhile are written.")
-                                 .arg(folder_, heldRows_ == 1 ? QStringLiteral("row") : QStringLiteral("%1 rows").arg(heldRows_));
-        event(QStringLiteral("store_resumed"), {{QStringLiteral("rows_held"), heldRows_}});
-        heldRows_ = 0;
-        flush();
-        emit storeRecovered(text);
-    }
-}
-
-void Recorder::troubled()
-{
-    qint64 held = 0;
-    for (const Backlog &b : backlog_)
-        for (const Pending &p : b.pending)
-            held += p.row ? 1 : 0;
-    for (const Pending &p : pending_)
-        held += p.row ? 1 : 0;
-    heldRows_ = held;
-    if (failing_)
-        return;
-    failing_ = true;
-    const QString why = store_.error();
-    // Said once, recorded in the chain (it is written with the held rows,
-    // so the account shows where the trouble began), and tried again.
-    event(QStringLiteral("store_failed"), {{QStringLiteral("reason"), why}, {QStringLiteral("rows_held"), held}});
-    retry_.start();
-    emit storeFailed(QStringLiteral("Rows cannot be written to the recordings store in %1: %2. Logging goes on; "
-                                    "the rows are held and written as soon as the store takes them again.")
-                         .arg(folder_, why));
 }
 
 // --- stored recordings ---------------------------------------------------------

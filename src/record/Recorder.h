@@ -23,10 +23,16 @@ class MainCore;
 // recording without one. It only listens to the core; nothing in the core
 // knows it exists.
 //
-// Rows and events of one receive tick go to the disk in one transaction.
-// When the disk refuses (full, read-only, gone), the rows are held in order
-// in memory, the trouble is told once with its reason and recorded, and the
-// store is tried again every few seconds; the held rows go in when it can.
+// Rows and events of one receive tick go to the disk in one transaction
+// (RecorderWrite.cpp). When the disk refuses (full, read-only, gone), the
+// rows are held in order in memory, the trouble is told once with its reason
+// and recorded, and the store is tried again every few seconds; the held rows
+// go in when it can. Another program holding the database for a moment only
+// delays them to the next tick. What the store still has not taken at the
+// end goes to a fallback store in another folder (rescue()). A store whose
+// file goes away while open (removed, replaced, its folder gone) is made
+// again where it was, and what the last second wrote to the gone file is
+// written again into it.
 // A recording is created on disk with its first row: a Clear that logged
 // nothing leaves no empty recording behind, and its events go on into the
 // next one.
@@ -46,6 +52,17 @@ public:
     // known after an Export has begun the next, still empty, one.
     qint64 lastRecordingId() const { return lastId_; }
     bool failing() const { return failing_; }
+    // Rows the store has not taken (yet).
+    qint64 heldRows() const;
+    // Where the rows the store never took went at the end (empty: nowhere
+    // needed, or nowhere possible; then rescueError() says why).
+    QString rescuedTo() const { return rescued_; }
+    // The store itself failed this run: it never took some rows, which went
+    // to the fallback (or nowhere).
+    bool storeLost() const { return storeLost_; }
+    // What opening the store did that the user should hear of (a damaged
+    // store moved aside), empty if nothing.
+    QString startNotice() const { return startNotice_; }
 
     // Recordings cut off (a crash, a power cut) that no running program is
     // writing.
@@ -69,11 +86,17 @@ public:
     static constexpr int kRetryMs = 3000;
     static constexpr int kSyncMs = 1000;
     static constexpr qint64 kClockJumpMs = 2000;
+    static constexpr int kBusyRetryMs = 100;
+    static constexpr qint64 kBusyGraceMs = 10000;   // a lock held longer is store trouble
+    static constexpr int kExitBusyMs = 3000;
 
 signals:
     // The store stopped taking rows (once, with the reason) and took them again.
     void storeFailed(const QString &text);
     void storeRecovered(const QString &text);
+    // Something about the store the user should know once (its file gone
+    // and made again, the held rows saved elsewhere at the end).
+    void storeNotice(const QString &text);
     // Entries went to the disk (for whoever forwards them).
     void written();
 
@@ -83,7 +106,7 @@ private:
     void onFrame(const QString &content);
     void onExported(const QString &file, int rows);
     void onExit();
-    void begin(const QString &cause);
+    void begin(const QString &cause, const QJsonObject &extra = {});
     // Ends the recording: `how` (EndHow.h) and `fields` go into its "end" event.
     void end(const QString &how, QJsonObject fields = {});
     void event(const QString &name, QJsonObject fields = {});
@@ -103,8 +126,12 @@ private:
         QString display;
         std::shared_ptr<LiveLock> lock;
     };
-    bool writeOne(RecordingInfo &rec, QList<Pending> &pending);
+    bool writeOne(RecordStore &store, RecordingInfo &rec, QList<Pending> &pending);
     void troubled();
+    void sync();
+    void storeGone(const QString &why);
+    void rescue();
+    qint64 heldEntries() const;
 
     MainCore &core_;
     QString folder_;
@@ -126,7 +153,11 @@ private:
     qint64 heldRows_ = 0;              // rows waiting for the store
     bool restoring_ = false;
     bool exited_ = false;
-    QTimer retry_, sync_, clock_;
+    QList<Pending> unconfirmed_;       // written since the file was last seen in place
+    QElapsedTimer busySince_;          // another program has held the database since
+    QString rescued_, startNotice_;
+    bool storeLost_ = false;
+    QTimer retry_, sync_, clock_, busyRetry_;
     bool dirty_ = false;
     QElapsedTimer mono_;
     qint64 wallAtMono_ = 0, monoAt_ = 0;

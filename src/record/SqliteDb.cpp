@@ -20,9 +20,12 @@ bool SqliteDb::open(const QString &path)
     const QByteArray name = QFile::encodeName(path);
     // SQLite tries several files on a failed open and keeps the last errno
     // (often "No such file or directory" on a read-only disk): open the file
-    // once ourselves, so a failure names the system's first reason.
-    const int probe = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // once ourselves, so a failure names the system's first reason. The
+    // store holds host and user names: the owner's alone (the umask may be
+    // stricter still); SQLite gives its -wal and -shm the file's mode.
+    const int probe = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (probe < 0) {
+        code_ = 0;
         error_ = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
@@ -75,6 +78,7 @@ bool SqliteDb::exec(const char *sql)
 {
     if (!db_) {
         error_ = QStringLiteral("the store is not open");
+        code_ = 0;
         return false;
     }
     if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
@@ -86,6 +90,7 @@ bool SqliteDb::fail()
 {
     if (!db_) {
         error_ = QStringLiteral("out of memory");
+        code_ = 0;
         return false;
     }
     // The system's own words where the failure came from the system: a
@@ -95,6 +100,7 @@ bool SqliteDb::fail()
     // SQL's own failures (a damaged file, a missing column) keep SQLite's
     // words: the errno then is whatever a system call left behind earlier.
     const int primary = code & 0xff;
+    code_ = primary;
     const bool ownWords = primary == SQLITE_CONSTRAINT || primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB
         || primary == SQLITE_ERROR || primary == SQLITE_SCHEMA || primary == SQLITE_MISMATCH;
     if (sys != 0 && !ownWords)

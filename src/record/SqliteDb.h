@@ -28,6 +28,10 @@ public:
     bool isOpen() const { return db_ != nullptr; }
     bool exec(const char *sql);
     QString error() const { return error_; }
+    // SQLite's primary code of the last failure (SQLITE_BUSY: another
+    // program holds the database for a moment; SQLITE_CORRUPT, SQLITE_NOTADB:
+    // the file is damaged), 0 when it came from us.
+    int code() const { return code_; }
     sqlite3 *handle() const { return db_; }
 
     // Records the connection's last failure as error(); returns false.
@@ -36,12 +40,14 @@ public:
     bool refuse(const QString &why)
     {
         error_ = why;
+        code_ = 0;
         return false;
     }
 
 private:
     sqlite3 *db_ = nullptr;
     QString error_;
+    int code_ = 0;
 };
 
 class SqliteStatement

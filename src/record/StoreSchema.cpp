@@ -133,6 +133,10 @@ qint64 pragma(SqliteDb &db, const char *sql)
 
 Identity inspect(const QString &path)
 {
+    // A folder by the store's name is somebody's: ours goes beside it.
+    if (QFileInfo(path).isDir())
+        return {0, QStringLiteral("%1 is a folder, not a TQ800 recordings store; it is left as it is").arg(path),
+                Identity::Refusal::Foreign};
     QFile f(path);
     // Missing, empty, or unreadable (then opening it says why).
     if (f.size() == 0 || !f.open(QIODevice::ReadOnly))
@@ -141,13 +145,14 @@ Identity inspect(const QString &path)
     // application id at 68.
     const QByteArray h = f.read(100);
     if (h.size() < 100 || !h.startsWith(QByteArrayView("SQLite format 3\0", 16)))
-        return {0, notOurs(path)};
+        return {0, notOurs(path), Identity::Refusal::Damaged};
     const quint32 app = qFromBigEndian<quint32>(h.constData() + 68);
     const quint32 version = qFromBigEndian<quint32>(h.constData() + 60);
     if (app == kApplicationId)
-        return version > quint32(kVersion) ? Identity{0, newer(path, version)} : Identity{int(version), {}};
+        return version > quint32(kVersion) ? Identity{0, newer(path, version), Identity::Refusal::Newer}
+                                           : Identity{int(version), {}};
     if (app != 0 || version != 0)
-        return {0, notOurs(path)};
+        return {0, notOurs(path), Identity::Refusal::Foreign};
 
     // No id: a store of the first layout, an empty database, or another
     // program's. Its names are read from the file alone ("immutable" takes
@@ -165,8 +170,8 @@ Identity inspect(const QString &path)
         error = QString::fromUtf8(db ? sqlite3_errmsg(db) : "out of memory");
     sqlite3_close_v2(db);
     if (!error.isEmpty())
-        return {0, QStringLiteral("%1 cannot be read: %2").arg(path, error)};
-    return ours ? Identity{1, {}} : Identity{0, notOurs(path)};
+        return {0, QStringLiteral("%1 cannot be read: %2").arg(path, error), Identity::Refusal::Damaged};
+    return ours ? Identity{1, {}} : Identity{0, notOurs(path), Identity::Refusal::Foreign};
 }
 
 bool upgrade(SqliteDb &db)

@@ -31,8 +31,12 @@ struct Step
 // this program may write into.
 struct Identity
 {
+    enum class Refusal { None, Damaged, Foreign, Newer };
     int version = 0;
     QString refused;
+    // Why it is refused: a damaged file (not SQLite, cut short, unreadable)
+    // may be moved aside; another program's file and a newer store stay.
+    Refusal why = Refusal::None;
 };
 Identity inspect(const QString &path);
 

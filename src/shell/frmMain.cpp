@@ -125,7 +125,10 @@ frmMain::frmMain(QWidget *parent)
     connect(cmdClear_, &QPushButton::clicked, core_, &MainCore::cmdClear_Click);
     connect(cmdExport_, &QPushButton::clicked, core_, &MainCore::cmdExport_Click);
     connect(cmdStdAdd_, &QPushButton::clicked, core_, &MainCore::cmdStdAdd_Click);
-    connect(cmdExit_, &QPushButton::clicked, core_, &MainCore::cmdExit_Click);
+    connect(cmdExit_, &QPushButton::clicked, this, [this] {
+        if (exitAllowed())
+            core_->cmdExit_Click();
+    });
     // Adapters come and go: the tooltip is rebuilt after every selection.
     connect(cmdComm_, &QPushButton::clicked, this, [this] {
         core_->Combo1Text = combo1_->currentText();

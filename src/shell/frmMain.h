@@ -55,6 +55,9 @@ public:
 
 private:
     void render();
+    // Exit while the store holds rows it has not taken: asks first, and
+    // says they will be saved to a fallback store (frmMainJournal.cpp).
+    bool exitAllowed();
     void refreshPortTooltip();
 
     QtSerialLink *link_;

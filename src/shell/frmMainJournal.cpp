@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cstdio>
+
 // The recordings store of the window: every row and event to disk as it
 // lands, and at start-up the offer of recordings that a crash or a power
 // cut left unfinished.
@@ -22,12 +24,37 @@ void frmMain::enableJournal(const QString &folder)
         if (storeNotice_)
             storeNotice_->close();
     });
+    // Said once, and at the end (the held rows saved elsewhere) while the
+    // window may already be gone: a box of its own, also on stderr.
+    connect(recorder_, &Recorder::storeNotice, this, [this](const QString &text) {
+        std::fprintf(stderr, "tq800: %s\n", qPrintable(text));
+        if (isVisible())
+            showNotice(storeNotice_, text);
+        else
+            QMessageBox::warning(nullptr, QApplication::applicationName(), text);
+    });
+    if (!recorder_->startNotice().isEmpty())
+        showNotice(storeNotice_, recorder_->startNotice());
     const QList<RecordingInfo> open = recorder_->unfinished();
     if (!open.isEmpty()) {
         auto *offer = new frmRestoreOffer(*recorder_, *this, open, this);
         offer->setAttribute(Qt::WA_DeleteOnClose);
         offer->show();
     }
+}
+
+bool frmMain::exitAllowed()
+{
+    const qint64 held = recorder_ ? recorder_->heldRows() : 0;
+    if (held == 0)
+        return true;
+    const QString text = QStringLiteral("The recordings store has not taken %1 yet (%2). Exit now and save them to a "
+                                        "fallback store beside it?")
+                             .arg(held == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(held),
+                                  recorder_->store().error());
+    return QMessageBox::question(this, QApplication::applicationName(), text,
+                                 QMessageBox::Save | QMessageBox::Cancel, QMessageBox::Cancel)
+        == QMessageBox::Save;
 }
 
 void frmMain::brokerNotice(const QString &text)

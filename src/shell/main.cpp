@@ -2,6 +2,7 @@
 #include "publish/MqttOptions.h"
 #include "publish/Publisher.h"
 #include "record/RecordStore.h"
+#include "record/Recorder.h"
 #include "text/NumericLocale.h"
 
 #include <QApplication>
@@ -146,6 +147,11 @@ int main(int argc, char **argv)
         return 1;
     }
 
+    if (parser.isSet(o.journalDir) && parser.value(o.journalDir).isEmpty()) {
+        printError(QStringLiteral("--journal wants a folder's name"));
+        return 1;
+    }
+
     frmMain w;
     w.show();
     if (!parser.isSet(o.noJournal))
@@ -163,8 +169,11 @@ int main(int argc, char **argv)
     }
     if (parser.isSet(o.port))
         w.selectAtStart(parser.value(o.port));
-    const int code = app->exec();
+    int code = app->exec();
     if (publisher)
         publisher->finish(5000);
+    // The store failed: its rows went to the fallback named on stderr.
+    if (code == 0 && w.recorder() && w.recorder()->storeLost())
+        code = 3;
     return code;
 }

@@ -34,6 +34,7 @@ StopSignals::~StopSignals()
     sigemptyset(&dfl.sa_mask);
     ::sigaction(SIGINT, &dfl, nullptr);
     ::sigaction(SIGTERM, &dfl, nullptr);
+    ::sigaction(SIGHUP, &dfl, nullptr);
     delete notifier_;
     ::close(gPipe[0]);
     ::close(gPipe[1]);
@@ -57,7 +58,10 @@ bool StopSignals::install()
     sa.sa_handler = onStopSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    return ::sigaction(SIGINT, &sa, nullptr) == 0 && ::sigaction(SIGTERM, &sa, nullptr) == 0;
+    // SIGHUP too: a closed terminal or session ends the run as SIGTERM does,
+    // its held rows saved, rather than killing it.
+    return ::sigaction(SIGINT, &sa, nullptr) == 0 && ::sigaction(SIGTERM, &sa, nullptr) == 0
+        && ::sigaction(SIGHUP, &sa, nullptr) == 0;
 }
 
 void StopSignals::onReadable()

@@ -3,7 +3,7 @@
 
 class QSocketNotifier;
 
-// Turns SIGINT and SIGTERM into a Qt signal on the event loop. The handler
+// Turns SIGINT, SIGTERM and SIGHUP into a Qt signal on the event loop. The handler
 // itself only writes a byte to a pipe (about the only thing a signal handler
 // may safely do); the notifier on the other end of the pipe emits
 // stopRequested() from the event loop, where the session can end properly.

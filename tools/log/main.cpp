@@ -125,7 +125,7 @@ const char kDescription[] =
     "\n"
     "Ends after --count rows, after --seconds, with --until-end after an end\n"
     "frame that found rows in the table (a memory download ends so), or on\n"
-    "SIGINT/SIGTERM, sending the meter the exit request. A CSV row that cannot\n"
+    "SIGINT/SIGTERM/SIGHUP, sending the meter the exit request. A CSV row that cannot\n"
     "be written ends it too (status 1), after the exit request.\n"
     "--reconnect waits for a lost port to come back (checked every 2 s) and\n"
     "goes on logging, instead of ending.\n"
@@ -158,9 +158,13 @@ const char kDescription[] =
     "(for pH the slope and offset against --slope-min/--slope-max, default\n"
     "95-105 %, and --offset-max, default 30 mV), statistics, the chart, the\n"
     "readings, the audit trail and the fingerprint.\n"
+    "Rows the store does not take are held; those it has not taken at the end\n"
+    "go to a new store in DIR.fallback-TIME beside it (else in the temporary\n"
+    "folder), named on standard error.\n"
     "Exit status: 0 done, 1 bad arguments, the port or FILE would not open,\n"
     "the chart or the export could not be written,\n"
-    "2 the port was lost while logging.";
+    "2 the port was lost while logging, 3 the recordings store failed (its\n"
+    "rows went to the fallback named on standard error).";
 
 } // namespace
 
@@ -251,6 +255,9 @@ int main(int argc, char **argv)
     // nothing to send again after an outage.
     if (mqtt.enabled() && parser.isSet(noJournalOpt))
         return usageError(QStringLiteral("--mqtt publishes from the recordings store and cannot go with --no-journal"));
+    // An empty name would be the current folder, which nobody means.
+    if (parser.isSet(journalOpt) && parser.value(journalOpt).isEmpty())
+        return usageError(QStringLiteral("--journal wants a folder's name"));
     // The store's own commands need no meter.
     const QString folder = parser.isSet(journalOpt) ? parser.value(journalOpt) : RecordStore::defaultFolder();
     qint64 recordingId = 0;
@@ -348,6 +355,9 @@ int main(int argc, char **argv)
         recorder = std::make_unique<Recorder>(core, folder);
         QObject::connect(recorder.get(), &Recorder::storeFailed, &printError);
         QObject::connect(recorder.get(), &Recorder::storeRecovered, &printError);
+        QObject::connect(recorder.get(), &Recorder::storeNotice, &printError);
+        if (!recorder->startNotice().isEmpty())
+            printError(recorder->startNotice());
     }
     std::unique_ptr<Publisher> publisher;
     if (mqtt.enabled()) {
@@ -398,11 +408,14 @@ int main(int argc, char **argv)
     // recording all the same; only a crash leaves one unfinished.
     if (recorder)
         recorder->finishRun();
+    // Rows the store never took went to the fallback (said on stderr).
+    if (recorder && recorder->storeLost() && code == 0)
+        code = 3;
     // The end of the run (its exit event) to the broker, then "offline".
     if (publisher)
         publisher->finish(kPublishDrainMs);
     // Whatever else failed, the run is in the store.
-    if (recorder && recorder->current().id > 0 && code != 0)
+    if (recorder && recorder->current().id > 0 && code != 0 && !recorder->storeLost())
         printError(QStringLiteral("the rows are kept as recording %1 in %2 (tq800-log --recording %1 --export FILE)")
                        .arg(recorder->current().id)
                        .arg(folder));
