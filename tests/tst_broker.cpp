@@ -10,6 +10,8 @@
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
 
 #include <sys/stat.h>
 
@@ -92,6 +94,55 @@ QList<QJsonObject> eventsNamed(Subscriber &sub, const QString &name)
             out << e;
     return out;
 }
+
+// A broker that knows only MQTT 3.1.1, as older ones do: an MQTT 5 greeting
+// gets their CONNACK "unacceptable protocol version"; any other connection
+// is handed on to the real broker behind.
+struct OldBroker : QObject
+{
+    QTcpServer server;
+    int behind = 0;
+    int refused = 0;
+
+    bool listen(int brokerPort)
+    {
+        behind = brokerPort;
+        connect(&server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *in = server.nextPendingConnection())
+                relay(in);
+        });
+        return server.listen(QHostAddress::LocalHost);
+    }
+    void relay(QTcpSocket *in)
+    {
+        auto *out = new QTcpSocket(in);
+        connect(in, &QTcpSocket::readyRead, this, [this, in, out] {
+            if (out->state() == QAbstractSocket::UnconnectedState) {
+                // CONNECT: the fixed header, its remaining length (1 to 4
+                // bytes), "\0\4MQTT", then the protocol level.
+                const QByteArray head = in->peek(16);
+                int at = 1;
+                while (at < head.size() && (head[at] & 0x80))
+                    ++at;
+                if (head.size() < at + 8)
+                    return;
+                if (head[at + 7] == 5) {
+                    ++refused;
+                    in->write(QByteArray("\x20\x02\x00\x01", 4));
+                    in->disconnectFromHost();
+                    return;
+                }
+                out->connectToHost(QHostAddress::LocalHost, quint16(behind));
+            }
+            if (out->state() == QAbstractSocket::ConnectedState)
+                out->write(in->readAll());
+        });
+        connect(out, &QTcpSocket::connected, this, [in, out] { out->write(in->readAll()); });
+        connect(out, &QTcpSocket::readyRead, this, [in, out] { in->write(out->readAll()); });
+        connect(out, &QTcpSocket::disconnected, in, &QTcpSocket::disconnectFromHost);
+        connect(in, &QTcpSocket::disconnected, in, &QObject::deleteLater);
+    }
+};
 
 } // namespace
 
@@ -277,6 +328,25 @@ private slots:
         QCOMPARE(eventsNamed(sub, "broker_flaps")[0]["count"].toInt(), 20);
         QVERIFY(eventsNamed(sub, "broker_lost").isEmpty());
         QTRY_COMPARE_WITH_TIMEOUT(firstArrivals(sub), oneTo(run.storedRows()), 10000);
+    }
+
+    // An old broker is spoken to in 3.1.1, with a warning, once.
+    void oldBroker()
+    {
+        Broker broker;
+        Subscriber sub;
+        QVERIFY(broker.start());
+        sub.start(broker.port, "all");
+        QVERIFY(broker.waitFor("as all "));
+        OldBroker old;
+        QVERIFY(old.listen(broker.port));
+        Run run;
+        QVERIFY(run.startMeter({}));
+        run.startLog(QStringLiteral("mqtt://127.0.0.1:%1").arg(old.server.serverPort()));
+        QTRY_VERIFY_WITH_TIMEOUT(sub.on("/reading").size() >= 2, 30000);
+        QVERIFY2(run.said("speaks MQTT 3.1.1 only, which has no way to refuse a message"), run.err.constData());
+        QCOMPARE(old.refused, 1);
+        QCOMPARE(run.err.count("speaks MQTT 3.1.1 only"), 1);
     }
 
     // Each kind of TLS trouble in its own words.

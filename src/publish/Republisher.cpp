@@ -82,8 +82,17 @@ bool Republisher::run(const QList<RecordingInfo> &recordings, const std::functio
             if (afterSeq == 0) {
                 const QString meter = meterOf(r);
                 prefix = settings_.topic.isEmpty() ? QStringLiteral("tq800/") + meter : settings_.topic;
-                context = mqttmsg::Context{meter, r.model, r.id, reader.header(r.id)};
-                meta = mqttmsg::Meta{meter, r.model, r.device, r.stableDevice, {}};
+                // As the live publisher starts a recording: its last header,
+                // the model it was made with; its events update both.
+                context = {};
+                context.meter = meter;
+                context.recording = r.id;
+                context.header = reader.header(r.id);
+                meta = {};
+                meta.meter = meter;
+                meta.model = r.model;
+                meta.device = r.device;
+                meta.stableDevice = r.stableDevice;
             }
             const QList<hashchain::Entry> entries = reader.entriesAfter(r.id, afterSeq, kWindow - int(inFlight.size()));
             if (entries.isEmpty()) {
@@ -128,12 +137,14 @@ bool Republisher::run(const QList<RecordingInfo> &recordings, const std::functio
         loop.exec();
     link.finish({}, 1000);
 
-    // Entries of recordings never reached count as not acknowledged.
+    // Entries never sent (the connection went first) count as not
+    // acknowledged; a recording still being written may have grown.
     bool all = true;
     for (std::size_t i = 0; i < tally.size(); ++i) {
         const RecordingInfo &r = recordings[qsizetype(i)];
         const Tally &t = tally[i];
-        const qint64 missing = r.entries - t.acked;
+        const qint64 total = std::max(r.entries, t.entries);
+        const qint64 missing = total - t.acked;
         if (missing == 0) {
             say(QStringLiteral("recording %1: %2 entries sent again to %3, all acknowledged").arg(r.id).arg(t.acked).arg(url));
             continue;
@@ -142,10 +153,10 @@ bool Republisher::run(const QList<RecordingInfo> &recordings, const std::functio
         QStringList why;
         if (!t.refusal.isEmpty())
             why << t.refusal;
-        if (t.acked + t.refused < r.entries)
+        if (t.acked + t.refused < total)
             why << (lost.isEmpty() ? QStringLiteral("not sent") : lost);
         say(QStringLiteral("recording %1: %2 of %3 entries not delivered to %4 (%5)")
-                .arg(r.id).arg(missing).arg(r.entries).arg(url, why.join(QStringLiteral("; "))));
+                .arg(r.id).arg(missing).arg(total).arg(url, why.join(QStringLiteral("; "))));
     }
     return all;
 }
