@@ -13,6 +13,7 @@
 //
 // Needs mosquitto and the logger and simulator built beside this program.
 #include "../tests/support/FreePort.h"
+#include "text/NumericLocale.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -187,6 +188,7 @@ Figures run(const QString &broker, int rows, bool paced)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    useCNumbers();
     int rows = 5000, pacedRows = 300;
     const QStringList args = app.arguments();
     for (int a = 1; a < args.size(); ++a) {

@@ -22,6 +22,7 @@
 #include "shell/MainCore.h"
 #include "shell/frmMain.h"
 #include "table/ExportWriters.h"
+#include "text/NumericLocale.h"
 
 #include <QApplication>
 #include <QDir>
@@ -222,6 +223,8 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The children print their figures with printf for the parent to read.
+    useCNumbers();
     const QStringList args = app.arguments();
     if (args.size() >= 4 && args[1] == QLatin1String("--table"))
         return tableChild(args[2], args[3].toLong());

@@ -14,8 +14,10 @@
 // checked; a violation aborts, which libFuzzer reports as a finding.
 
 #include "support/FakeMeter.h"
+#include "support/OwnHome.h"
 
 #include "chart/ChartScene.h"
+#include "text/NumericLocale.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -179,7 +181,9 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     // QTimer and posted events want an application object; nothing here
     // runs its event loop, so timers fire only when an input says so.
+    useOwnHome();
     static QCoreApplication app(*argc, *argv);
+    useCNumbers();
     return 0;
 }
 

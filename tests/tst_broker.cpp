@@ -7,6 +7,7 @@
 #include "record/SqliteDb.h"
 #include "support/BrokerLab.h"
 #include "support/DataTable.h"
+#include "support/OwnHome.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
@@ -151,6 +152,9 @@ class TestBroker : public QObject
     Q_OBJECT
     QTemporaryDir certs;
 
+public:
+    static void initMain() { useOwnHome(); }
+
 private slots:
     void initTestCase()
     {
@@ -275,7 +279,7 @@ private slots:
         QCOMPARE(again.exitCode(), status);
 
         RecordStore store;
-        QVERIFY(store.open(run.dir.filePath("store")));
+        QVERIFY(store.open(run.dir.filePath("store"), RecordStore::Access::Read));
         QList<qint64> keys;
         QVERIFY(store.forEachEntry(1, "", [&keys](const hashchain::Entry &e) {
             keys << e.seq;

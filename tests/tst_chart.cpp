@@ -9,6 +9,7 @@
 #include "chart/TraceDecimator.h"
 #include "support/DataTable.h"
 #include "support/FakeMeter.h"
+#include "support/OwnHome.h"
 
 #include <QRandomGenerator>
 #include <QXmlStreamReader>
@@ -116,6 +117,8 @@ QList<QList<double>> traceLines(const ChartPicture &picture, double pixels, Trac
 class TestChart : public QObject
 {
     Q_OBJECT
+public:
+    static void initMain() { useOwnHome(); }
 
 private slots:
     void timeText_data()

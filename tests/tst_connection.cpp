@@ -4,6 +4,7 @@
 #include "shell/QtSerialLink.h"
 #include "support/DataTable.h"
 #include "support/LoggedSession.h"
+#include "support/OwnHome.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -15,6 +16,8 @@
 class TestConnection : public QObject
 {
     Q_OBJECT
+public:
+    static void initMain() { useOwnHome(); }
 
 private slots:
     // The adapter goes while logging: the rows stay, polling stops, one

@@ -4,6 +4,7 @@
 // end frame "E". Expected texts are worked out by hand from the field tables.
 #include "support/DataTable.h"
 #include "support/FakeMeter.h"
+#include "support/OwnHome.h"
 
 namespace {
 
@@ -45,6 +46,8 @@ const QString kUserThree = QStringLiteral("Q 0000 1000 1800 0000 0000 0000 0FA0 
 class TestDecodeFrames : public QObject
 {
     Q_OBJECT
+public:
+    static void initMain() { useOwnHome(); }
 
 private slots:
     void page_data()

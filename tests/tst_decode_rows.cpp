@@ -4,6 +4,7 @@
 // from a run of the program.
 #include "support/DataTable.h"
 #include "support/FakeMeter.h"
+#include "support/OwnHome.h"
 
 namespace {
 
@@ -29,6 +30,8 @@ const QString kDo = QStringLiteral("Q 8000 A000");
 class TestDecodeRows : public QObject
 {
     Q_OBJECT
+public:
+    static void initMain() { useOwnHome(); }
 
 private slots:
     void row_data()

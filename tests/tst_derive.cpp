@@ -3,6 +3,7 @@
 #include "derive/IonTable.h"
 #include "derive/TempCoefTable.h"
 #include "support/DataTable.h"
+#include "support/OwnHome.h"
 
 #include <cmath>
 
@@ -17,6 +18,8 @@ constexpr int kCtc = 200;
 class TestDerive : public QObject
 {
     Q_OBJECT
+public:
+    static void initMain() { useOwnHome(); }
 
 private slots:
     void tempCoefTableIsSmooth()

@@ -7,6 +7,7 @@
 #include "support/DataTable.h"
 #include "support/Files.h"
 #include "support/LoggedSession.h"
+#include "support/OwnHome.h"
 #include "support/Readings.h"
 #include "table/ExportWriters.h"
 #include "table/FlexGrid.h"
@@ -258,6 +259,9 @@ bool haveReaders()
 class Export : public QObject
 {
     Q_OBJECT
+public:
+    static void initMain() { useOwnHome(); }
+
 private slots:
     void proposedName_data()
     {
@@ -399,7 +403,8 @@ private slots:
         b.core.cmdExport_Click();
 
         QCOMPARE(b.prompts.dialogs, QStringList{"Export Data|" + QDir::toNativeSeparators(documentsFolder() + "/03071405.xls")
-                                                + "|EXCEL(*.xls)|EXCEL 2007(*.xlsx)|CSV(*.csv)|All File(*.*)"});
+                                                + "|EXCEL(*.xls)|EXCEL 2007(*.xlsx)|CSV(*.csv)|CSV, one reading a row(*.csv)"
+                                                  "|JSON Lines(*.jsonl)|All File(*.*)"});
         QVERIFY2(b.prompts.boxes.isEmpty(), qPrintable(b.prompts.boxes.value(0).text));
         QCOMPARE(b.prompts.opened, QStringList{b.prompts.saveAs});
         QCOMPARE(exported.size(), 1);

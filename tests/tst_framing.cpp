@@ -2,12 +2,16 @@
 // shape a USB adapter or a noisy line hands them over.
 #include "support/DataTable.h"
 #include "support/FakeMeter.h"
+#include "support/OwnHome.h"
 
 #include <QRandomGenerator>
 
 class Framing : public QObject
 {
     Q_OBJECT
+public:
+    static void initMain() { useOwnHome(); }
+
 private slots:
     // What the receive tick cuts out of the reads it is handed: the frames,
     // in order, the rows they log and what waits in the buffer.

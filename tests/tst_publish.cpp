@@ -7,6 +7,8 @@
 #include "support/BrokerLab.h"
 #include "support/DataTable.h"
 #include "support/FreePort.h"
+#include "support/OwnHome.h"
+#include "text/FixedUnit.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -26,6 +28,8 @@
 class TestPublish : public QObject
 {
     Q_OBJECT
+public:
+    static void initMain() { useOwnHome(); }
 
 private slots:
     void initTestCase()
@@ -58,18 +62,27 @@ private slots:
             QCOMPARE(b.text(), text);
     }
 
-    // A row's cells as quantities: what the meter does not show is null,
-    // a table no layout has is no family.
+    // A row's cells as quantities, each number in its quantity's fixed unit
+    // whichever range the meter showed: what the meter does not show is
+    // null, a table no layout has is no family.
     void readingFields_data()
     {
         columns<QString, QString, QString, QString>("header", "cells", "family", "expected");
+        const QString cond = "sn|Date|Time|COND|RES|TDS|SAL|Temp";
         dataRow("pH, compensated", "sn|Date|Time|pH|Temp|||", "1|12-07|9:05:02|7.01|25.0°C(ATC)|||", "pH",
                 "7.01 pH; 25 °C ATC; ");
-        dataRow("not shown, no compensation", "sn|Date|Time|pH|Temp|||", "1|12-07|9:05:02|----|77.0°F|||", "pH",
-                "null pH; 77 °F null; ");
-        dataRow("conductivity with derived", "sn|Date|Time|COND|RES|TDS|SAL|Temp",
-                "2|12-07|9:05:03|1413 uS/cm|708 R.cm|----|0.70 ppt|25.2°C(MTC)", "COND",
-                "1413 uS/cm; 25.2 °C MTC; 708 R.cm, null null, 0.7 ppt");
+        dataRow("not shown, Fahrenheit, no compensation", "sn|Date|Time|pH|Temp|||", "1|12-07|9:05:02|----|77.1°F|||", "pH",
+                "null pH; 25.06 °C null; ");
+        dataRow("conductivity with derived", cond, "2|12-07|9:05:03|1413 uS/cm|708 R.cm|----|0.70 ppt|25.2°C(MTC)", "COND",
+                "1413 µS/cm; 25.2 °C MTC; 708 Ω·cm, null mg/L, 0.7 ppt");
+        dataRow("conductivity a range up", cond, "3|12-07|9:05:04|1.413 mS/cm|1.23 KR.cm|1.00 g/L|0.70 ppt|25.2°C(ATC)",
+                "COND", "1413 µS/cm; 25.2 °C ATC; 1230 Ω·cm, 1000 mg/L, 0.7 ppt");
+        dataRow("conductivity at the top", cond, "4|12-07|9:05:05|12.88 mS/cm|18.2 MR.cm|996 mg/L|----|25.2°C(ATC)",
+                "COND", "12880 µS/cm; 25.2 °C ATC; 18200000 Ω·cm, 996 mg/L, null ppt");
+        dataRow("ion traces", "sn|Date|Time|pX|mol|mg|ppm|Temp", "5|12-07|9:05:06|5.30|5.01E-06|0.115 mg/L|115.2 ppt|25.0°C(ATC)",
+                "ISE", "5.3 pX; 25 °C ATC; 5.01e-06 mol/L, 0.115 mg/L, 0.1152 ppm");
+        dataRow("oxygen", "sn|Date|Time|mg/ppm|%|SAL|Temp|", "6|12-07|9:05:07|8.25|95.3|35ppt|25.0°C(ATC)|", "DO",
+                "8.25 mg/L; 25 °C ATC; 95.3 %, 35 ppt");
         dataRow("a table no layout has", "sn|Date|Time|X|||||", "3|12-07|9:05:04|1||||", "", "null; null; ");
     }
     void readingFields()
@@ -83,7 +96,7 @@ private slots:
                 return QStringLiteral("null");
             const QJsonValue n = q["number"];
             const QJsonValue unit = q["unit"];
-            return (n.isNull() ? QStringLiteral("null") : QString::number(n.toDouble())) + u' '
+            return (n.isNull() ? QStringLiteral("null") : QString::number(n.toDouble(), 'g', 12)) + u' '
                 + (unit.isNull() ? QStringLiteral("null") : unit.toString())
                 + (q.toObject().contains("compensation")
                        ? u' ' + (q["compensation"].isNull() ? QStringLiteral("null") : q["compensation"].toString())
@@ -95,6 +108,11 @@ private slots:
         QCOMPARE(r["family"].toString(), family);
         QCOMPARE(text(r["value"]) + "; " + text(r["temperature"]) + "; " + derived.join(", "), expected);
         QCOMPARE(r["recording"].toInteger() * 100 + r["seq"].toInteger(), 409);
+        // The meter's text beside the number; a body from before readings
+        // carried their time was a live reading, taken when received.
+        if (!family.isEmpty())
+            QCOMPARE(r["value"]["shown"].toString(), cells.split(u'|')[3]);
+        QCOMPARE(r["time"].toString() + ' ' + r["source"].toString(), QStringLiteral("2026-12-07T09:05:02.000+01:00 live"));
     }
 
     // Refused before any port is opened, each with what to do instead.
@@ -153,7 +171,7 @@ private slots:
     {
         columns<QString, QString, QString, QString, QStringList>("family", "name", "mode", "unit", "derived");
         dataRow("pH", "ph", "pH", "pH", "pH", QStringList{});
-        dataRow("conductivity", "cond", "COND", "COND", "uS/cm", QStringList{"RES", "TDS", "SAL"});
+        dataRow("conductivity", "cond", "COND", "COND", "µS/cm", QStringList{"RES", "TDS", "SAL"});
         dataRow("ion", "ise", "ISE", "ISE", "pX", QStringList{"mol", "mg", "ppm"});
     }
     void readings()
@@ -213,7 +231,60 @@ private slots:
         QVERIFY(run.log.waitForFinished(20000));
         QTRY_COMPARE_WITH_TIMEOUT(sub.raw("/status").value(sub.raw("/status").size() - 1), QByteArray("offline"), 10000);
         const QList<QJsonObject> after = sub.on("/event");
-        QCOMPARE(after.last()["event"].toString(), QStringLiteral("exit"));
+        // The run's exit, then its recording's end, last in its chain.
+        QCOMPARE(after.value(after.size() - 2)["event"].toString(), QStringLiteral("exit"));
+        QCOMPARE(after.last()["event"].toString(), QStringLiteral("end"));
+        QCOMPARE(after.last()["how"].toString(), QStringLiteral("Exit"));
+    }
+
+    // A conductivity meter whose readings change ranges (its memory holds
+    // µS/cm and mS/cm, R.cm and KR.cm): each quantity in one unit, the
+    // meter's text beside it; the memory's records dated by the meter, and
+    // the download begun before them in a table that has a live reading.
+    void oneUnitPerQuantity()
+    {
+        Broker broker;
+        Subscriber sub;
+        Run run;
+        QVERIFY(startLab(broker, sub, run, {"--family", "cond", "--memory", "12", "--dump-after", "3"}));
+        auto count = [&](const char *source) {
+            const QList<QJsonObject> r = sub.on("/reading");
+            return std::count_if(r.begin(), r.end(), [&](const QJsonObject &o) { return o["source"] == source; });
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(count("memory") == 12 && count("live") >= 1, qPrintable(QStringLiteral("%1 memory, %2 live").arg(count("memory")).arg(count("live"))), 30000);
+        QSet<QString> units;
+        qint64 firstMemory = 0;
+        int converted = 0;
+        for (const QJsonObject &r : sub.on("/reading")) {
+            QStringList u{r["value"]["unit"].toString()};
+            for (const QJsonValue &d : r["derived"].toArray())
+                u << d["unit"].toString();
+            units << (u << r["temperature"]["unit"].toString()).join(u' ');
+            const QString shown = r["value"]["shown"].toString();
+            if (shown.endsWith(" mS/cm")) {
+                QCOMPARE(r["value"]["number"].toDouble(), *shiftedDecimal(shown.chopped(6), 3));
+                ++converted;
+            }
+            const QDateTime time = QDateTime::fromString(r["time"].toString(), Qt::ISODateWithMs);
+            const QDateTime received = QDateTime::fromString(r["received"].toString(), Qt::ISODateWithMs);
+            if (r["source"] == "live") {
+                QCOMPARE(time, received);
+            } else {
+                QVERIFY2(time.isValid() && time < received, qPrintable(r["time"].toString()));
+                firstMemory = firstMemory ? firstMemory : r["seq"].toInteger();
+            }
+        }
+        QCOMPARE(units, QSet<QString>{"µS/cm Ω·cm mg/L ppt °C"});
+        QVERIFY(converted > 0);
+        qint64 began = 0, ended = -1;
+        for (const QJsonObject &e : sub.on("/event")) {
+            if (e["event"] == "download_began")
+                began = e["seq"].toInteger();
+            if (e["event"] == "download_ended")
+                ended = e["rows"].toInt();
+        }
+        QVERIFY2(began > 0 && began < firstMemory, qPrintable(QStringLiteral("%1 %2").arg(began).arg(firstMemory)));
+        QCOMPARE(ended, 12);
     }
 
     // The broker killed mid-stream and started again on the same port:

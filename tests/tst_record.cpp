@@ -1,12 +1,15 @@
-// The recordings store: what a crash leaves can be restored as it was, the
-// chain shows any entry altered, removed, inserted or reordered, the store
-// keeps logging through a full or read-only disk, and it shares its folder
-// with a second window and with files that are not its own.
+// The recordings store: every recording ends with how it ended, what a
+// crash leaves can be restored as it was, the chain shows any entry altered,
+// removed, inserted or reordered, the store keeps logging through a full or
+// read-only disk, and it shares its folder with a second window and with
+// files that are not its own.
 #include "record/Recorder.h"
 #include "record/SqliteDb.h"
 #include "report/ReportBuild.h"
 #include "support/FakeMeter.h"
 #include "support/Files.h"
+#include "support/LoggedSession.h"
+#include "support/OwnHome.h"
 #include "support/Readings.h"
 
 #include <QGuiApplication>
@@ -58,13 +61,115 @@ bool isRoot()
     return geteuid() == 0;
 }
 
+// The last entry of a recording's chain, as JSON.
+QJsonObject lastEntry(RecordStore &store, qint64 id)
+{
+    QByteArray body;
+    store.forEachEntry(id, QString(), [&](const hashchain::Entry &e) {
+        body = e.body;
+        return true;
+    });
+    return QJsonDocument::fromJson(body).object();
+}
+
+// Every recording in the store ended, its end the last entry of an intact
+// chain; the ways they ended, in order.
+QStringList endsOf(RecordStore &store)
+{
+    QStringList hows;
+    for (const RecordingInfo &r : store.list()) {
+        const QJsonObject end = lastEntry(store, r.id);
+        if (end.value(QStringLiteral("event")).toString() != QLatin1String("end")
+            || end.value(QStringLiteral("how")).toString() != r.endedHow
+            || store.verify(r).kind != hashchain::Verdict::Kind::Intact)
+            hows << QStringLiteral("not ended: %1").arg(r.id);
+        else
+            hows << r.endedHow;
+    }
+    return hows;
+}
+
 } // namespace
 
 class TestRecord : public QObject
 {
     Q_OBJECT
+public:
+    static void initMain() { useOwnHome(); }
 
 private slots:
+    // Whatever ends a recording puts how into its chain, as its last entry,
+    // before the next one begins.
+    void endings_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Clear") << "cleared";
+        QTest::newRow("model frame") << "model frame";
+        QTest::newRow("settings frame with a new table") << "new table";
+        QTest::newRow("Export") << "Export";
+        QTest::newRow("Exit") << "Exit";
+    }
+    void endings()
+    {
+        QFETCH(QString, how);
+        QTemporaryDir dir;
+        Session s(dir.path());
+        s.b.core.cmdClear_Click();
+        s.log(1, 3);
+        if (how == QLatin1String("cleared")) {
+            s.b.core.cmdClear_Click();
+        } else if (how == QLatin1String("model frame")) {
+            s.b.feed(QByteArray::fromStdString(sim::encodeModel("01A2.1")));
+        } else if (how == QLatin1String("new table")) {
+            s.b.feed(QByteArray::fromStdString(sim::encodeSettings({.letter = 'P'})));
+        } else if (how == QLatin1String("Export")) {
+            s.b.prompts.saveAs = dir.filePath(QStringLiteral("x.csv"));
+            s.b.core.cmdExport_Click();
+        } else {
+            s.b.core.cmdExit_Click();
+        }
+        if (how != QLatin1String("Exit"))
+            s.log(4, 5);
+        s.rec.finishRun();
+        QStringList expected{how};
+        if (s.rec.store().list().size() > 1)
+            expected << QStringLiteral("Exit");
+        QCOMPARE(endsOf(s.rec.store()), expected);
+        QCOMPARE(s.rec.store().recording(1)->rows, 3);
+    }
+
+    // The logger: two model frames and a Clear in one run, and a clean end,
+    // leave nothing unfinished.
+    void loggedRunEndsEveryRecording()
+    {
+        QTemporaryDir dir;
+        Logged l;
+        Recorder rec(l.b.core, dir.path());
+        QVERIFY(l.start());
+        const QByteArray model = QByteArray::fromStdString(sim::encodeModel("01A2.1"));
+        l.b.feed(model + QByteArray::fromStdString(sim::encodeSettings({}) + sim::encodeEnd()));
+        int i = 0;
+        auto log = [&](int n) {
+            for (int k = 0; k < n; ++k)
+                l.b.feed(runReading(++i));
+        };
+        log(5);
+        l.b.feed(model);   // the logger presses Clear after it
+        log(5);
+        l.b.core.cmdClear_Click();
+        log(5);
+        l.b.feed(model);
+        log(5);
+        l.session.stop();
+        QCOMPARE(endsOf(rec.store()), (QStringList{"model frame", "cleared", "model frame", "Exit"}));
+        QProcess list;
+        list.start(QStringLiteral(TQ800_LOG), {QStringLiteral("--journal"), dir.path(), QStringLiteral("--list-recordings")});
+        QVERIFY(list.waitForFinished());
+        const QString listed = QString::fromUtf8(list.readAllStandardOutput());
+        QCOMPARE(listed.count(QLatin1Char('\n')), 4);
+        QVERIFY2(!listed.contains(QStringLiteral("unfinished")), qPrintable(listed));
+    }
+
     // A recording left by a crash comes back: the same table cell for cell,
     // the same chart, the same display, and it goes on.
     void restoreAfterCrash()
@@ -85,7 +190,14 @@ private slots:
         const QList<RecordingInfo> offered = s.rec.unfinished();
         QCOMPARE(offered.size(), 1);
         QCOMPARE(offered[0].rows, 150);
+        // What this window logged meanwhile ends, naming what took its place.
+        s.b.core.cmdClear_Click();
+        s.log(1, 2);
+        s.rec.flush();
+        const qint64 meanwhile = s.rec.current().id;
         QCOMPARE(s.rec.restore(offered[0].id), QString());
+        QCOMPARE(s.rec.store().recording(meanwhile)->endedHow, QStringLiteral("restore"));
+        QCOMPARE(lastEntry(s.rec.store(), meanwhile).value(QStringLiteral("restored_id")).toInteger(), offered[0].id);
         QCOMPARE(tableOf(s.b), table);
         QCOMPARE(reportChart(s.b.core), chart);
         QCOMPARE(s.b.lcd(3), lcd);
@@ -228,6 +340,11 @@ private slots:
         QCOMPARE(offered[0].id, firstId);
         for (const char *name : {"notes.csv", "notes.csv.open", "x.open"})
             QVERIFY(QFile::exists(dir.filePath(QString::fromLatin1(name))));
+        // Closed from the offer: ended in its chain too, and offered no more.
+        QCOMPARE(second.rec.closeRecording(firstId), QString());
+        QCOMPARE(lastEntry(second.rec.store(), firstId).value(QStringLiteral("how")).toString(), QStringLiteral("closed"));
+        QCOMPARE(second.rec.store().verify(*second.rec.store().recording(firstId)).kind, hashchain::Verdict::Kind::Intact);
+        QVERIFY(second.rec.unfinished().isEmpty());
     }
 
     // A full disk and a read-only one: logging goes on, the trouble is told

@@ -7,6 +7,7 @@
 #include "report/ReportData.h"
 #include "support/DataTable.h"
 #include "support/Files.h"
+#include "support/OwnHome.h"
 
 #include <QCryptographicHash>
 #include <QPainter>
@@ -190,39 +191,48 @@ Q_DECLARE_METATYPE(Groups)
 class Report : public QObject
 {
     Q_OBJECT
+public:
+    static void initMain() { useOwnHome(); }
+
 private slots:
-    // One column's cells; per unit the numbers it should show, by hand.
+    // One column's cells; per unit the numbers it should show, by hand, in
+    // the quantity's fixed unit.
     void stats_data()
     {
-        columns<QStringList, Groups, int>("cells", "groups", "notNumbers");
-        dataRow("pH, dashes and empty cells not counted", QStringList{"7.00", "7.02", "----", "", "6.98"},
-                Groups{{"", {7.00, 7.02, 6.98}, 2}}, 1);
-        dataRow("conductivity in mS/cm and uS/cm", QStringList{" 12.5 mS/cm", "850 uS/cm", "1.25 mS/cm"},
-                Groups{{"mS/cm", {12.5, 0.85, 1.25}, 3}}, 0);
-        dataRow("resistivity in MR.cm and KR.cm", QStringList{"18.2 MR.cm", "950 KR.cm", "17.5 MR.cm"},
-                Groups{{"MR.cm", {18.2, 0.95, 17.5}, 3}}, 0);
-        dataRow("TDS in mg/L and g/L", QStringList{"850 mg/L", "1.20 g/L", "990 mg/L"},
+        columns<QString, QStringList, Groups, int>("caption", "cells", "groups", "notNumbers");
+        dataRow("pH, dashes and empty cells not counted", QString("pH"), QStringList{"7.00", "7.02", "----", "", "6.98"},
+                Groups{{"pH", {7.00, 7.02, 6.98}, 2}}, 1);
+        dataRow("conductivity in mS/cm and uS/cm", QString("COND"), QStringList{" 12.5 mS/cm", "850 uS/cm", "1.25 mS/cm"},
+                Groups{{"µS/cm", {12500, 850, 1250}, 0}}, 0);
+        dataRow("conductivity below 1 uS/cm keeps its places", QString("COND"), QStringList{"0.05 uS/cm", "0.001 mS/cm"},
+                Groups{{"µS/cm", {0.05, 1}, 2}}, 0);
+        dataRow("resistivity in MR.cm and KR.cm", QString("RES"), QStringList{"18.2 MR.cm", "950 KR.cm", "17.5 MR.cm"},
+                Groups{{"Ω·cm", {18200000, 950000, 17500000}, 0}}, 0);
+        dataRow("TDS in mg/L and g/L", QString("TDS"), QStringList{"850 mg/L", "1.20 g/L", "990 mg/L"},
                 Groups{{"mg/L", {850, 1200, 990}, 0}}, 0);
-        dataRow("temperature marks dropped, Fahrenheit converted",
+        dataRow("temperature marks dropped, Fahrenheit converted", QString("Temp"),
                 QStringList{"25.0°C(ATC)", "77.0°F(MTC)", "20.0°C(MTC)"}, Groups{{"°C", {25.0, 25.0, 20.0}, 2}}, 0);
-        dataRow("salinity written without a blank", QStringList{"12ppt", "15ppt"}, Groups{{"ppt", {12, 15}, 0}}, 0);
-        dataRow("units that do not convert, per unit", QStringList{"8.50 mg/L", "8.40 ppm", "8.45 mg/L"},
+        dataRow("salinity written without a blank", QString("SAL"), QStringList{"12ppt", "15ppt"}, Groups{{"ppt", {12, 15}, 0}}, 0);
+        dataRow("ion traces the table calls ppt", QString("ppm"), QStringList{"0.500 ppm", "5.0 ppt"},
+                Groups{{"ppm", {0.5, 0.005}, 4}}, 0);
+        dataRow("units that do not convert, per unit", QString("mg/ppm"), QStringList{"8.50 mg/L", "8.40 ppm", "8.45 mg/L"},
                 Groups{{"mg/L", {8.50, 8.45}, 2}, {"ppm", {8.40}, 2}}, 0);
         // Squares of 1e8 swamp the spread in a one-pass sum of squares.
-        dataRow("tiny spread on a large value", QStringList{"100000000.01", "100000000.02", "100000000.03", "100000000.06"},
+        dataRow("tiny spread on a large value", QString("X"),
+                QStringList{"100000000.01", "100000000.02", "100000000.03", "100000000.06"},
                 Groups{{"", {100000000.01, 100000000.02, 100000000.03, 100000000.06}, 2}}, 0);
-        dataRow("dates, times, texts and broken numbers",
+        dataRow("dates, times, texts and broken numbers", QString("X"),
                 QStringList{"3-07", "9:05:02", "1.2.3", "1.00E-", "ATC", "----", "-"}, Groups{}, 7);
     }
     void stats()
     {
-        auto [cells, groups, notNumbers] = fetch<QStringList, Groups, int>("cells", "groups", "notNumbers");
-        ColumnStatsBuilder builder({"sn", "Date", "Time", "X", "", "", "", ""});
+        auto [caption, cells, groups, notNumbers] = fetch<QString, QStringList, Groups, int>("caption", "cells", "groups", "notNumbers");
+        ColumnStatsBuilder builder({"sn", "Date", "Time", caption, "", "", "", ""});
         for (const QString &c : cells)
             builder.add({"1", "3-07", "9:05:02", c, "", "", "", ""});
         const QList<ColumnStats> result = builder.result();
         QCOMPARE(result.size(), 1);   // sn, Date, Time and the unnamed empty columns are no quantities
-        QCOMPARE(result[0].header, QStringLiteral("X"));
+        QCOMPARE(result[0].header, caption);
         QCOMPARE(result[0].notNumbers, qint64(notNumbers));
         QCOMPARE(result[0].units.size(), groups.size());
         for (int i = 0; i < groups.size(); ++i) {
@@ -307,8 +317,8 @@ private slots:
             ph.append(row[3].toDouble());
             temp.append(row[4].chopped(7).toDouble());
         }
-        QVERIFY2(hasLine(b.text, statsLine(QStringLiteral("pH"), QStringLiteral("–"), ph, 2)),
-                 qPrintable(statsLine(QStringLiteral("pH"), QStringLiteral("–"), ph, 2)));
+        QVERIFY2(hasLine(b.text, statsLine(QStringLiteral("pH"), QStringLiteral("pH"), ph, 2)),
+                 qPrintable(statsLine(QStringLiteral("pH"), QStringLiteral("pH"), ph, 2)));
         QVERIFY2(hasLine(b.text, statsLine(QStringLiteral("Temp"), QStringLiteral("°C"), temp, 1)),
                  qPrintable(statsLine(QStringLiteral("Temp"), QStringLiteral("°C"), temp, 1)));
 

@@ -2,6 +2,7 @@
 #include "shell/PortNames.h"
 #include "support/DataTable.h"
 #include "support/FakeMeter.h"
+#include "support/OwnHome.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -13,6 +14,9 @@ using Icon = UiPrompts::Icon;
 class Shell : public QObject
 {
     Q_OBJECT
+public:
+    static void initMain() { useOwnHome(); }
+
 private slots:
     // A number picks the n-th device present: adapters first (USB, then
     // ACM), then the built-in ports, each family by its number.

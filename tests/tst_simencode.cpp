@@ -5,6 +5,7 @@
 #include "SimFrames.h"
 #include "SimRequests.h"
 #include "support/DataTable.h"
+#include "support/OwnHome.h"
 
 // Rows name the fields they set; every other field keeps its default.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -21,6 +22,8 @@ QString q(const std::string &s)
 class TestSimEncode : public QObject
 {
     Q_OBJECT
+public:
+    static void initMain() { useOwnHome(); }
 
 private slots:
     void frames_data()

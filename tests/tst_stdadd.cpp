@@ -4,6 +4,7 @@
 #include "stdadd/frmStdAdd.h"
 #include "support/DataTable.h"
 #include "support/FakeMeter.h"
+#include "support/OwnHome.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +18,8 @@ const QString kComplaint = QStringLiteral("Please check out the input data,then 
 class TestStdAdd : public QObject
 {
     Q_OBJECT
+public:
+    static void initMain() { useOwnHome(); }
 
 private slots:
     // Boxes in the window's order: Vx, E1, Cs, V1, E2, V2, E3.

@@ -1,6 +1,7 @@
 // The data table: its compact store, the layouts and re-initialisation.
 #include "support/DataTable.h"
 #include "support/FakeMeter.h"
+#include "support/OwnHome.h"
 #include "table/RowStore.h"
 
 namespace {
@@ -38,6 +39,9 @@ QString settingsFor(int family, char letter = 'Q')
 class Table : public QObject
 {
     Q_OBJECT
+public:
+    static void initMain() { useOwnHome(); }
+
 private slots:
     void storeKeepsWhatIsWritten()
     {

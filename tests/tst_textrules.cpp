@@ -1,15 +1,20 @@
 // The text rules everything else leans on: number patterns, the meter's
 // hexadecimal fields and the empty value.
 #include "link/HexField.h"
-#include "shell/NumberFormat.h"
-#include "shell/Variant.h"
 #include "support/DataTable.h"
+#include "support/OwnHome.h"
+#include "text/LeadingNumber.h"
+#include "text/NumberFormat.h"
+#include "text/Variant.h"
 
 #include <limits>
 
 class TextRules : public QObject
 {
     Q_OBJECT
+public:
+    static void initMain() { useOwnHome(); }
+
 private slots:
     void format_data()
     {
@@ -35,6 +40,28 @@ private slots:
     {
         auto [value, pattern] = fetch<double, QString>("value", "pattern");
         QTEST(Format(value, pattern), "text");
+    }
+
+    void leadingNumber_data()
+    {
+        columns<QString, double>("text", "value");
+        QTest::newRow("unit after it") << "25.0°C(ATC)" << 25.0;
+        QTest::newRow("blanks, tab and plus") << " \t+1413 uS/cm" << 1413.0;
+        QTest::newRow("exponent") << "-1.06E-03mol/L" << -1.06e-3;
+        QTest::newRow("exponent without digits stays out") << "2E+x" << 2.0;
+        QTest::newRow("no integer digits") << ".5" << 0.5;
+        QTest::newRow("point at the end") << "7." << 7.0;
+        QTest::newRow("a comma is not a point") << "7,01" << 7.0;
+        QTest::newRow("no digits") << "-.E5" << 0.0;
+        QTest::newRow("text first") << "pH 7" << 0.0;
+        QTest::newRow("too large") << "-1e999" << -std::numeric_limits<double>::infinity();
+        QTest::newRow("too small") << "0.000001e-999" << 0.0;
+        QTest::newRow("many digits, no exponent") << QString(400, u'9') << std::numeric_limits<double>::infinity();
+    }
+    void leadingNumber()
+    {
+        QFETCH(QString, text);
+        QTEST(Val(text), "value");
     }
 
     void hexField_data()

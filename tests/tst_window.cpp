@@ -4,6 +4,7 @@
 #include "shell/SerialLink.h"
 #include "shell/frmMain.h"
 #include "support/DataTable.h"
+#include "support/OwnHome.h"
 #include "table/GridView.h"
 
 #include <QAbstractItemView>
@@ -26,6 +27,9 @@
 class Window : public QObject
 {
     Q_OBJECT
+public:
+    static void initMain() { useOwnHome(); }
+
 private:
     static void deliver(frmMain &w, const QString &frames)
     {

@@ -1,8 +1,8 @@
 #include "chart/ChartRows.h"
 
 #include "chart/TimeText.h"
-#include "shell/LeadingNumber.h"
 #include "table/FlexGrid.h"
+#include "text/LeadingNumber.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 #include "shell/MainCore.h"
-#include "shell/NumberFormat.h"
+#include "text/NumberFormat.h"
 
 #include <array>
 #include <cmath>

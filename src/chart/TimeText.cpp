@@ -1,6 +1,6 @@
 #include "chart/TimeText.h"
 
-#include "shell/LeadingNumber.h"
+#include "text/LeadingNumber.h"
 
 #include <cmath>
 #include <limits>

@@ -1,6 +1,6 @@
 #include "derive/CondQuantities.h"
 
-#include "shell/NumberFormat.h"
+#include "text/NumberFormat.h"
 
 #include <cmath>
 #include <limits>

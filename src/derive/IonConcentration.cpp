@@ -1,8 +1,8 @@
 #include "derive/IonConcentration.h"
 
 #include "derive/IonTable.h"
-#include "shell/LeadingNumber.h"
-#include "shell/NumberFormat.h"
+#include "text/LeadingNumber.h"
+#include "text/NumberFormat.h"
 
 #include <cmath>
 #include <limits>

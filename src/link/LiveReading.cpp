@@ -4,8 +4,8 @@
 #include "link/ReadingWords.h"
 #include "link/TextForms.h"
 #include "shell/MainCore.h"
-#include "shell/NumberFormat.h"
 #include "table/GridLayouts.h"
+#include "text/NumberFormat.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 #include "link/HexField.h"
 #include "link/SettingsPages.h"
 #include "shell/MainCore.h"
-#include "shell/NumberFormat.h"
+#include "text/NumberFormat.h"
 
 #include <array>
 

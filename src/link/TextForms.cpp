@@ -1,7 +1,7 @@
 #include "link/TextForms.h"
 
-#include "shell/NumberFormat.h"
-#include "shell/Variant.h"
+#include "text/NumberFormat.h"
+#include "text/Variant.h"
 
 namespace textforms {
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "record/HashChain.h"
+#include "tidy/Reading.h"
 
 #include <QJsonObject>
 #include <QStringList>
@@ -10,20 +11,14 @@
 // repeat of what was in flight when a connection broke.
 namespace mqttmsg {
 
-struct Context
+using Context = tidy::Context;
+
+// A completed table row (`body` as the store keeps it) as a reading: the
+// same object the JSON Lines export writes.
+inline QJsonObject reading(const Context &c, qint64 seq, const QJsonObject &body)
 {
-    QString meter;          // the meter id
-    QString model;          // its model code, as last announced
-    qint64 recording = 0;
-    QStringList header;     // the recording's column captions
-};
-
-// The family a table layout belongs to ("pH", "mV", "ISE", "COND", "DO"),
-// its index 0..4 in `index`; "" and -1 for a header no layout has.
-QString familyOf(const QStringList &header, int *index = nullptr);
-
-// A completed table row (`body` as the store keeps it) as a reading.
-QJsonObject reading(const Context &c, qint64 seq, const QJsonObject &body);
+    return tidy::reading(c, seq, body);
+}
 // An audit event of the store.
 QJsonObject event(const Context &c, qint64 seq, const QJsonObject &body);
 

@@ -3,6 +3,7 @@
 #include "publish/BrokerWords.h"
 #include "publish/EntryMessage.h"
 #include "publish/MqttLink.h"
+#include "publish/MqttMessages.h"
 #include "record/DeviceIdentity.h"
 #include "record/Recorder.h"
 #include "shell/MainCore.h"
@@ -71,18 +72,7 @@ Publisher::~Publisher() = default;
 
 QString Publisher::meterId(const QString &device, const QString &stableName)
 {
-    QString id = stableName.isEmpty() ? device : stableName;
-    for (const char *folder : {"/dev/serial/by-id/", "/dev/"})
-        if (id.startsWith(QLatin1String(folder))) {
-            id = id.mid(int(qstrlen(folder)));
-            break;
-        }
-    while (id.startsWith(QLatin1Char('/')))
-        id.remove(0, 1);
-    for (QChar &c : id)
-        if (c == u'/' || c == u'+' || c == u'#')
-            c = u'_';
-    return id;
+    return tidy::meterId(device, stableName);
 }
 
 bool Publisher::start()

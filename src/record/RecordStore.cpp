@@ -1,49 +1,15 @@
 #include "record/RecordStore.h"
 
+#include "record/EndFromRun.h"
+#include "record/StoreSchema.h"
+
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <sqlite3.h>
 
 namespace {
-
-const char kSchema[] = R"sql(
-CREATE TABLE IF NOT EXISTS recording(
-  id INTEGER PRIMARY KEY AUTOINCREMENT,
-  uuid TEXT NOT NULL UNIQUE,
-  started TEXT NOT NULL,
-  ended TEXT,
-  ended_how TEXT,
-  host TEXT, os_user TEXT, version TEXT,
-  device TEXT, stable_device TEXT, model TEXT,
-  rows INTEGER NOT NULL DEFAULT 0,
-  entries INTEGER NOT NULL DEFAULT 0,
-  last_hash BLOB,
-  display TEXT);
-CREATE TABLE IF NOT EXISTS entry(
-  recording INTEGER NOT NULL REFERENCES recording(id),
-  seq INTEGER NOT NULL,
-  kind TEXT NOT NULL,
-  body TEXT NOT NULL,
-  hash BLOB NOT NULL,
-  PRIMARY KEY(recording, seq)) WITHOUT ROWID;
-CREATE VIEW IF NOT EXISTS readings AS
-  SELECT recording, seq, json_extract(body, '$.row') AS row, json_extract(body, '$.received') AS received,
-         json_extract(body, '$.cells[0]') AS c0, json_extract(body, '$.cells[1]') AS c1,
-         json_extract(body, '$.cells[2]') AS c2, json_extract(body, '$.cells[3]') AS c3,
-         json_extract(body, '$.cells[4]') AS c4, json_extract(body, '$.cells[5]') AS c5,
-         json_extract(body, '$.cells[6]') AS c6, json_extract(body, '$.cells[7]') AS c7,
-         json_extract(body, '$.settings') AS settings
-  FROM entry WHERE kind = 'row';
-CREATE VIEW IF NOT EXISTS events AS
-  SELECT recording, seq, json_extract(body, '$.event') AS event, json_extract(body, '$.utc') AS utc,
-         json_extract(body, '$.local') AS local, body
-  FROM entry WHERE kind = 'event';
-CREATE VIEW IF NOT EXISTS settings AS
-  SELECT recording, seq, json_extract(body, '$.local') AS local, json_extract(body, '$.frame') AS frame,
-         json_extract(body, '$.fields') AS fields
-  FROM entry WHERE kind = 'event' AND json_extract(body, '$.event') = 'settings';
-)sql";
 
 const char kColumns[] = "id, uuid, started, ended, ended_how, host, os_user, version, device, stable_device, model, "
                         "rows, entries, last_hash, display";
@@ -83,31 +49,41 @@ QString RecordStore::fileIn(const QString &folder)
     return QDir(folder).filePath(QStringLiteral("recordings.sqlite"));
 }
 
-bool RecordStore::open(const QString &folder)
+bool RecordStore::open(const QString &folder, Access access)
 {
     folder_ = folder;
+    db_.close();
+    const QString path = fileIn(folder);
+    if (access == Access::Read && !QFileInfo::exists(path))
+        return db_.refuse(QStringLiteral("there is no recordings store in %1").arg(folder));
+    // What the file is, read before a byte is written or a file made beside
+    // it: another program's database, or a store of a newer TQ800, stays
+    // exactly as it is.
+    const storeschema::Identity identity = storeschema::inspect(path);
+    if (!identity.refused.isEmpty())
+        return db_.refuse(identity.refused);
     // A folder that cannot be made: SQLite's open then says why, in the
     // system's words.
-    QDir().mkpath(folder);
-    if (!db_.open(fileIn(folder)))
+    if (access == Access::Write)
+        QDir().mkpath(folder);
+    if (!db_.open(path))
         return false;
     // Waits briefly for another program's transaction, never long: the
     // receive tick runs on this thread.
     sqlite3_busy_timeout(db_.handle(), 250);
+    // A reader reads the layout it finds (every layout keeps the tables it
+    // reads) and writes nothing.
+    if (access == Access::Read)
+        return true;
     // Written ahead and synced by checkpoint() once a second rather than on
     // every commit: a killed program loses nothing committed, a power cut
     // at most the last second.
     if (!db_.exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA wal_autocheckpoint=0;")
-        || !createSchema()) {
+        || !storeschema::upgrade(db_)) {
         db_.close();   // error() keeps the reason
         return false;
     }
     return true;
-}
-
-bool RecordStore::createSchema()
-{
-    return db_.exec(kSchema);
 }
 
 bool RecordStore::commit(RecordingInfo &rec, const QList<hashchain::Entry> &entries, qint64 newRows)
@@ -153,19 +129,15 @@ bool RecordStore::commit(RecordingInfo &rec, const QList<hashchain::Entry> &entr
     return true;
 }
 
-bool RecordStore::markEnded(qint64 id, const QString &ended, const QString &how)
-{
-    SqliteStatement s(db_, "UPDATE recording SET ended = ?, ended_how = ? WHERE id = ? AND ended IS NULL");
-    s.bind(1, ended).bind(2, how).bind(3, id);
-    return s.run();
-}
-
 QList<RecordingInfo> RecordStore::list()
 {
     QList<RecordingInfo> out;
     SqliteStatement s(db_, QByteArray("SELECT ").append(kColumns).append(" FROM recording ORDER BY id").constData());
     while (s.step())
         out << readInfo(s);
+    for (RecordingInfo &r : out)
+        if (r.endedHow.isEmpty())
+            readEndFromRun(db_, r);
     return out;
 }
 
@@ -175,7 +147,10 @@ std::optional<RecordingInfo> RecordStore::recording(qint64 id)
     s.bind(1, id);
     if (!s.step())
         return std::nullopt;
-    return readInfo(s);
+    RecordingInfo r = readInfo(s);
+    if (r.endedHow.isEmpty())
+        readEndFromRun(db_, r);
+    return r;
 }
 
 bool RecordStore::forEachEntry(qint64 id, const QString &kind,

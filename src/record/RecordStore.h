@@ -14,7 +14,7 @@ struct RecordingInfo
     qint64 id = 0;                 // 0 until first written
     QString uuid;
     QString started, ended;        // ISO 8601 with the UTC offset; ended empty while open
-    QString endedHow;              // "Export", "Exit", "closed", or empty
+    QString endedHow;              // see EndHow.h; empty: cut off (a crash, a power cut)
     QString host, user, version, device, stableDevice, model;
     qint64 rows = 0, entries = 0;
     QByteArray lastHash;
@@ -28,6 +28,7 @@ struct RecordingInfo
 //   recording  one row per recording (start, end, how it ended, who, where)
 //   entry      its rows and events in order, each with its link in the chain
 //   readings, events, settings   views for reading it by hand
+// Its layout and how an older store is brought up to date: StoreSchema.h.
 // The document properties an export of `rec` carries: its id, uuid and
 // fingerprint (the last hash written).
 QList<std::pair<QString, QString>> exportProperties(const RecordingInfo &rec);
@@ -38,8 +39,12 @@ public:
     static QString defaultFolder();
     static QString fileIn(const QString &folder);
 
-    // Opens (creating the folder and the database where needed).
-    bool open(const QString &folder);
+    // Write: opens the store (creating the folder and the database where
+    // needed, bringing an older store up to date). Read: opens an existing
+    // store and writes nothing. Either refuses a file that is not a TQ800
+    // store, or is one of a newer version, without touching it.
+    enum class Access { Write, Read };
+    bool open(const QString &folder, Access access = Access::Write);
     bool isOpen() const { return db_.isOpen(); }
     void close() { db_.close(); }
     QString folder() const { return folder_; }
@@ -49,8 +54,9 @@ public:
     // gives it one), adds `entries`, and updates the recording's counts,
     // last hash, display state and (if given) its end. All or nothing.
     bool commit(RecordingInfo &rec, const QList<hashchain::Entry> &entries, qint64 newRows);
-    bool markEnded(qint64 id, const QString &ended, const QString &how);
 
+    // With the end a later recording of the same run gives one that has
+    // none of its own (stores of the first layout: EndFromRun.h).
     QList<RecordingInfo> list();
     std::optional<RecordingInfo> recording(qint64 id);
     // The recording's entries in order, `kind` "" for all; false on failure.
@@ -65,8 +71,6 @@ public:
     SqliteDb &db() { return db_; }
 
 private:
-    bool createSchema();
-
     SqliteDb db_;
     QString folder_;
 };

@@ -2,10 +2,13 @@
 
 #include "link/Decoders.h"
 #include "record/DeviceIdentity.h"
+#include "record/EndHow.h"
 #include "record/Replay.h"
+#include "record/StoredReadings.h"
 #include "record/StoredRows.h"
 #include "shell/MainCore.h"
 #include "shell/SerialLink.h"
+#include "tidy/RowBody.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -51,7 +54,7 @@ QString fileSha256(const QString &path)
 QString formatOf(const QString &file)
 {
     const QString s = QFileInfo(file).suffix().toLower();
-    return s == QLatin1String("xlsx") || s == QLatin1String("csv") ? s : QStringLiteral("xls");
+    return s == QLatin1String("xlsx") || s == QLatin1String("csv") || s == QLatin1String("jsonl") ? s : QStringLiteral("xls");
 }
 
 } // namespace
@@ -74,6 +77,15 @@ Recorder::Recorder(MainCore &core, const QString &folder, QObject *parent)
     core_.exportProperties = [this] {
         flush();
         return rec_.id > 0 ? exportProperties(rec_) : QList<std::pair<QString, QString>>{};
+    };
+    // The exports of readings read the rows as stored, with their receipt
+    // times, sources and settings, where the store holds every row of the
+    // table; else the core builds them from the table.
+    core_.storedReadings = [this]() -> std::optional<ReadingSource> {
+        flush();
+        if (failing_ || !active_ || rec_.id == 0 || rec_.rows != core_.m.GridRow - 1)
+            return std::nullopt;
+        return storedReadings(store_, rec_);
     };
     connect(&core_, &MainCore::cleared, this, [this] { event(QStringLiteral("clear")); });
     connect(&core_, &MainCore::rangeChosen, this, [this](int i) {
@@ -115,6 +127,7 @@ Recorder::Recorder(MainCore &core, const QString &folder, QObject *parent)
 Recorder::~Recorder()
 {
     core_.exportProperties = nullptr;
+    core_.storedReadings = nullptr;
     flush();
     store_.checkpoint();
 }
@@ -128,10 +141,11 @@ void Recorder::onTableLaidOut(QChar frameLetter)
     const QString cause = frameLetter.isNull() ? (pendingCause_.isEmpty() ? QStringLiteral("Clear") : pendingCause_)
                                                : QStringLiteral("frame ") + frameLetter;
     pendingCause_.clear();
-    end(QString());
+    end(endhow::forCause(cause));
     begin(cause);
     if (frameLetter == QLatin1Char('S')) {
         downloading_ = true;
+        downloadRows_ = 0;
         event(QStringLiteral("download_began"));
     }
 }
@@ -141,25 +155,38 @@ void Recorder::onRowCompleted(int row)
     // Readings that come before the table was ever laid out still count.
     if (!active_)
         begin(QStringLiteral("first reading"));
+    // A record of the meter's memory: the download begins before its first
+    // row in the chain, also when it goes on in a table that has rows.
+    const bool fromMemory = core_.decodingFrame() == QLatin1Char('S');
+    if (fromMemory && !downloading_) {
+        downloading_ = true;
+        downloadRows_ = 0;
+        event(QStringLiteral("download_began"));
+    }
+    downloadRows_ += fromMemory ? 1 : 0;
     const FlexGrid &grid = *core_.MSFlexGrid1;
-    QJsonArray cells;
-    for (int c = 0; c < FlexGrid::kCols; ++c)
-        cells.append(grid.TextMatrix(row, c));
-    append(QStringLiteral("row"), {{QStringLiteral("row"), row},
-                                   {QStringLiteral("cells"), cells},
-                                   {QStringLiteral("received"), iso(now())},
-                                   {QStringLiteral("settings"), settingsSeq_},
-                                   {QStringLiteral("mode"), core_.m.MeasMode.isEmpty() ? QJsonValue()
-                                                                                       : QJsonValue(core_.m.MeasMode.toInt())}});
+    tidy::RowFacts f;
+    f.row = row;
+    for (int c = 0; c < FlexGrid::kCols; ++c) {
+        f.cells[std::size_t(c)] = grid.TextMatrix(row, c);
+        f.header << grid.TextMatrix(0, c);
+    }
+    f.source = fromMemory ? tidy::Source::Memory : tidy::Source::Live;
+    f.received = now();
+    f.settings = settingsSeq_;
+    f.mode = core_.m.MeasMode.isEmpty() ? QJsonValue() : QJsonValue(core_.m.MeasMode.toInt());
+    append(QStringLiteral("row"), tidy::rowBody(f));
 }
 
 void Recorder::onFrame(const QString &content)
 {
     const QChar letter = content.isEmpty() ? QChar() : content.at(0);
     if (letter == QLatin1Char('M')) {
-        const QString code = core_.m.ModelCode.toString();
-        rec_.model = code;
-        event(QStringLiteral("model"), {{QStringLiteral("code"), code}});
+        // The meter announced itself anew (switched on again, or another
+        // one on the port): what it sent before is one recording, and the
+        // model frame opens the next.
+        end(endhow::kModel);
+        event(QStringLiteral("model"), {{QStringLiteral("code"), core_.m.ModelCode.toString()}});
     } else if (letter == QLatin1Char('Q') || letter == QLatin1Char('P')) {
         settingsInForce_ = settingsSnapshot(content);
         event(QStringLiteral("settings"), settingsInForce_);
@@ -168,12 +195,16 @@ void Recorder::onFrame(const QString &content)
     } else if (letter == QLatin1Char('S')) {
         if (!downloading_) {
             downloading_ = true;
+            downloadRows_ = 0;
             event(QStringLiteral("download_began"));
         }
     } else if (letter == QLatin1Char('E')) {
+        // The records the meter sent, not the rows of the table (which may
+        // hold live readings from before the download).
         if (downloading_ || core_.m.GridRow > 1)
-            event(QStringLiteral("download_ended"), {{QStringLiteral("rows"), core_.m.GridRow - 1}});
+            event(QStringLiteral("download_ended"), {{QStringLiteral("rows"), downloadRows_}});
         downloading_ = false;
+        downloadRows_ = 0;
     } else if (letter == QLatin1Char('D')) {
         downloading_ = false;
     }
@@ -186,13 +217,16 @@ void Recorder::onExported(const QString &file, int rows)
                                      {QStringLiteral("rows"), rows},
                                      {QStringLiteral("sha256"), fileSha256(file)}});
     pendingCause_ = QStringLiteral("Export");
-    end(QStringLiteral("Export"));
+    end(endhow::kExport);
 }
 
 void Recorder::onExit()
 {
+    if (exited_)
+        return;
+    exited_ = true;
     event(QStringLiteral("exit"));
-    end(QStringLiteral("Exit"));
+    end(endhow::kExit);
     flush();
     store_.checkpoint();
 }
@@ -248,17 +282,17 @@ void Recorder::begin(const QString &cause)
     }
 }
 
-void Recorder::end(const QString &how)
+void Recorder::end(const QString &how, QJsonObject fields)
 {
     if (!active_)
         return;
-    active_ = false;
     qint64 rows = rec_.rows;
     for (const Pending &p : pending_)
         rows += p.row ? 1 : 0;
     if (rows == 0) {
         // Nothing logged: no recording on disk; what happened goes on into
         // the next one.
+        active_ = false;
         for (const Pending &p : std::exchange(pending_, {})) {
             const QJsonObject e = QJsonDocument::fromJson(p.body).object();
             const QString name = e.value(QStringLiteral("event")).toString();
@@ -268,23 +302,32 @@ void Recorder::end(const QString &how)
         lock_.release();
         return;
     }
-    if (!how.isEmpty()) {
-        rec_.ended = iso(now());
-        rec_.endedHow = how;
-    }
+    // How it ended is its chain's last entry, and the recording's own.
+    const QDateTime t = now();
+    fields.insert(QStringLiteral("how"), how);
+    fields.insert(QStringLiteral("rows"), rows);
+    append(QStringLiteral("event"), stamped(QStringLiteral("end"), fields, t));
+    active_ = false;
+    rec_.ended = iso(t);
+    rec_.endedHow = how;
     rec_.display = displayState();
     backlog_.append(Backlog{rec_, std::exchange(pending_, {}), rec_.display, std::make_shared<LiveLock>()});
     lock_.handOver(*backlog_.last().lock);
     flush();
 }
 
-void Recorder::event(const QString &name, QJsonObject fields)
+QJsonObject Recorder::stamped(const QString &name, QJsonObject fields, const QDateTime &t) const
 {
-    const QDateTime t = now();
     fields.insert(QStringLiteral("event"), name);
     fields.insert(QStringLiteral("utc"), t.toUTC().toString(Qt::ISODateWithMs));
     fields.insert(QStringLiteral("local"), iso(t));
     fields.insert(QStringLiteral("mono_ms"), mono_.elapsed());
+    return fields;
+}
+
+void Recorder::event(const QString &name, QJsonObject fields)
+{
+    fields = stamped(name, std::move(fields), now());
     if (active_)
         append(QStringLiteral("event"), fields);
     else
@@ -447,13 +490,27 @@ QList<RecordingInfo> Recorder::unfinished()
 
 QString Recorder::closeRecording(qint64 id)
 {
-    const auto r = store_.recording(id);
+    auto r = store_.recording(id);
     if (!r)
         return QStringLiteral("there is no recording %1").arg(id);
+    if (!r->endedHow.isEmpty())
+        return QStringLiteral("recording %1 has ended (%2)").arg(id).arg(r->endedHow);
     if (LiveLock::isLive(folder_, r->uuid))
         return QStringLiteral("recording %1 is being written by another program").arg(id);
-    if (!store_.markEnded(id, iso(now()), QStringLiteral("closed")))
+    // Its end goes into its chain, as any other end does.
+    const QDateTime t = now();
+    const QByteArray body = compact(stamped(QStringLiteral("end"),
+                                            {{QStringLiteral("how"), QLatin1String(endhow::kClosed)},
+                                             {QStringLiteral("rows"), r->rows}},
+                                            t));
+    hashchain::Entry e{r->entries + 1, QStringLiteral("event"), body, {}};
+    e.hash = hashchain::link(r->entries == 0 ? hashchain::genesis(r->uuid) : r->lastHash, e.seq, e.kind, e.body);
+    r->ended = iso(t);
+    r->endedHow = QLatin1String(endhow::kClosed);
+    if (!store_.commit(*r, {e}, 0))
         return store_.error();
+    dirty_ = true;
+    emit written();
     return {};
 }
 
@@ -470,8 +527,9 @@ QString Recorder::restore(qint64 id)
     if (LiveLock::isLive(folder_, info.uuid))
         return QStringLiteral("recording %1 is being written by another program").arg(id);
 
-    // What was being recorded stays in the store, unfinished.
-    end(QString());
+    // What was being recorded ends here, naming the recording that takes
+    // its place.
+    end(endhow::kRestore, {{QStringLiteral("restored"), info.uuid}, {QStringLiteral("restored_id"), id}});
     flush();
 
     StoredRows stored(store_, info);

@@ -16,8 +16,12 @@ class MainCore;
 // Keeps the session's account in the recordings store: every completed row
 // and every event worth an audit (program start and exit, ports, model and
 // settings frames, Clear, ranges, exports, downloads, store trouble, clock
-// jumps), each recording from where the table is laid out anew to its Export
-// or Exit. It only listens to the core; nothing in the core knows it exists.
+// jumps), each recording from where the table is laid out anew to where it
+// ends: Clear, Export, Exit, a model frame, a settings frame that lays a new
+// table out, a download, a restore in its place. How it ended is the last
+// entry of its chain (the event "end"); only a crash or a power cut leaves a
+// recording without one. It only listens to the core; nothing in the core
+// knows it exists.
 //
 // Rows and events of one receive tick go to the disk in one transaction.
 // When the disk refuses (full, read-only, gone), the rows are held in order
@@ -43,14 +47,18 @@ public:
     qint64 lastRecordingId() const { return lastId_; }
     bool failing() const { return failing_; }
 
-    // Recordings that ended neither by Export nor by Exit (nor were closed)
-    // and that no running program is writing.
+    // Recordings cut off (a crash, a power cut) that no running program is
+    // writing.
     QList<RecordingInfo> unfinished();
     // Puts a stored recording back into the table and goes on recording into
-    // it. Empty on success, else why not.
+    // it; what was being recorded ends ("restore"). Empty on success, else
+    // why not.
     QString restore(qint64 id);
-    // Marks a stored recording ended without restoring it ("closed").
+    // Ends a stored recording without restoring it ("closed").
     QString closeRecording(qint64 id);
+    // The program ends another way than by Exit (its window closed, its
+    // port lost): the recording ends as at Exit. Nothing after an Exit.
+    void finishRun() { onExit(); }
 
     // Writes whatever is waiting now (also called after every receive tick).
     void flush();
@@ -76,8 +84,10 @@ private:
     void onExported(const QString &file, int rows);
     void onExit();
     void begin(const QString &cause);
-    void end(const QString &how);
+    // Ends the recording: `how` (EndHow.h) and `fields` go into its "end" event.
+    void end(const QString &how, QJsonObject fields = {});
     void event(const QString &name, QJsonObject fields = {});
+    QJsonObject stamped(const QString &name, QJsonObject fields, const QDateTime &t) const;
     void append(const QString &kind, const QJsonObject &body);
     bool ensureOpen();
     void checkClock();
@@ -110,10 +120,12 @@ private:
     QJsonObject settingsInForce_;
     QString pendingCause_;             // what the next layout comes from
     bool downloading_ = false;
+    qint64 downloadRows_ = 0;          // records of the meter's memory in this download
     bool failing_ = false;
     qint64 lastId_ = 0;
     qint64 heldRows_ = 0;              // rows waiting for the store
     bool restoring_ = false;
+    bool exited_ = false;
     QTimer retry_, sync_, clock_;
     bool dirty_ = false;
     QElapsedTimer mono_;

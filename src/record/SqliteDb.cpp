@@ -147,6 +147,11 @@ void SqliteStatement::reset()
     }
 }
 
+int SqliteStatement::columns() const
+{
+    return stmt_ ? sqlite3_column_count(stmt_) : 0;
+}
+
 qint64 SqliteStatement::integer(int col) const
 {
     return sqlite3_column_int64(stmt_, col);

@@ -25,6 +25,12 @@ public:
 
     // Records the connection's last failure as error(); returns false.
     bool fail();
+    // Records `why` as error(); returns false.
+    bool refuse(const QString &why)
+    {
+        error_ = why;
+        return false;
+    }
 
 private:
     sqlite3 *db_ = nullptr;
@@ -51,6 +57,7 @@ public:
     bool run();
     void reset();
 
+    int columns() const;
     qint64 integer(int col) const;
     QString text(int col) const;
     QByteArray blob(int col) const;

@@ -1,7 +1,6 @@
 #include "report/ColumnStats.h"
 
-#include "report/CellNumber.h"
-#include "report/UnitTable.h"
+#include "text/FixedUnit.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,12 +10,6 @@ namespace {
 
 // Columns that hold the row's number, date and time, never a quantity.
 const QStringList kNotQuantities = {QStringLiteral("sn"), QStringLiteral("Date"), QStringLiteral("Time")};
-
-// Unknown units get a group of their own, under a key no kind can have.
-QString groupKey(const QString &unit, const UnitDef *def)
-{
-    return def ? def->kind.toString() : QLatin1Char('\x01') + unit;
-}
 
 } // namespace
 
@@ -31,32 +24,31 @@ void ColumnStatsBuilder::add(const ExportSource::Row &row)
 {
     for (Column &col : columns_) {
         const QString &cell = row[std::size_t(col.index)];
-        const std::optional<CellNumber> number = readCellNumber(cell);
-        if (!number) {
+        // In the quantity's fixed unit, as every number that leaves as data:
+        // units that do not convert into it keep groups of their own.
+        const FixedQuantity q = fixedQuantity(col.header, cell);
+        if (!q.number) {
             if (!cell.trimmed().isEmpty())
                 ++col.notNumbers;
             continue;
         }
-        const UnitDef *def = findUnit(number->unit);
-        const QString key = groupKey(number->unit, def);
-        auto g = std::find_if(col.groups.begin(), col.groups.end(), [&](const Group &x) { return x.key == key; });
+        auto g = std::find_if(col.groups.begin(), col.groups.end(), [&](const Group &x) { return x.key == q.unit; });
         if (g == col.groups.end()) {
-            col.groups.append(Group{key, {}, 0, 0, 0, 0, 0});
+            col.groups.append(Group{q.unit, {}, 0, 0, 0, 0, 0});
             g = col.groups.end() - 1;
         }
-        auto u = std::find_if(g->units.begin(), g->units.end(),
-                              [&](const UnitSeen &x) { return x.unit == number->unit; });
+        auto u = std::find_if(g->units.begin(), g->units.end(), [&](const UnitSeen &x) { return x.unit == q.written; });
         if (u == g->units.end()) {
-            g->units.append(UnitSeen{number->unit, 0, 0, false});
+            g->units.append(UnitSeen{q.written, 0, 0, false});
             u = g->units.end() - 1;
         }
         ++u->count;
-        u->decimals = std::max(u->decimals, number->decimals);
-        u->scientific = u->scientific || number->scientific;
+        u->decimals = std::max(u->decimals, q.decimals);
+        u->scientific = u->scientific || q.scientific;
 
-        // Welford's running mean and sum of squared deviations, in the
-        // kind's base unit: stable where the spread is tiny against the mean.
-        const double x = def ? number->value * def->scale + def->offset : number->value;
+        // Welford's running mean and sum of squared deviations: stable
+        // where the spread is tiny against the mean.
+        const double x = *q.number;
         ++g->n;
         const double delta = x - g->mean;
         g->mean += delta / double(g->n);
@@ -74,29 +66,19 @@ QList<ColumnStats> ColumnStatsBuilder::result() const
             continue;
         ColumnStats cs{col.index, col.header, {}, col.notNumbers};
         for (const Group &g : col.groups) {
-            // Shown in the unit most of its cells were written in (the first
-            // such on a tie), with as many places as the finest cell needs.
-            const UnitSeen &shown = *std::max_element(g.units.begin(), g.units.end(), [](const UnitSeen &a, const UnitSeen &b) {
-                return a.count < b.count;
-            });
-            const UnitDef *to = findUnit(shown.unit);
-            const double scale = to ? to->scale : 1, offset = to ? to->offset : 0;
             UnitStats s;
-            s.unit = shown.unit;
+            s.unit = g.key;
             s.n = g.n;
-            s.min = (g.min - offset) / scale;
-            s.max = (g.max - offset) / scale;
-            s.mean = (g.mean - offset) / scale;
-            s.sd = g.n > 1 ? std::sqrt(g.m2 / double(g.n - 1)) / scale : std::numeric_limits<double>::quiet_NaN();
+            s.min = g.min;
+            s.max = g.max;
+            s.mean = g.mean;
+            s.sd = g.n > 1 ? std::sqrt(g.m2 / double(g.n - 1)) : std::numeric_limits<double>::quiet_NaN();
+            const bool converted = g.units.size() > 1 || g.units.first().unit != g.key;
             for (const UnitSeen &u : g.units) {
-                if (g.units.size() > 1)
+                if (converted)
                     s.from.append(u.unit);
                 s.scientific = s.scientific || u.scientific;
-                // A cell in uS/cm shown in mS/cm needs three places more.
-                const UnitDef *from = findUnit(u.unit);
-                const double ratio = from && to ? from->scale / to->scale : 1;
-                const int places = u.scientific ? u.decimals : u.decimals + int(std::ceil(-std::log10(ratio) - 1e-9));
-                s.decimals = std::max(s.decimals, std::clamp(places, 0, 12));
+                s.decimals = std::max(s.decimals, std::clamp(u.decimals, 0, 12));
             }
             cs.units.append(s);
         }

@@ -5,11 +5,12 @@
 #include <QString>
 #include <QStringList>
 
-// The statistics of the numbers of one column in one unit.
+// The statistics of the numbers of one column in one unit: the quantity's
+// fixed unit (text/FixedUnit), as everything that leaves as data gives it.
 struct UnitStats
 {
     QString unit;        // the unit they are shown in; empty: numbers without a unit
-    QStringList from;    // the units the cells were written in, when more than one
+    QStringList from;    // the units the cells were written in, where they differ from `unit`
     qint64 n = 0;
     double min = 0, max = 0, mean = 0;
     double sd = 0;       // sample standard deviation (n - 1); NaN below two numbers
@@ -17,8 +18,9 @@ struct UnitStats
     bool scientific = false;   // the cells are written with an exponent
 };
 
-// One quantity column: its numbers in one unit, or, where its cells carry
-// units that cannot be converted into one another, one entry per unit.
+// One quantity column: its numbers in its fixed unit, or, where its cells
+// carry units that do not convert into one another exactly (mg/L and ppm),
+// one entry per unit.
 struct ColumnStats
 {
     int column = 0;
@@ -45,7 +47,7 @@ private:
         int decimals = 0;
         bool scientific = false;
     };
-    // Numbers of units that convert into one another, in the kind's base unit.
+    // Numbers in one fixed unit.
     struct Group
     {
         QString key;

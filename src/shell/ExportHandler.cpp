@@ -1,9 +1,13 @@
 #include "shell/ExportName.h"
 #include "shell/MainCore.h"
+#include "shell/SerialLink.h"
 #include "shell/UiPrompts.h"
 #include "table/ExportWriters.h"
+#include "tidy/ReadingExport.h"
+#include "tidy/TableReadings.h"
 
 #include <QDir>
+#include <QSysInfo>
 
 namespace {
 
@@ -19,38 +23,76 @@ void MainCore::cmdExport_Click()
         exportTo(QString());
         return;
     }
+    QString filter;
     const QString file = prompts_->SaveFileName(
-        kExportTitle, proposedExportName(now(), hasDriveD(), documentsFolder()), kExportFilter);
+        kExportTitle, proposedExportName(now(), hasDriveD(), documentsFolder()), kExportFilter, &filter);
     // As the spreadsheet was left open with the saved workbook.
-    if (!file.isEmpty() && exportTo(file))
+    if (!file.isEmpty() && exportTo(file, filter == kTidyCsvEntry))
         prompts_->OpenDocument(file);
 }
 
-bool MainCore::exportTo(const QString &file)
+QString MainCore::writeExport(const QString &file, bool tidyCsv, const std::function<bool(int, int)> &progress,
+                              bool &cancelled)
+{
+    const int dataRows = m.GridRow - 1;
+    const ExportKind kind = exportKind(file, tidyCsv);
+    QString error;
+    if (kind == ExportKind::JsonLines || kind == ExportKind::TidyCsv) {
+        // Readings as stored where the store has them all; else from the
+        // table, without what only the store knows.
+        std::optional<ReadingSource> source = storedReadings ? storedReadings() : std::nullopt;
+        if (!source) {
+            QStringList header;
+            for (int c = 0; c < FlexGrid::kCols; ++c)
+                header << MSFlexGrid1->TextMatrix(0, c);
+            const QString device = MSComm1->device();
+            source = tableReadings(*MSFlexGrid1, dataRows,
+                                   {device.isEmpty() ? QSysInfo::machineHostName() : tidy::meterId(device, QString()),
+                                    m.ModelCode.toString(), 0, header},
+                                   now());
+        }
+        source->progress = progress;
+        error = exportReadings(file, kind == ExportKind::JsonLines ? ReadingFormat::JsonLines : ReadingFormat::TidyCsv,
+                               *source);
+        cancelled = error == QLatin1String("cancelled");
+        if (source->progress)
+            source->progress(source->rows, source->rows);
+        return error;
+    }
+    // Rows 0 to GridRow, cell for cell: the header, every reading and the
+    // empty row below the last. Read as the writers go; nothing copies the
+    // table.
+    ExportSource table = MSFlexGrid1->exportSource(m.GridRow);
+    if (exportProperties)
+        table.properties = exportProperties();
+    table.progress = progress;
+    error = exportTable(file, table);
+    if (table.progress)
+        table.progress(table.rows, table.rows);
+    cancelled = table.cancelled;
+    return error;
+}
+
+bool MainCore::exportTo(const QString &file, bool tidyCsv)
 {
     if (m.GridRow > 1) {
-        // 1. Rows 0 to GridRow, cell for cell: the header, every reading and
-        //    the empty row below the last. Read as the writers go; nothing
-        //    copies the table.
+        // 1. What is written, with progress for a long table.
         const int dataRows = m.GridRow - 1;
-        ExportSource source = MSFlexGrid1->exportSource(m.GridRow);
-        if (exportProperties)
-            source.properties = exportProperties();
         const QString progressText = QStringLiteral("Exporting %1 rows to %2")
                                          .arg(dataRows)
                                          .arg(QDir::toNativeSeparators(file));
+        std::function<bool(int, int)> progress;
         if (dataRows > kExportProgressRows)
-            source.progress = [&](int done, int total) { return prompts_->Progress(progressText, done, total); };
+            progress = [&](int done, int total) { return prompts_->Progress(progressText, done, total); };
 
         // 2. Write, holding back the receive tick (a progress dialog lets
         //    timers run): what arrives meanwhile is handled afterwards.
         receiveHeld_ = true;
-        const QString error = exportTable(file, source);
+        bool cancelled = false;
+        const QString error = writeExport(file, tidyCsv, progress, cancelled);
         receiveHeld_ = false;
-        if (source.progress)
-            source.progress(source.rows, source.rows);
         // Cancelled: no file, and the table goes on as it was.
-        if (source.cancelled)
+        if (cancelled)
             return false;
         if (!error.isEmpty()) {
             // The table stays: the user must not believe the log was saved.

@@ -5,9 +5,53 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 
-// The first and the last entries as they always were; the middle two so
+// The first and the last entries as they always were; the middle ones so
 // that a user can find the other kinds the export writes.
-const QString kExportFilter = QStringLiteral("EXCEL(*.xls)|EXCEL 2007(*.xlsx)|CSV(*.csv)|All File(*.*)");
+const QString kTidyCsvEntry = QStringLiteral("CSV, one reading a row(*.csv)");
+const QString kExportFilter = QStringLiteral("EXCEL(*.xls)|EXCEL 2007(*.xlsx)|CSV(*.csv)|") + kTidyCsvEntry
+    + QStringLiteral("|JSON Lines(*.jsonl)|All File(*.*)");
+
+namespace {
+
+struct KindBySuffix
+{
+    const char *suffix;
+    ExportKind kind;
+};
+constexpr KindBySuffix kKinds[] = {
+    {"xls", ExportKind::Xls}, {"xlsx", ExportKind::Xlsx}, {"csv", ExportKind::Csv}, {"jsonl", ExportKind::JsonLines}};
+
+const KindBySuffix *kindBySuffix(const QString &file)
+{
+    const QString suffix = QFileInfo(file).suffix().toLower();
+    for (const KindBySuffix &k : kKinds)
+        if (suffix == QLatin1String(k.suffix))
+            return &k;
+    return nullptr;
+}
+
+} // namespace
+
+ExportKind exportKind(const QString &file, bool tidyCsv)
+{
+    const KindBySuffix *k = kindBySuffix(file);
+    if (!k)
+        return ExportKind::Xls;
+    return k->kind == ExportKind::Csv && tidyCsv ? ExportKind::TidyCsv : k->kind;
+}
+
+QString loggerExportRefusal(const QString &file, bool tidyCsv)
+{
+    QStringList known;
+    for (const KindBySuffix &k : kKinds)
+        known << QLatin1Char('.') + QLatin1String(k.suffix);
+    if (!kindBySuffix(file))
+        return QStringLiteral("--export %1: the name must end in %2, which says what is written")
+            .arg(file, known.join(QStringLiteral(", ")));
+    if (tidyCsv && exportKind(file, true) != ExportKind::TidyCsv)
+        return QStringLiteral("--tidy writes a .csv file: --export %1 is not one").arg(file);
+    return {};
+}
 
 QString filterSuffix(const QString &filterEntry)
 {
@@ -17,7 +61,8 @@ QString filterSuffix(const QString &filterEntry)
 
 QString nameForFilter(const QString &name, const QString &suffix)
 {
-    static const QStringList kExportSuffixes{QStringLiteral("xls"), QStringLiteral("xlsx"), QStringLiteral("csv")};
+    static const QStringList kExportSuffixes{QStringLiteral("xls"), QStringLiteral("xlsx"), QStringLiteral("csv"),
+                                             QStringLiteral("jsonl")};
     const QString old = QFileInfo(name).suffix();
     if (suffix.isEmpty() || !kExportSuffixes.contains(old.toLower()))
         return name;

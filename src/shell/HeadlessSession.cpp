@@ -152,7 +152,7 @@ int HeadlessSession::exportAtEnd(int exitCode)
     // Export pressed with the file chosen in its dialog; a failure has been
     // told through the core's prompts.
     const int rows = core_.m.GridRow - 1;
-    if (!core_.exportTo(exportFile_)) {
+    if (!core_.exportTo(exportFile_, tidyCsv_)) {
         // The table goes with the process, and the recordings store may be
         // off (--no-journal) or failing: the rows land in a file all the same.
         if (rows > 0)

@@ -54,7 +54,12 @@ public:
     void setTimeLimit(int ms) { timeLimitMs_ = ms; }     // 0: no limit
     void setUntilEnd(bool on) { untilEnd_ = on; }       // end after a transfer's end frame
     void setReconnect(bool on) { reconnect_ = on; }     // wait for a lost port instead of ending
-    void setExportFile(const QString &file) { exportFile_ = file; }   // "": no export
+    // "": no export; `tidyCsv`: a .csv of one reading a row.
+    void setExportFile(const QString &file, bool tidyCsv = false)
+    {
+        exportFile_ = file;
+        tidyCsv_ = tidyCsv;
+    }
 
     // False when the port did not open (the core has said why through its
     // prompts); the session then stays idle.
@@ -92,6 +97,7 @@ private:
     bool untilEnd_ = false;
     bool reconnect_ = false;
     QString exportFile_;
+    bool tidyCsv_ = false;
     QTimer timeLimit_;
     bool started_ = false;
     bool finished_ = false;

@@ -1,10 +1,10 @@
 #include "shell/MainCore.h"
 
 #include "derive/TempCoefTable.h"
-#include "shell/LeadingNumber.h"
 #include "shell/PortNames.h"
 #include "shell/SerialLink.h"
 #include "shell/UiPrompts.h"
+#include "text/LeadingNumber.h"
 
 #include <cmath>
 

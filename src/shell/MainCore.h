@@ -6,6 +6,7 @@
 #include "shell/Module1.h"
 #include "shell/SettingsPanel.h"
 #include "table/FlexGrid.h"
+#include "tidy/ReadingSource.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -13,6 +14,7 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class SerialLink;
 class UiPrompts;
@@ -83,8 +85,13 @@ public:
     // dialog: write the table and start a new recording. An empty table
     // writes nothing and only starts anew. False when the file could not be
     // written: the user has been told, and the table, the chart and polling
-    // are as they were.
-    bool exportTo(const QString &file);
+    // are as they were. A ".jsonl" name writes the readings as JSON Lines,
+    // and a ".csv" one with `tidyCsv` one reading a row (ReadingExport).
+    bool exportTo(const QString &file, bool tidyCsv = false);
+    // Writes the table to `file` as exportTo does, nothing more: empty on
+    // success, else why not; `cancelled` when `progress` answered false.
+    QString writeExport(const QString &file, bool tidyCsv, const std::function<bool(int, int)> &progress,
+                        bool &cancelled);
     static constexpr int kExportProgressRows = 50000;   // more rows than this show progress
 
     // The computer's clock (replaceable, so a test can fix the time).
@@ -97,6 +104,14 @@ public:
     // Document properties an export carries (set by whoever keeps the
     // recording: its id and fingerprint); none when empty.
     std::function<QList<std::pair<QString, QString>>()> exportProperties;
+
+    // The table's readings as stored (set by whoever keeps the recording),
+    // for the exports of readings; nothing where the store does not hold
+    // every row of the table, and then they are built from the table.
+    std::function<std::optional<ReadingSource>()> storedReadings;
+
+    // The letter of the frame whose decoder is running, else 0.
+    QChar decodingFrame() const { return decoding_; }
 
     // What the chart reads from each row of the current table.
     const ChartRowCache &chartRows() const { return *chartRows_; }

@@ -1,5 +1,5 @@
 #pragma once
-#include "shell/Variant.h"
+#include "text/Variant.h"
 
 #include <QString>
 #include <QtGlobal>

@@ -18,10 +18,12 @@ public:
     virtual void Notice(const QString &text) { Q_UNUSED(text) }
 
     // The save dialog: the file chosen, or "" when cancelled. `filter` lists
-    // "Description(*.ext)" entries separated by "|".
-    virtual QString SaveFileName(const QString &title, const QString &proposed, const QString &filter)
+    // "Description(*.ext)" entries separated by "|"; the one chosen goes to
+    // `chosenFilter` where given (two entries may share a suffix).
+    virtual QString SaveFileName(const QString &title, const QString &proposed, const QString &filter,
+                                 QString *chosenFilter = nullptr)
     {
-        Q_UNUSED(title) Q_UNUSED(proposed) Q_UNUSED(filter)
+        Q_UNUSED(title) Q_UNUSED(proposed) Q_UNUSED(filter) Q_UNUSED(chosenFilter)
         return {};
     }
     // A long task's progress, 0 <= done <= total; done == total closes it.

@@ -209,7 +209,8 @@ void frmMain::Notice(const QString &text)
     notice_->show();
 }
 
-QString frmMain::SaveFileName(const QString &title, const QString &proposed, const QString &filter)
+QString frmMain::SaveFileName(const QString &title, const QString &proposed, const QString &filter,
+                              QString *chosenFilter)
 {
     // "EXCEL(*.xls)|...|All File(*.*)": the entries are Qt's filters as they stand.
     QFileDialog dialog(this, title, QString(), QString(filter).replace(QLatin1Char('|'), QStringLiteral(";;")));
@@ -228,6 +229,8 @@ QString frmMain::SaveFileName(const QString &title, const QString &proposed, con
     });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
+    if (chosenFilter)
+        *chosenFilter = dialog.selectedNameFilter();
     return dialog.selectedFiles().first();
 }
 

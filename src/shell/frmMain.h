@@ -37,7 +37,8 @@ public:
 
     void MsgBox(const QString &text, Icon icon, const QString &detail = QString()) override;
     void Notice(const QString &text) override;
-    QString SaveFileName(const QString &title, const QString &proposed, const QString &filter) override;
+    QString SaveFileName(const QString &title, const QString &proposed, const QString &filter,
+                         QString *chosenFilter = nullptr) override;
     bool Progress(const QString &text, int done, int total) override;
     void OpenDocument(const QString &file) override;
 

@@ -7,11 +7,14 @@
 #include <QMessageBox>
 
 // The recordings store of the window: every row and event to disk as it
-// lands, and at start-up the offer of recordings that ended without Export
-// or Exit.
+// lands, and at start-up the offer of recordings that a crash or a power
+// cut left unfinished.
 void frmMain::enableJournal(const QString &folder)
 {
     recorder_ = new Recorder(*core_, folder, this);
+    // The window closed by its frame or by the desktop's logout ends the
+    // recording as Exit does: only a crash leaves one to restore.
+    connect(qApp, &QCoreApplication::aboutToQuit, recorder_, &Recorder::finishRun);
     // Store trouble is told without a modal box: the receive tick goes on,
     // and the notice goes away when the store takes rows again.
     connect(recorder_, &Recorder::storeFailed, this, [this](const QString &text) { showNotice(storeNotice_, text); });

@@ -1,9 +1,9 @@
 #include "shell/frmRestoreOffer.h"
 
 #include "record/Recorder.h"
-#include "record/StoredRows.h"
+#include "record/StoredExport.h"
+#include "shell/ExportName.h"
 #include "shell/UiPrompts.h"
-#include "table/ExportWriters.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -22,8 +22,9 @@ frmRestoreOffer::frmRestoreOffer(Recorder &recorder, UiPrompts &prompts, const Q
     setModal(false);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(recordings.size() == 1
-                                     ? QStringLiteral("A recording ended without Export or Exit:")
-                                     : QStringLiteral("%1 recordings ended without Export or Exit:").arg(recordings.size()),
+                                     ? QStringLiteral("A recording was cut off (a crash or a power cut):")
+                                     : QStringLiteral("%1 recordings were cut off (a crash or a power cut):")
+                                           .arg(recordings.size()),
                                  this));
     list_ = new QListWidget(this);
     for (const RecordingInfo &r : recordings) {
@@ -76,14 +77,13 @@ void frmRestoreOffer::act(int what)
         const auto rec = recorder_.store().recording(id);
         if (!rec)
             return;
+        QString filter;
         const QString file = prompts_.SaveFileName(
             QStringLiteral("Export Data"),
-            QDir(QDir::homePath()).filePath(QStringLiteral("recording-%1.xls").arg(id)),
-            QStringLiteral("EXCEL(*.xls)|Excel 2007(*.xlsx)|CSV(*.csv)|All File(*.*)"));
+            QDir(QDir::homePath()).filePath(QStringLiteral("recording-%1.xls").arg(id)), kExportFilter, &filter);
         if (file.isEmpty())
             return;
-        StoredRows stored(recorder_.store(), *rec);
-        error = exportTable(file, stored.exportSource());
+        error = exportStoredRecording(recorder_.store(), *rec, file, filter == kTidyCsvEntry);
         if (error.isEmpty()) {
             prompts_.OpenDocument(file);
             return;   // exported, still unfinished: it stays in the list

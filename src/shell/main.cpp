@@ -2,6 +2,7 @@
 #include "publish/MqttOptions.h"
 #include "publish/Publisher.h"
 #include "record/RecordStore.h"
+#include "text/NumericLocale.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -101,6 +102,7 @@ int main(int argc, char **argv)
     if (!textOnly)
         gPassOn = qInstallMessageHandler(holdStartMessage);
     std::unique_ptr<QCoreApplication> app(textOnly ? new QCoreApplication(argc, argv) : new QApplication(argc, argv));
+    useCNumbers();
     if (!textOnly)
         passOnHeldMessages();
     QCoreApplication::setApplicationName(QStringLiteral("TQ800"));

@@ -1,9 +1,9 @@
 #include "stdadd/StdAddCore.h"
 
-#include "shell/LeadingNumber.h"
-#include "shell/NumberFormat.h"
 #include "shell/UiPrompts.h"
 #include "stdadd/StdAddition.h"
+#include "text/LeadingNumber.h"
+#include "text/NumberFormat.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include "table/CsvLog.h"
 #include "table/NumericCell.h"
 #include "table/XlsWriter.h"
+#include "text/NumericLocale.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -57,8 +58,11 @@ QString writeCsv(QIODevice &out, const ExportSource &source)
 // mode; a sheet takes 1,048,576 rows, the header at the top of each. The
 // library writes to a file by name: `file`, the scratch file that is
 // renamed into place, so the workbook is written once and never copied.
+// The library prints each value with printf, which would write "7,01" (a
+// text no reader takes as 7.01) in a language with a decimal comma.
 QString writeXlsx(const QString &file, const ExportSource &source, const QString &scratchDir)
 {
+    const CNumbersHere cNumbers;
     constexpr int kSheetRows = 1048576;
     const QByteArray name = QFile::encodeName(file);
     QByteArray tmpdir = QFile::encodeName(scratchDir);

@@ -174,7 +174,8 @@ struct Run
     qint64 storedRows()
     {
         RecordStore store;
-        if (!QFile::exists(RecordStore::fileIn(dir.filePath("store"))) || !store.open(dir.filePath("store")))
+        if (!QFile::exists(RecordStore::fileIn(dir.filePath("store")))
+            || !store.open(dir.filePath("store"), RecordStore::Access::Read))
             return 0;
         qint64 rows = 0;
         for (const RecordingInfo &r : store.list())

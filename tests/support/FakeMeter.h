@@ -61,12 +61,16 @@ public:
     QString notice;
     void Notice(const QString &text) override { notices << (notice = text); }
 
-    // The save dialog answers `saveAs` ("" cancels) and records what it was asked.
-    QString saveAs;
+    // The save dialog answers `saveAs` ("" cancels) with the filter entry
+    // `saveFilter`, and records what it was asked.
+    QString saveAs, saveFilter;
     QStringList dialogs;   // "title|proposed|filter"
-    QString SaveFileName(const QString &title, const QString &proposed, const QString &filter) override
+    QString SaveFileName(const QString &title, const QString &proposed, const QString &filter,
+                         QString *chosenFilter = nullptr) override
     {
         dialogs << title + u'|' + proposed + u'|' + filter;
+        if (chosenFilter)
+            *chosenFilter = saveFilter;
         return saveAs;
     }
     QList<int> progress;   // each report's done, -1 for the closing one

@@ -2,9 +2,8 @@
 
 #include "publish/Republisher.h"
 #include "record/RecordStore.h"
-#include "record/StoredRows.h"
+#include "record/StoredExport.h"
 #include "report/ReportBuild.h"
-#include "table/ExportWriters.h"
 
 #include <QFileInfo>
 
@@ -29,7 +28,7 @@ bool openStore(RecordStore &store, const QString &folder)
         err(QStringLiteral("there is no recordings store in %1").arg(folder));
         return false;
     }
-    if (!store.open(folder)) {
+    if (!store.open(folder, RecordStore::Access::Read)) {
         err(QStringLiteral("the recordings store in %1 could not be opened: %2").arg(folder, store.error()));
         return false;
     }
@@ -92,16 +91,13 @@ int verify(const QString &folder, qint64 id)
     return status;
 }
 
-int exportStored(const QString &folder, qint64 id, const QString &file)
+int exportStored(const QString &folder, qint64 id, const QString &file, bool tidyCsv)
 {
     RecordStore store;
     const auto r = findRecording(store, folder, id);
     if (!r)
         return 1;
-    StoredRows stored(store, *r);
-    ExportSource source = stored.exportSource();
-    source.properties = exportProperties(*r);
-    const QString error = exportTable(file, source);
+    const QString error = exportStoredRecording(store, *r, file, tidyCsv);
     if (!error.isEmpty()) {
         err(QStringLiteral("recording %1 could not be exported to %2: %3").arg(id).arg(file, error));
         return 1;

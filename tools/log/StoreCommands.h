@@ -14,8 +14,9 @@ int list(const QString &folder);
 // "ID: intact ..." / "ends early" / the first entry that does not match, for
 // one recording (id > 0) or all. Exit status 0 when every chain holds.
 int verify(const QString &folder, qint64 id);
-// Writes stored recording `id` to `file` as Export would. Exit status.
-int exportStored(const QString &folder, qint64 id, const QString &file);
+// Writes stored recording `id` to `file` as Export would (`tidyCsv`: a
+// .csv of one reading a row). Exit status.
+int exportStored(const QString &folder, qint64 id, const QString &file, bool tidyCsv);
 // Writes the PDF report of stored recording `id` to `file`. Exit status.
 int reportStored(const QString &folder, qint64 id, const QString &file, const ReportLimits &limits);
 // Sends stored recording `id` (> 0), or every one started at or after

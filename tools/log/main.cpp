@@ -16,12 +16,14 @@
 #include "record/RecordStore.h"
 #include "record/Recorder.h"
 #include "report/ReportBuild.h"
+#include "shell/ExportName.h"
 #include "shell/HeadlessSession.h"
 #include "shell/MainCore.h"
 #include "shell/PortNames.h"
 #include "shell/QtSerialLink.h"
 #include "shell/UiPrompts.h"
 #include "table/CsvLog.h"
+#include "text/NumericLocale.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -78,20 +80,22 @@ bool wantsPainter(int argc, char **argv)
             file = QString::fromLocal8Bit(argv[i] + 8);
         else
             continue;
-        return QFileInfo(file).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) != 0;
+        // An SVG chart says nothing about a --report further on.
+        if (QFileInfo(file).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) != 0)
+            return true;
     }
     return false;
 }
 
 const char kSynopsis[] =
     "Usage: tq800-log --port DEVICE [--json] [--csv FILE] [--count N] [--seconds S]\n"
-    "                 [--until-end] [--chart FILE] [--reconnect] [--export FILE]\n"
+    "                 [--until-end] [--chart FILE] [--reconnect] [--export FILE [--tidy]]\n"
     "                 [--journal DIR | --no-journal] [--mqtt URL [--mqtt-topic PREFIX]\n"
     "                 [--mqtt-cafile FILE [--mqtt-cert FILE --mqtt-key FILE]]\n"
     "                 [--mqtt-user NAME [--mqtt-password-file FILE]] [--mqtt-keepalive S]]\n"
     "       tq800-log [--journal DIR] --list-recordings\n"
     "       tq800-log [--journal DIR] --verify [--recording ID]\n"
-    "       tq800-log [--journal DIR] --recording ID [--export FILE] [--report FILE.pdf]\n"
+    "       tq800-log [--journal DIR] --recording ID [--export FILE [--tidy]] [--report FILE.pdf]\n"
     "       tq800-log [--journal DIR] (--recording ID | --since TIME) --republish --mqtt URL ...\n"
     "       tq800-log --help";
 
@@ -121,7 +125,10 @@ const char kDescription[] =
     "--reconnect waits for a lost port to come back (checked every 2 s) and\n"
     "goes on logging, instead of ending.\n"
     "--export FILE exports the table at the end as the window's Export button\n"
-    "does: .xls (Excel 97-2003), .xlsx or .csv by FILE's name, .xls otherwise.\n"
+    "does: .xls (Excel 97-2003), .xlsx, .csv or .jsonl (one JSON object per\n"
+    "reading, as published to a broker) by FILE's name; any other name is\n"
+    "refused. With --tidy, a .csv holds one reading a row, each quantity's\n"
+    "number in one fixed unit (see the README).\n"
     "The --export and --chart files are checked before logging starts; if the\n"
     "export fails at the end all the same, the rows also go to FILE.rows.csv\n"
     "(else to the current or the temporary folder), as said on standard error.\n"
@@ -162,6 +169,7 @@ int main(int argc, char **argv)
     std::unique_ptr<QCoreApplication> appHolder(pngChart ? new QGuiApplication(argc, argv)
                                                          : new QCoreApplication(argc, argv));
     QCoreApplication &app = *appHolder;
+    useCNumbers();
     QCoreApplication::setApplicationName(QStringLiteral("tq800-log"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TQ800_VERSION));
 
@@ -189,6 +197,8 @@ int main(int argc, char **argv)
     const QCommandLineOption exportOpt(QStringLiteral("export"),
                                        QStringLiteral("Export the table to FILE at the end (.xls, .xlsx, .csv)."),
                                        QStringLiteral("FILE"));
+    const QCommandLineOption tidyOpt(QStringLiteral("tidy"),
+                                     QStringLiteral("With --export FILE.csv: one reading a row, numbers in fixed units."));
     const QCommandLineOption journalOpt(QStringLiteral("journal"),
                                         QStringLiteral("Keep the recordings store in DIR."), QStringLiteral("DIR"));
     const QCommandLineOption noJournalOpt(QStringLiteral("no-journal"), QStringLiteral("Keep no recordings store."));
@@ -207,7 +217,7 @@ int main(int argc, char **argv)
                                           QStringLiteral("Largest pH offset that passes, either sign, mV (30)."),
                                           QStringLiteral("MV"));
     parser.addOptions({portOpt, jsonOpt, csvOpt, countOpt, secondsOpt, untilEndOpt, chartOpt, reconnectOpt, exportOpt,
-                       journalOpt, noJournalOpt, listOpt, recordingOpt, verifyOpt, reportOpt, slopeMinOpt, slopeMaxOpt,
+                       tidyOpt, journalOpt, noJournalOpt, listOpt, recordingOpt, verifyOpt, reportOpt, slopeMinOpt, slopeMaxOpt,
                        offsetMaxOpt});
     parser.addOptions(mqttopts::options());
     // --- republishing stored recordings (beside the broker options) ---
@@ -268,6 +278,14 @@ int main(int argc, char **argv)
     }
     if (limits.slopeMin > limits.slopeMax)
         return usageError(QStringLiteral("--slope-min is above --slope-max"));
+    // The name says what is written; a name it does not know would become
+    // an .xls that a data tool cannot read as the name promises.
+    const bool tidy = parser.isSet(tidyOpt);
+    if (tidy && !parser.isSet(exportOpt))
+        return usageError(QStringLiteral("--tidy goes with --export FILE.csv"));
+    if (parser.isSet(exportOpt))
+        if (const QString why = loggerExportRefusal(parser.value(exportOpt), tidy); !why.isEmpty())
+            return usageError(why);
     // --- republishing stored recordings ---
     if (parser.isSet(sinceOpt) && !parser.isSet(republishOpt))
         return usageError(QStringLiteral("--since goes with --republish"));
@@ -292,7 +310,7 @@ int main(int argc, char **argv)
             return usageError(QStringLiteral("--recording wants --export FILE, --report FILE.pdf or --verify"));
         int status = 0;
         if (parser.isSet(exportOpt))
-            status = storecmd::exportStored(folder, recordingId, parser.value(exportOpt));
+            status = storecmd::exportStored(folder, recordingId, parser.value(exportOpt), tidy);
         if (parser.isSet(reportOpt))
             status = qMax(status, storecmd::reportStored(folder, recordingId, parser.value(reportOpt), limits));
         return status;
@@ -374,7 +392,7 @@ int main(int argc, char **argv)
     session.setTimeLimit(timeLimitMs);
     session.setUntilEnd(parser.isSet(untilEndOpt));
     session.setReconnect(parser.isSet(reconnectOpt));
-    session.setExportFile(parser.value(exportOpt));
+    session.setExportFile(parser.value(exportOpt), tidy);
     // Nothing at the end reads the whole log back (the store has it): the
     // table need not hold it, and memory stays flat over a long run.
     core.setStreamingOnly(!out.isOpen() && !parser.isSet(exportOpt) && !parser.isSet(chartOpt)
@@ -399,6 +417,10 @@ int main(int argc, char **argv)
     printError(QStringLiteral("logging %1%2").arg(device, csv.isOpen() ? QStringLiteral(" to ") + parser.value(csvOpt)
                                                                       : QString()));
     int code = app.exec();
+    // A run that ended without the exit request (its port lost) ends its
+    // recording all the same; only a crash leaves one unfinished.
+    if (recorder)
+        recorder->finishRun();
     // The end of the run (its exit event) to the broker, then "offline".
     if (publisher)
         publisher->finish(kPublishDrainMs);

@@ -8,8 +8,10 @@
 #include "SimLine.h"
 #include "SimMeter.h"
 #include "SimRequests.h"
+#include "text/NumericLocale.h"
 
 #include <cerrno>
+#include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -125,9 +127,11 @@ int parseArgs(int argc, char **argv, Options &o)
             if (!needValue() || !parseInt(value, 0, 10000000, o.memory))
                 return bad();
         } else if (arg == "--dump-after") {
-            char *end = nullptr;
-            const double s = needValue() ? std::strtod(value.c_str(), &end) : -1;
-            if (!end || *end != '\0' || !(s >= 0 && s <= 1e6))
+            if (!needValue())
+                return 1;
+            double s = -1;
+            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), s);
+            if (ec != std::errc() || end != value.data() + value.size() || !(s >= 0 && s <= 1e6))
                 return bad();
             o.dumpAfterMs = static_cast<int>(s * 1000);
         } else if (arg == "--unpaced") {
@@ -290,6 +294,9 @@ private:
 
 int main(int argc, char **argv)
 {
+    // A C program starts in the C locale; said all the same, so that
+    // nothing added later lets the user's language into the frames.
+    useCNumbers();
     Options opts;
     switch (parseArgs(argc, argv, opts)) {
     case 0:

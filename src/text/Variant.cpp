@@ -1,5 +1,5 @@
-#include "shell/Variant.h"
-#include "shell/LeadingNumber.h"
+#include "text/LeadingNumber.h"
+#include "text/Variant.h"
 
 double Variant::toDouble() const
 {

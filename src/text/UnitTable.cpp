@@ -1,4 +1,4 @@
-#include "report/UnitTable.h"
+#include "text/UnitTable.h"
 
 #include <array>
 
@@ -23,6 +23,7 @@ constexpr std::array kUnits = {
     UnitDef{u"kR.cm", u"resistivity", 1e3, 0},
     UnitDef{u"MR.cm", u"resistivity", 1e6, 0},
     UnitDef{u"Ω.cm", u"resistivity", 1, 0},
+    UnitDef{u"Ω·cm", u"resistivity", 1, 0},
     UnitDef{u"KΩ.cm", u"resistivity", 1e3, 0},
     UnitDef{u"kΩ.cm", u"resistivity", 1e3, 0},
     UnitDef{u"MΩ.cm", u"resistivity", 1e6, 0},

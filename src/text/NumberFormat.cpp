@@ -1,7 +1,7 @@
-#include "shell/NumberFormat.h"
+#include "text/NumberFormat.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -15,16 +15,24 @@ struct Decimal15 {
 
 Decimal15 decimal15(double a)
 {
+    // "d.dddddddddddddde+XX", correctly rounded as printf("%.14e") would,
+    // but with a '.' whatever the user's language (only the digits are
+    // taken, yet nothing here should lean on the locale).
     Decimal15 d{};
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%.14e", a);   // "d.dddddddddddddde+XX"
+    const char *end = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific, 14).ptr;
     int n = 0;
     const char *p = buf;
-    for (; *p && *p != 'e'; ++p)
+    for (; p != end && *p != 'e'; ++p)
         if (*p >= '0' && *p <= '9')
             d.digits[n++] = *p;
     d.digits[n] = 0;
-    d.exp10 = (*p == 'e') ? std::atoi(p + 1) : 0;
+    if (p != end) {
+        const bool minus = p[1] == '-';
+        int exp10 = 0;
+        std::from_chars(p + 2, end, exp10);   // the sign is always written
+        d.exp10 = minus ? -exp10 : exp10;
+    }
     return d;
 }
 

@@ -1,6 +1,6 @@
-#include "report/CellNumber.h"
+#include "text/CellNumber.h"
 
-#include "shell/LeadingNumber.h"
+#include "text/LeadingNumber.h"
 
 namespace {
 
@@ -71,6 +71,7 @@ std::optional<CellNumber> readCellNumber(QStringView cell)
     // 3. The value as the rest of the program reads it.
     CellNumber number;
     number.value = Val(cell.sliced(start));
+    number.text = cell.sliced(start, i - start).toString();
     number.unit = bareUnit(rest);
     number.decimals = fraction;
     number.scientific = scientific;

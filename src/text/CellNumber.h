@@ -12,6 +12,7 @@
 struct CellNumber
 {
     double value = 0;
+    QString text;        // the number as the cell writes it ("1.413", "-1.06E-03")
     QString unit;
     int decimals = 0;
     bool scientific = false;

@@ -1,0 +1,8 @@
+#pragma once
+#include "record/RecordStore.h"
+
+// Writes stored recording `rec` to `file` as the window's Export would,
+// in the kind the name (and `tidyCsv`) asks for: the table as it was
+// shown (.xls, .xlsx, .csv), or its readings (.jsonl, a .csv of one
+// reading a row). Empty on success, else why not.
+QString exportStoredRecording(RecordStore &store, const RecordingInfo &rec, const QString &file, bool tidyCsv);
