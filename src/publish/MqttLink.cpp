@@ -87,10 +87,11 @@ void MqttLink::connectNow()
         return failed(QString::fromUtf8(mosquitto_strerror(rc)));
     timeout_.start();
     // Connecting looks the host's name up, which can take seconds when a
-    // name server does not answer: done on a thread of its own, so that
-    // neither the receive tick nor the window waits for it. A connect that
-    // outlives its time limit is abandoned to that thread, which then
-    // cleans up after itself.
+    // name server does not answer, and (the library sends MQTT 5 connect
+    // properties only so) waits for the TCP and TLS handshakes: done on a
+    // thread of its own, so that neither the receive tick nor the window
+    // waits for it. A connect that outlives its time limit is abandoned to
+    // that thread, which then cleans up after itself.
     // The session is kept for a week: a restarted program is the same client
     // to the broker (3.1.1 has no expiry: the broker's own setting holds).
     const bool expiry = session_.keep && !v311_;
