@@ -1,11 +1,15 @@
 #include "publish/MqttLink.h"
 
+#include "publish/BrokerWords.h"
+
 #include <QEventLoop>
 #include <QFile>
 
 #include <cerrno>
 #include <cstring>
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
+#include <openssl/ssl.h>
 
 namespace {
 
@@ -19,27 +23,15 @@ QByteArray path(const QString &s)
     return QFile::encodeName(s);
 }
 
-// What the library's error line says, in words for the user where it is
-// a certificate the broker's does not match.
-QString tlsWords(const QString &line)
-{
-    if (line.contains(QLatin1String("certificate verify failed")))
-        return QStringLiteral("the broker's certificate was not signed by the CA in --mqtt-cafile "
-                              "(certificate verify failed)");
-    if (line.contains(QLatin1String("wrong version number")) || line.contains(QLatin1String("packet length too long")))
-        return QStringLiteral("the broker does not speak TLS on this port (%1)").arg(line);
-    return line;
-}
-
 } // namespace
 
-MqttLink::MqttLink(const MqttSettings &settings, const QString &willTopic, QObject *parent)
-    : QObject(parent), settings_(settings), willTopic_(willTopic)
+MqttLink::MqttLink(const MqttSettings &settings, const MqttSession &session, QObject *parent)
+    : QObject(parent), settings_(settings), session_(session)
 {
     static const int init = mosquitto_lib_init();
     Q_UNUSED(init)
     retry_.setSingleShot(true);
-    retry_.setInterval(kRetryMs);
+    retry_.setInterval(settings.reconnectMs);
     connect(&retry_, &QTimer::timeout, this, &MqttLink::connectNow);
     timeout_.setSingleShot(true);
     timeout_.setInterval(kConnectTimeoutMs);
@@ -47,7 +39,7 @@ MqttLink::MqttLink(const MqttSettings &settings, const QString &willTopic, QObje
     // without a word but the error it logged: that is the reason then.
     connect(&timeout_, &QTimer::timeout, this, [this] {
         const QString error = lastError();
-        failed(error.isEmpty() ? QStringLiteral("no answer from the broker") : tlsWords(error));
+        failed(error.isEmpty() ? QStringLiteral("no answer from the broker") : tlsTrouble());
     });
 }
 
@@ -67,19 +59,23 @@ void MqttLink::connectNow()
     tag_ = new Tag;
     tag_->link = this;
     tag_->generation = ++generation_;
-    mosq_ = mosquitto_new(nullptr, true, tag_);
+    const QByteArray id = enc(session_.clientId);
+    mosq_ = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), !session_.keep, tag_);
     if (!mosq_)
         return failed(QString::fromLocal8Bit(std::strerror(errno)));
-    mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, v311_ ? MQTT_PROTOCOL_V311 : MQTT_PROTOCOL_V5);
     // The library's own reconnecting is put out of the way: a lost client
     // is replaced (see the header).
     mosquitto_reconnect_delay_set(mosq_, 3600, 3600, false);
-    mosquitto_connect_callback_set(mosq_, &MqttLink::connectCb);
-    mosquitto_disconnect_callback_set(mosq_, &MqttLink::disconnectCb);
-    mosquitto_publish_callback_set(mosq_, &MqttLink::publishCb);
+    mosquitto_connect_v5_callback_set(mosq_, &MqttLink::connectCb);
+    mosquitto_disconnect_v5_callback_set(mosq_, &MqttLink::disconnectCb);
+    mosquitto_publish_v5_callback_set(mosq_, &MqttLink::publishCb);
     mosquitto_log_callback_set(mosq_, &MqttLink::logCb);
-    const QByteArray will("offline");
-    int rc = mosquitto_will_set(mosq_, enc(willTopic_).constData(), int(will.size()), will.constData(), 1, true);
+    int rc = MOSQ_ERR_SUCCESS;
+    if (!session_.willTopic.isEmpty()) {
+        const QByteArray will("offline");
+        rc = mosquitto_will_set(mosq_, enc(session_.willTopic).constData(), int(will.size()), will.constData(), 1, true);
+    }
     if (rc == MOSQ_ERR_SUCCESS && !settings_.user.isEmpty())
         rc = mosquitto_username_pw_set(mosq_, enc(settings_.user).constData(),
                                        settings_.password.isEmpty() ? nullptr : enc(settings_.password).constData());
@@ -91,15 +87,23 @@ void MqttLink::connectNow()
         return failed(QString::fromUtf8(mosquitto_strerror(rc)));
     timeout_.start();
     // Connecting looks the host's name up, which can take seconds when a
-    // name server does not answer: done on a thread of its own, so that
-    // neither the receive tick nor the window waits for it. A connect that
-    // outlives its time limit is abandoned to that thread, which then
-    // cleans up after itself.
+    // name server does not answer, and (the library sends MQTT 5 connect
+    // properties only so) waits for the TCP and TLS handshakes: done on a
+    // thread of its own, so that neither the receive tick nor the window
+    // waits for it. A connect that outlives its time limit is abandoned to
+    // that thread, which then cleans up after itself.
+    // The session is kept for a week: a restarted program is the same client
+    // to the broker (3.1.1 has no expiry: the broker's own setting holds).
+    const bool expiry = session_.keep && !v311_;
     connector_ = std::thread([tag = tag_, mosq = mosq_, host = enc(settings_.broker.host), port = settings_.broker.port,
-                              keepAlive = settings_.keepAliveSeconds] {
+                              keepAlive = settings_.keepAliveSeconds, expiry] {
+        mosquitto_property *props = nullptr;
+        if (expiry)
+            mosquitto_property_add_int32(&props, MQTT_PROP_SESSION_EXPIRY_INTERVAL, kSessionExpirySeconds);
         errno = 0;
-        int rc = mosquitto_connect_async(mosq, host.constData(), port, keepAlive);
+        int rc = mosquitto_connect_bind_v5(mosq, host.constData(), port, keepAlive, nullptr, props);
         const int err = errno;
+        mosquitto_property_free_all(&props);
         if (rc == MOSQ_ERR_SUCCESS)
             rc = mosquitto_loop_start(mosq);
         QMutexLocker hold(&tag->lock);
@@ -124,7 +128,7 @@ void MqttLink::onStarted(int generation, int rc, int err)
         return;
     const QString error = lastError();
     failed(rc == MOSQ_ERR_ERRNO && err ? QString::fromLocal8Bit(std::strerror(err))
-           : !error.isEmpty()           ? tlsWords(error)
+           : !error.isEmpty()           ? tlsTrouble()
            : rc == MOSQ_ERR_EAI         ? QStringLiteral("the host name %1 is not known").arg(settings_.broker.host)
                                         : QString::fromUtf8(mosquitto_strerror(rc)));
 }
@@ -180,14 +184,14 @@ int MqttLink::publish(const QString &topic, const QByteArray &payload, bool reta
 void MqttLink::finish(const QByteArray &payload, int ms)
 {
     retry_.stop();
-    if (mosq_ && connected_) {
-        const int mid = publish(willTopic_, payload, true);
+    if (mosq_ && connected_ && !session_.willTopic.isEmpty()) {
+        const int mid = publish(session_.willTopic, payload, true);
         if (mid > 0) {
             QEventLoop wait;
             QTimer limit;
             limit.setSingleShot(true);
             connect(&limit, &QTimer::timeout, &wait, &QEventLoop::quit);
-            connect(this, &MqttLink::acknowledged, &wait, [&wait, mid](int acked) {
+            connect(this, &MqttLink::acknowledged, &wait, [&wait, mid](int acked, int) {
                 if (acked == mid)
                     wait.quit();
             });
@@ -201,7 +205,7 @@ void MqttLink::finish(const QByteArray &payload, int ms)
 
 // --- on the library's thread: handed over to this object's thread ---------
 
-void MqttLink::connectCb(mosquitto *, void *tag, int rc)
+void MqttLink::connectCb(mosquitto *, void *tag, int rc, int, const mosquitto_property *)
 {
     auto *t = static_cast<Tag *>(tag);
     MqttLink *link = t->link;
@@ -209,7 +213,7 @@ void MqttLink::connectCb(mosquitto *, void *tag, int rc)
     QMetaObject::invokeMethod(link, [link, g, rc] { link->onUp(g, rc); }, Qt::QueuedConnection);
 }
 
-void MqttLink::disconnectCb(mosquitto *, void *tag, int rc)
+void MqttLink::disconnectCb(mosquitto *, void *tag, int rc, const mosquitto_property *)
 {
     auto *t = static_cast<Tag *>(tag);
     MqttLink *link = t->link;
@@ -217,29 +221,44 @@ void MqttLink::disconnectCb(mosquitto *, void *tag, int rc)
     QMetaObject::invokeMethod(link, [link, g, rc] { link->onDown(g, rc); }, Qt::QueuedConnection);
 }
 
-void MqttLink::publishCb(mosquitto *, void *tag, int mid)
+void MqttLink::publishCb(mosquitto *, void *tag, int mid, int reason, const mosquitto_property *)
 {
     auto *t = static_cast<Tag *>(tag);
     MqttLink *link = t->link;
     const int g = t->generation;
     QMetaObject::invokeMethod(
         link,
-        [link, g, mid] {
+        [link, g, mid, reason] {
             if (g == link->generation_)
-                emit link->acknowledged(mid);
+                emit link->acknowledged(mid, reason);
         },
         Qt::QueuedConnection);
 }
 
-void MqttLink::logCb(mosquitto *, void *tag, int level, const char *text)
+void MqttLink::logCb(mosquitto *mosq, void *tag, int level, const char *text)
 {
     if (!(level & MOSQ_LOG_ERR))
         return;
+    // While the handshake fails the connection still holds OpenSSL's
+    // verdict on the certificate, which says what is wrong with it.
+    long verify = X509_V_OK;
+    if (auto *ssl = static_cast<SSL *>(mosquitto_ssl_get(mosq)))
+        verify = SSL_get_verify_result(ssl);
+    const QString line = QString::fromUtf8(text);
     auto *t = static_cast<Tag *>(tag);
     QMutexLocker hold(&t->lock);
     // The first line says what failed; OpenSSL's further lines say where.
     if (t->lastError.isEmpty())
-        t->lastError = QString::fromUtf8(text);
+        t->lastError = line;
+    if (t->verify == X509_V_OK)
+        t->verify = verify;
+    // A failed handshake may end the library's thread without another
+    // word: said now rather than at the connect's time limit.
+    if (line.startsWith(QLatin1String("OpenSSL Error")) || line.contains(QLatin1String("host name verification"))) {
+        MqttLink *link = t->link;
+        const int g = t->generation;
+        QMetaObject::invokeMethod(link, [link, g] { link->onTlsFailed(g); }, Qt::QueuedConnection);
+    }
 }
 
 QString MqttLink::lastError() const
@@ -250,13 +269,38 @@ QString MqttLink::lastError() const
     return tag_->lastError;
 }
 
+QString MqttLink::tlsTrouble() const
+{
+    if (!tag_)
+        return {};
+    QMutexLocker hold(&tag_->lock);
+    return brokerwords::tls(tag_->lastError, tag_->verify, settings_.broker);
+}
+
+void MqttLink::onTlsFailed(int generation)
+{
+    if (generation == generation_ && !connected_)
+        failed(tlsTrouble());
+}
+
 void MqttLink::onUp(int generation, int rc)
 {
     if (generation != generation_)
         return;
     timeout_.stop();
+    // A broker that knows only 3.1.1 answers an MQTT 5 greeting so; asked
+    // again in 3.1.1 at once.
+    if (!v311_ && (rc == MQTT_RC_UNSUPPORTED_PROTOCOL_VERSION || rc == CONNACK_REFUSED_PROTOCOL_VERSION)) {
+        v311_ = true;
+        emit warning(QStringLiteral("the broker at %1 speaks MQTT 3.1.1 only, which has no way to refuse a message: "
+                                    "one it does not take (an ACL that denies the topic) will look delivered and "
+                                    "not be sent again. An MQTT 5 broker says so.").arg(settings_.broker.text()));
+        drop();
+        connectNow();
+        return;
+    }
     if (rc != 0)
-        return failed(QString::fromUtf8(mosquitto_connack_string(rc)));
+        return failed(brokerwords::connack(rc, session_.clientId));
     connected_ = true;
     emit up();
 }
@@ -266,9 +310,5 @@ void MqttLink::onDown(int generation, int rc)
     if (generation != generation_)
         return;
     const QString error = lastError();
-    QString reason = !error.isEmpty() ? tlsWords(error)
-                     : rc == MOSQ_ERR_KEEPALIVE ? QStringLiteral("the broker stopped answering")
-                     : rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_ERRNO ? QStringLiteral("the connection was lost")
-                                                                        : QString::fromUtf8(mosquitto_strerror(rc));
-    failed(reason);
+    failed(!error.isEmpty() ? tlsTrouble() : brokerwords::loss(rc, connected_, settings_.broker, session_.clientId));
 }

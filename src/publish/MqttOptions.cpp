@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <array>
+#include <sys/stat.h>
+
 namespace {
 
 QCommandLineOption opt(const char *name, const char *help, const char *value = nullptr)
@@ -22,9 +25,64 @@ QString readableFile(const QString &option, const QString &file)
     return {};
 }
 
+// The characters a client id keeps as they are: a broker's ACL pattern
+// (%c) refuses an id with '/', '+' or '#', and a blank or a non-ASCII
+// letter is easily mistyped in a broker's configuration.
+bool safeInClientId(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-' || c == u'_'
+        || c == u'.';
+}
+
+// What a password file's mode says about who else may read it, "" when
+// only its owner may (ssh holds a private key to the same rule).
+QString exposedPasswordFile(const QString &file)
+{
+    struct stat st{};
+    if (::stat(QFile::encodeName(file).constData(), &st) != 0 || (st.st_mode & (S_IRWXG | S_IRWXO)) == 0)
+        return {};
+    return QStringLiteral("--mqtt-password-file %1 is open to other users of this computer (mode %2): run "
+                          "\"chmod 600 %1\" and start again")
+        .arg(file)
+        .arg(QString::number(st.st_mode & 07777, 8).rightJustified(4, u'0'));
+}
+
+struct Timing { const char *name; int MqttSettings::*field; };
+constexpr std::array kTimings{Timing{"reconnect", &MqttSettings::reconnectMs}, Timing{"flap", &MqttSettings::flapMs},
+                              Timing{"steady", &MqttSettings::steadyMs},
+                              Timing{"refused", &MqttSettings::refusedRetryMs}};
+
+// TQ800_MQTT_TIMING: "name=ms" pairs parted by commas.
+QString readTimings(MqttSettings &out)
+{
+    const QString text = qEnvironmentVariable(mqttopts::kTimingVariable);
+    for (const QString &pair : text.split(u',', Qt::SkipEmptyParts)) {
+        const QString name = pair.section(u'=', 0, 0).trimmed();
+        bool ok = false;
+        const int ms = pair.section(u'=', 1).trimmed().toInt(&ok);
+        const auto t = std::find_if(kTimings.begin(), kTimings.end(),
+                                    [&name](const Timing &t) { return name == QLatin1String(t.name); });
+        if (t == kTimings.end() || !ok || ms < 1)
+            return QStringLiteral("%1=%2: write name=milliseconds pairs parted by commas, the names reconnect, flap, "
+                                  "steady and refused")
+                .arg(QLatin1String(mqttopts::kTimingVariable), text);
+        out.*(t->field) = ms;
+    }
+    return {};
+}
+
 } // namespace
 
 namespace mqttopts {
+
+QString defaultClientId(const QString &meterId)
+{
+    QString id = QStringLiteral("tq800-") + meterId;
+    for (QChar &c : id)
+        if (!safeInClientId(c))
+            c = u'_';
+    return id;
+}
 
 QList<QCommandLineOption> options()
 {
@@ -42,6 +100,8 @@ QList<QCommandLineOption> options()
                                   "TQ800_MQTT_PASSWORD).", "FILE"),
         opt("mqtt-keepalive", "Seconds between keep-alive messages; the broker says \"offline\" after 1.5 times "
                               "this without one (default 30).", "S"),
+        opt("mqtt-client-id", "The client id at the broker, the same at every start (default tq800-<meter id>).",
+            "ID"),
         password,
     };
 }
@@ -49,6 +109,11 @@ QList<QCommandLineOption> options()
 QString read(const QCommandLineParser &p, MqttSettings &out)
 {
     out = MqttSettings{};
+    // Out of the environment before anything else: whatever this returns,
+    // no program started from here on inherits the password.
+    const bool envPasswordSet = qEnvironmentVariableIsSet(kPasswordVariable);
+    const QString envPassword = qEnvironmentVariable(kPasswordVariable);
+    qunsetenv(kPasswordVariable);
     // Refused even without --mqtt: a password typed there is already
     // readable in the process list, and the user should know it.
     if (p.isSet(QStringLiteral("mqtt-password")))
@@ -59,7 +124,7 @@ QString read(const QCommandLineParser &p, MqttSettings &out)
     const QString url = p.value(QStringLiteral("mqtt"));
     if (!p.isSet(QStringLiteral("mqtt"))) {
         for (const char *needsUrl : {"mqtt-topic", "mqtt-cafile", "mqtt-cert", "mqtt-key", "mqtt-user",
-                                     "mqtt-password-file", "mqtt-keepalive"})
+                                     "mqtt-password-file", "mqtt-keepalive", "mqtt-client-id"})
             if (p.isSet(QString::fromLatin1(needsUrl)))
                 return QStringLiteral("--%1 needs --mqtt URL").arg(QLatin1String(needsUrl));
         return {};
@@ -101,13 +166,15 @@ QString read(const QCommandLineParser &p, MqttSettings &out)
         const QString file = p.value(QStringLiteral("mqtt-password-file"));
         if (const QString why = readableFile(QStringLiteral("mqtt-password-file"), file); !why.isEmpty())
             return fail(why);
+        if (const QString why = exposedPasswordFile(file); !why.isEmpty())
+            return fail(why);
         QFile f(file);
         if (!f.open(QIODevice::ReadOnly))
             return fail(QStringLiteral("--mqtt-password-file %1: %2").arg(file, f.errorString()));
         // The first line, without its line end: files written by an editor end in one.
         out.password = QString::fromUtf8(f.readLine()).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
-    } else if (qEnvironmentVariableIsSet(kPasswordVariable)) {
-        out.password = qEnvironmentVariable(kPasswordVariable);
+    } else if (envPasswordSet) {
+        out.password = envPassword;
     }
     if (!out.password.isEmpty() && out.user.isEmpty())
         return fail(QStringLiteral("a broker password needs --mqtt-user NAME"));
@@ -118,6 +185,17 @@ QString read(const QCommandLineParser &p, MqttSettings &out)
         if (!ok || out.keepAliveSeconds < 5 || out.keepAliveSeconds > 65535)
             return fail(QStringLiteral("--mqtt-keepalive wants a whole number of seconds from 5 to 65535"));
     }
+    if (p.isSet(QStringLiteral("mqtt-client-id"))) {
+        out.clientId = p.value(QStringLiteral("mqtt-client-id"));
+        // A broker's ACL names the id as given: it is refused rather than
+        // changed behind the user's back.
+        if (out.clientId.isEmpty() || out.clientId.toUtf8().size() > 65535
+            || !std::all_of(out.clientId.begin(), out.clientId.end(), safeInClientId))
+            return fail(QStringLiteral("--mqtt-client-id %1: a client id is 1 to 65535 letters, digits, '-', '_' "
+                                       "and '.'").arg(out.clientId));
+    }
+    if (const QString why = readTimings(out); !why.isEmpty())
+        return fail(why);
     return {};
 }
 

@@ -1,5 +1,7 @@
 #include "publish/Publisher.h"
 
+#include "publish/BrokerWords.h"
+#include "publish/EntryMessage.h"
 #include "publish/MqttLink.h"
 #include "publish/MqttMessages.h"
 #include "record/DeviceIdentity.h"
@@ -10,6 +12,7 @@
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLocale>
 #include <QSysInfo>
 
 namespace {
@@ -17,6 +20,21 @@ namespace {
 QByteArray compact(const QJsonObject &o)
 {
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+// "2 minutes", "1.5 s": a time the user is told.
+QString duration(int ms)
+{
+    if (ms >= 60000 && ms % 60000 == 0)
+        return ms == 60000 ? QStringLiteral("minute") : QStringLiteral("%1 minutes").arg(ms / 60000);
+    return QStringLiteral("%1 s").arg(QLocale::c().toString(ms / 1000.0, 'g', 6));
+}
+
+QString withoutStop(QString s)
+{
+    while (s.endsWith(QLatin1Char('.')))
+        s.chop(1);
+    return s;
 }
 
 } // namespace
@@ -30,6 +48,7 @@ Publisher::Publisher(Recorder &recorder, MainCore &core, const MqttSettings &set
     meter_ = device_.isEmpty() ? QSysInfo::machineHostName() : meterId(device_, stable);
     prefix_ = settings.topic.isEmpty() ? QStringLiteral("tq800/") + meter_ : settings.topic;
     target_ = settings.broker.text() + QLatin1Char(' ') + prefix_;
+    clientId_ = settings.clientId.isEmpty() ? mqttopts::defaultClientId(meter_) : settings.clientId;
     meta_.meter = meter_;
     meta_.device = device_;
     meta_.stableDevice = stable;
@@ -75,10 +94,23 @@ bool Publisher::start()
     ackWrite_.setSingleShot(true);
     ackWrite_.setInterval(0);
     connect(&ackWrite_, &QTimer::timeout, this, &Publisher::writeAcknowledged);
-    link_ = new MqttLink(settings_, prefix_ + QStringLiteral("/status"), this);
+    refusedRetry_.setSingleShot(true);
+    refusedRetry_.setInterval(settings_.refusedRetryMs);
+    connect(&refusedRetry_, &QTimer::timeout, this, &Publisher::retryRefused);
+    outage_.setSingleShot(true);
+    outage_.setInterval(settings_.flapMs);
+    connect(&outage_, &QTimer::timeout, this, [this] {
+        if (reach_ == Reach::Down)
+            tellLost(true);
+    });
+    steady_.setSingleShot(true);
+    steady_.setInterval(settings_.steadyMs);
+    connect(&steady_, &QTimer::timeout, this, &Publisher::tellFlaps);
+    link_ = new MqttLink(settings_, MqttSession{clientId_, true, prefix_ + QStringLiteral("/status")}, this);
     connect(link_, &MqttLink::up, this, &Publisher::onUp);
     connect(link_, &MqttLink::down, this, &Publisher::onDown);
     connect(link_, &MqttLink::acknowledged, this, &Publisher::onAcknowledged);
+    connect(link_, &MqttLink::warning, this, &Publisher::warning);
     link_->start();
     return true;
 }
@@ -86,48 +118,114 @@ bool Publisher::start()
 void Publisher::onUp()
 {
     const QString url = settings_.broker.text();
-    // Everything not acknowledged goes again, from the store, in order.
+    outage_.stop();
+    // Everything not acknowledged goes again, from the store, in order; what
+    // the broker refused is offered again too.
     inFlight_.clear();
+    loose_.clear();
+    held_ = false;
+    refusedRetry_.stop();
     cursor_ = ledger_->firstUnacknowledged();
     writeAcknowledged();
     const Reach was = std::exchange(reach_, Reach::Up);
-    link_->publish(prefix_ + QStringLiteral("/status"), "online", true);
+    sendStatus();
     sendMeta(true);
     pump();
-    if (was == Reach::Down) {
+    if (std::exchange(lostTold_, false)) {
         emit brokerBack(QStringLiteral("the broker at %1 takes readings again; what was held is being sent").arg(url));
         recorder_.note(QStringLiteral("broker_back"), {{QStringLiteral("broker"), url}});
+    } else if (was == Reach::Down) {
+        // Back before anyone was told: a flap, summed up once the
+        // connection holds.
+        if (flaps_++ == 0)
+            flapsSince_ = QDateTime::currentDateTime();
+        flapReason_ = lostReason_;
     } else if (was == Reach::Unknown) {
-        emit connected(QStringLiteral("publishing to %1 under %2/").arg(url, prefix_));
+        emit connected(QStringLiteral("publishing to %1 under %2/ as %3").arg(url, prefix_, clientId_));
     }
+    if (flaps_ > 0)
+        steady_.start();
 }
 
 void Publisher::onDown(const QString &reason)
 {
     writeAcknowledged();
     inFlight_.clear();
+    loose_.clear();
     cursor_ = {};
+    held_ = false;
+    refusedRetry_.stop();
+    steady_.stop();
     const Reach was = std::exchange(reach_, Reach::Down);
     if (was == Reach::Down)
         return;
-    const QString url = settings_.broker.text();
-    QString why = reason;
-    while (why.endsWith(QLatin1Char('.')))
-        why.chop(1);
-    emit brokerLost(QStringLiteral("%1 %2: %3. Logging goes on; the readings are kept in the recordings store and "
-                                   "sent when the broker is back.")
-                        .arg(was == Reach::Up ? QStringLiteral("lost the broker at") : QStringLiteral("cannot reach the broker at"),
-                             url, why));
-    recorder_.note(QStringLiteral("broker_lost"), {{QStringLiteral("broker"), url}, {QStringLiteral("reason"), why}});
+    lostReason_ = withoutStop(reason);
+    // Not reached at the start is said at once; a connection that breaks
+    // is said only if it stays broken for longer than a flap.
+    if (was == Reach::Unknown)
+        tellLost(false);
+    else
+        outage_.start();
 }
 
-void Publisher::onAcknowledged(int mid)
+void Publisher::tellLost(bool wasUp)
 {
+    lostTold_ = true;
+    const QString url = settings_.broker.text();
+    emit brokerLost(QStringLiteral("%1 %2: %3. Logging goes on; the readings are kept in the recordings store and "
+                                   "sent when the broker is back.")
+                        .arg(wasUp ? QStringLiteral("lost the broker at") : QStringLiteral("cannot reach the broker at"),
+                             url, lostReason_));
+    recorder_.note(QStringLiteral("broker_lost"), {{QStringLiteral("broker"), url}, {QStringLiteral("reason"), lostReason_}});
+}
+
+void Publisher::tellFlaps()
+{
+    if (flaps_ == 0 || reach_ != Reach::Up)
+        return;
+    const QString url = settings_.broker.text();
+    const QString since = flapsSince_.toString(Qt::ISODateWithMs);
+    emit info(QStringLiteral("the connection to the broker at %1 broke %2 times since %3, each time for less than %4 "
+                             "(the last: %5); nothing was lost")
+                  .arg(url).arg(flaps_).arg(since, duration(settings_.flapMs), flapReason_));
+    recorder_.note(QStringLiteral("broker_flaps"), {{QStringLiteral("broker"), url},
+                                                    {QStringLiteral("count"), flaps_},
+                                                    {QStringLiteral("since"), since},
+                                                    {QStringLiteral("reason"), flapReason_}});
+    flaps_ = 0;
+}
+
+void Publisher::onAcknowledged(int mid, int reason)
+{
+    const bool refused = reason >= MqttLink::kRefusedFrom;
+    if (const auto l = loose_.find(mid); l != loose_.end()) {
+        const QString topic = *l;
+        loose_.erase(l);
+        if (!refused)
+            return tellAccepted(topic);
+        // Status and meta hold nothing up, but are offered again too.
+        tellRefused(topic, reason);
+        if (!held_ && !refusedRetry_.isActive())
+            refusedRetry_.start();
+        return;
+    }
     for (Out &o : inFlight_)
-        if (o.mid == mid)
-            o.acked = true;
-    // The acknowledged front; written to the store once the acknowledgements
-    // that came together are all in, one write per recording.
+        if (o.mid == mid) {
+            const QString topic = prefix_ + (o.reading ? QStringLiteral("/reading") : QStringLiteral("/event"));
+            if (refused) {
+                // Held before anything is said: the event said goes into
+                // the store, whose news would otherwise send more.
+                o.refused = held_ = true;
+                tellRefused(topic, reason);
+            } else {
+                o.acked = true;
+                tellAccepted(topic);
+            }
+            break;
+        }
+    // The acknowledged front, up to a refused entry; written to the store
+    // once the acknowledgements that came together are all in, one write
+    // per recording.
     while (!inFlight_.empty() && inFlight_.front().acked) {
         const Out o = inFlight_.front();
         inFlight_.pop_front();
@@ -135,9 +233,62 @@ void Publisher::onAcknowledged(int mid)
     }
     if (!acked_.isEmpty() && !ackWrite_.isActive())
         ackWrite_.start();
+    if (held_)
+        return settleRefused();
     // Refilled by halves: one read of the store for many messages.
     if (inFlight_.size() <= std::size_t(kWindow / 2))
         pump();
+}
+
+void Publisher::tellRefused(const QString &topic, int reason)
+{
+    const bool first = refusedTopics_.isEmpty();
+    refusedTopics_.insert(topic);
+    if (!first)
+        return;
+    const QString url = settings_.broker.text();
+    const QString words = brokerwords::reason(reason);
+    emit refused(QStringLiteral("the broker at %1 refused a message on %2: %3. Logging goes on; the readings are "
+                                "kept in the recordings store and offered again every %4 and at every reconnect.")
+                     .arg(url, topic, words, duration(settings_.refusedRetryMs)));
+    recorder_.note(QStringLiteral("broker_refused"), {{QStringLiteral("broker"), url},
+                                                      {QStringLiteral("topic"), topic},
+                                                      {QStringLiteral("code"), reason},
+                                                      {QStringLiteral("reason"), words}});
+}
+
+void Publisher::tellAccepted(const QString &topic)
+{
+    if (refusedTopics_.remove(topic) && refusedTopics_.isEmpty())
+        emit accepted(QStringLiteral("the broker at %1 takes what it refused; what was held is being sent")
+                          .arg(settings_.broker.text()));
+}
+
+void Publisher::settleRefused()
+{
+    // Once every message out has its answer, the run starts again from
+    // the first the broker did not take, at the retry.
+    for (const Out &o : inFlight_)
+        if (!o.acked && !o.refused)
+            return;
+    writeAcknowledged();
+    inFlight_.clear();
+    cursor_ = {};
+    refusedRetry_.start();
+}
+
+void Publisher::retryRefused()
+{
+    // Held entries still waiting for their answers: the retry comes once
+    // they are settled.
+    if (held_ && !inFlight_.empty())
+        return;
+    held_ = false;
+    if (!link_->connected())
+        return;
+    sendStatus();
+    sendMeta(true);
+    pump();
 }
 
 void Publisher::writeAcknowledged()
@@ -149,7 +300,7 @@ void Publisher::writeAcknowledged()
 
 void Publisher::pump()
 {
-    if (!link_ || !link_->connected())
+    if (!link_ || !link_->connected() || held_)
         return;
     while (inFlight_.size() < std::size_t(kWindow)) {
         if (cursor_.recording == 0) {
@@ -187,42 +338,22 @@ bool Publisher::take(const hashchain::Entry &e)
         context_.recording = cursor_.recording;
         context_.header = ledger_->header(cursor_.recording);
     }
-    const QJsonObject body = QJsonDocument::fromJson(e.body).object();
-    bool metaChanged = false;
-    QJsonObject message;
-    QString topic;
-    if (e.kind == QLatin1String("row")) {
-        context_.model = meta_.model;
-        message = mqttmsg::reading(context_, e.seq, body);
-        topic = prefix_ + QStringLiteral("/reading");
-    } else {
-        const QString name = body.value(QStringLiteral("event")).toString();
-        if (name == QLatin1String("begin")) {
-            context_.header.clear();
-            for (const QJsonValue &v : body.value(QStringLiteral("header")).toArray())
-                context_.header << v.toString();
-        } else if (name == QLatin1String("model")) {
-            meta_.model = body.value(QStringLiteral("code")).toString();
-            metaChanged = true;
-        } else if (name == QLatin1String("settings")) {
-            meta_.settings = body;
-            metaChanged = true;
-        } else if (name == QLatin1String("port_opened")) {
-            meta_.device = body.value(QStringLiteral("device")).toString();
-            meta_.stableDevice = body.value(QStringLiteral("stable")).toString();
-            metaChanged = true;
-        }
-        message = mqttmsg::event(context_, e.seq, body);
-        topic = prefix_ + QStringLiteral("/event");
-    }
-    const int mid = link_->publish(topic, compact(message), false);
+    const EntryMessage m = entryMessage(context_, meta_, prefix_, e);
+    const int mid = link_->publish(m.topic, compact(m.body), false);
     if (mid == 0)
         return false;   // the link went; everything from the last acknowledged goes again
-    inFlight_.push_back(Out{mid, cursor_.recording, e.seq, false});
+    inFlight_.push_back(Out{mid, cursor_.recording, e.seq, m.reading, false, false});
     cursor_.seq = e.seq;
-    if (metaChanged)
+    if (m.metaChanged)
         sendMeta();
     return true;
+}
+
+void Publisher::sendStatus()
+{
+    const QString topic = prefix_ + QStringLiteral("/status");
+    if (const int mid = link_->publish(topic, "online", true); mid > 0)
+        loose_[mid] = topic;
 }
 
 void Publisher::sendMeta(bool always)
@@ -230,8 +361,13 @@ void Publisher::sendMeta(bool always)
     // Sent again only when it says something new: the settings in force
     // are repeated at the start of every recording.
     const QByteArray m = compact(mqttmsg::meta(meta_));
-    if ((always || m != metaSent_) && link_->publish(prefix_ + QStringLiteral("/meta"), m, true) > 0)
+    if (!always && m == metaSent_)
+        return;
+    const QString topic = prefix_ + QStringLiteral("/meta");
+    if (const int mid = link_->publish(topic, m, true); mid > 0) {
         metaSent_ = m;
+        loose_[mid] = topic;
+    }
 }
 
 void Publisher::finish(int ms)
@@ -247,7 +383,7 @@ void Publisher::finish(int ms)
         connect(&limit, &QTimer::timeout, &wait, &QEventLoop::quit);
         auto check = [this, &wait] {
             writeAcknowledged();
-            if (!link_->connected() || (inFlight_.empty() && ledger_->firstUnacknowledged().recording == 0))
+            if (!link_->connected() || held_ || (inFlight_.empty() && ledger_->firstUnacknowledged().recording == 0))
                 wait.quit();
         };
         connect(link_, &MqttLink::acknowledged, &wait, check, Qt::QueuedConnection);

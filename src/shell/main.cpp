@@ -164,6 +164,14 @@ int main(int argc, char **argv)
             w.brokerNotice(text.left(1).toUpper() + text.mid(1));
         });
         QObject::connect(publisher.get(), &Publisher::brokerBack, &w, [&w] { w.brokerNotice(QString()); });
+        // A refusal shows as the broker's notice too, until the broker takes
+        // the messages again; a summary of flaps only on standard error.
+        for (auto said : {&Publisher::refused, &Publisher::warning})
+            QObject::connect(publisher.get(), said, &w, [&w](const QString &text) {
+                w.brokerNotice(text.left(1).toUpper() + text.mid(1));
+            });
+        QObject::connect(publisher.get(), &Publisher::accepted, &w, [&w] { w.brokerNotice(QString()); });
+        QObject::connect(publisher.get(), &Publisher::info, &w, &printError);
         if (!publisher->start())
             printError(QStringLiteral("cannot publish from the recordings store: %1").arg(publisher->error()));
     }

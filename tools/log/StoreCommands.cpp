@@ -1,5 +1,6 @@
 #include "StoreCommands.h"
 
+#include "publish/Republisher.h"
 #include "record/RecordStore.h"
 #include "record/StoredExport.h"
 #include "report/ReportBuild.h"
@@ -147,6 +148,27 @@ int reportStored(const QString &folder, qint64 id, const QString &file, const Re
     }
     err(QStringLiteral("recording %1: report written to %2 (fingerprint %3)").arg(id).arg(file, data.fingerprint));
     return 0;
+}
+
+int republish(const QString &folder, qint64 id, const QDateTime &since, const MqttSettings &mqtt)
+{
+    // Opened as the other readers open it: the ledger of the live
+    // publisher is read by nobody here and written by nobody.
+    RecordStore store;
+    if (!openStore(store, folder))
+        return 1;
+    QString error;
+    const QList<RecordingInfo> recordings = republish::select(store, id, since, error);
+    if (!error.isEmpty()) {
+        err(error);
+        return 1;
+    }
+    if (recordings.isEmpty()) {
+        err(QStringLiteral("no recording started at or after %1: nothing to send").arg(since.toString(Qt::ISODate)));
+        return 0;
+    }
+    Republisher republisher(store, mqtt);
+    return republisher.run(recordings, &err) ? 0 : 1;
 }
 
 } // namespace storecmd

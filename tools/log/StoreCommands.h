@@ -1,6 +1,8 @@
 #pragma once
+#include "publish/MqttOptions.h"
 #include "report/CalibrationCheck.h"
 
+#include <QDateTime>
 #include <QString>
 
 // What the logger does with the recordings store without a meter: list the
@@ -17,5 +19,8 @@ int verify(const QString &folder, qint64 id);
 int exportStored(const QString &folder, qint64 id, const QString &file, bool tidyCsv);
 // Writes the PDF report of stored recording `id` to `file`. Exit status.
 int reportStored(const QString &folder, qint64 id, const QString &file, const ReportLimits &limits);
+// Sends stored recording `id` (> 0), or every one started at or after
+// `since`, to the broker again. Exit status 0 when all were acknowledged.
+int republish(const QString &folder, qint64 id, const QDateTime &since, const MqttSettings &mqtt);
 
 } // namespace storecmd

@@ -12,6 +12,7 @@
 #include "files/ReplaceFile.h"
 #include "publish/MqttOptions.h"
 #include "publish/Publisher.h"
+#include "publish/Republisher.h"
 #include "record/RecordStore.h"
 #include "record/Recorder.h"
 #include "report/ReportBuild.h"
@@ -102,6 +103,7 @@ const char kSynopsis[] =
     "       tq800-log [--journal DIR] --list-recordings\n"
     "       tq800-log [--journal DIR] --verify [--recording ID]\n"
     "       tq800-log [--journal DIR] --recording ID [--export FILE [--tidy]] [--report FILE.pdf]\n"
+    "       tq800-log [--journal DIR] (--recording ID | --since TIME) --republish --mqtt URL ...\n"
     "       tq800-log --help";
 
 const char kDescription[] =
@@ -153,6 +155,9 @@ const char kDescription[] =
     "\"Many meters, one lab\"); the password comes from --mqtt-password-file or\n"
     "the environment variable TQ800_MQTT_PASSWORD, never the command line.\n"
     "Without --mqtt (or --no-journal) the broker is TQ800_MQTT's, if set.\n"
+    "--republish sends --recording ID, or every recording started at or after\n"
+    "--since TIME, to the broker again as first published (exit status 1 when\n"
+    "the broker did not acknowledge every entry).\n"
     "--report FILE.pdf writes a PDF report of the run at its end, or with\n"
     "--recording ID of a stored one: the meter, its settings and calibration\n"
     "(for pH the slope and offset against --slope-min/--slope-max, default\n"
@@ -228,6 +233,16 @@ int main(int argc, char **argv)
                        tidyOpt, journalOpt, noJournalOpt, listOpt, recordingOpt, verifyOpt, reportOpt, slopeMinOpt, slopeMaxOpt,
                        offsetMaxOpt});
     parser.addOptions(mqttopts::options());
+    // --- republishing stored recordings (beside the broker options) ---
+    const QCommandLineOption republishOpt(QStringLiteral("republish"),
+                                          QStringLiteral("Send --recording ID or --since TIME to the --mqtt broker "
+                                                         "again, as first published."));
+    const QCommandLineOption sinceOpt(QStringLiteral("since"),
+                                      QStringLiteral("With --republish: every recording started at or after TIME "
+                                                     "(ISO 8601)."),
+                                      QStringLiteral("TIME"));
+    parser.addOptions({republishOpt, sinceOpt});
+    // --- end of republishing ---
     parser.process(app);
     // A service names its broker in its environment (an empty one: none);
     // --mqtt and --no-journal on the command line go first.
@@ -287,6 +302,21 @@ int main(int argc, char **argv)
     if (parser.isSet(exportOpt))
         if (const QString why = loggerExportRefusal(parser.value(exportOpt), tidy); !why.isEmpty())
             return usageError(why);
+    // --- republishing stored recordings ---
+    if (parser.isSet(sinceOpt) && !parser.isSet(republishOpt))
+        return usageError(QStringLiteral("--since goes with --republish"));
+    if (parser.isSet(republishOpt)) {
+        if (!mqtt.enabled())
+            return usageError(QStringLiteral("--republish needs --mqtt URL (or TQ800_MQTT)"));
+        if ((recordingId > 0) == parser.isSet(sinceOpt))
+            return usageError(QStringLiteral("--republish wants either --recording ID or --since TIME"));
+        const QDateTime since = republish::parseSince(parser.value(sinceOpt));
+        if (parser.isSet(sinceOpt) && !since.isValid())
+            return usageError(QStringLiteral("--since %1: write an ISO 8601 time, 2026-12-07T08:00, "
+                                             "2026-12-07T08:00:00+01:00 or 2026-12-07").arg(parser.value(sinceOpt)));
+        return storecmd::republish(folder, recordingId, since, mqtt);
+    }
+    // --- end of republishing ---
     if (parser.isSet(listOpt))
         return storecmd::list(folder);
     if (parser.isSet(verifyOpt))
@@ -365,6 +395,8 @@ int main(int argc, char **argv)
         QObject::connect(publisher.get(), &Publisher::connected, &printError);
         QObject::connect(publisher.get(), &Publisher::brokerLost, &printError);
         QObject::connect(publisher.get(), &Publisher::brokerBack, &printError);
+        for (auto said : {&Publisher::refused, &Publisher::accepted, &Publisher::warning, &Publisher::info})
+            QObject::connect(publisher.get(), said, &printError);
         if (!publisher->start()) {
             printError(QStringLiteral("cannot publish from the recordings store in %1: %2").arg(folder, publisher->error()));
             return 1;
