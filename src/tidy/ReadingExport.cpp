@@ -45,6 +45,21 @@ bool spill(QIODevice &out, QByteArray &chunk, bool last)
     return ok;
 }
 
+// How a writer's walk over the readings ended: the file's refusal first
+// (the walk stopped for it), then the store's, then a cancel; else the last
+// chunk goes out.
+QString outcome(QIODevice &out, QByteArray &chunk, const QString &writeError, const QString &readError,
+                const Progress &progress)
+{
+    if (!writeError.isEmpty())
+        return writeError;
+    if (!readError.isEmpty())
+        return readError;
+    if (progress.cancelled)
+        return kCancelled;
+    return spill(out, chunk, true) ? QString() : out.errorString();
+}
+
 QString writeJsonLines(QIODevice &out, const ReadingSource &source)
 {
     Progress progress{source, source.rows};
@@ -59,13 +74,7 @@ QString writeJsonLines(QIODevice &out, const ReadingSource &source)
         }
         return progress.step();
     });
-    if (!writeError.isEmpty())
-        return writeError;
-    if (!readError.isEmpty())
-        return readError;
-    if (progress.cancelled)
-        return kCancelled;
-    return spill(out, chunk, true) ? QString() : out.errorString();
+    return outcome(out, chunk, writeError, readError, progress);
 }
 
 // --- one reading a row ------------------------------------------------------
@@ -191,13 +200,7 @@ QString writeTidyCsv(QIODevice &out, const ReadingSource &source)
         }
         return progress.step();
     });
-    if (!writeError.isEmpty())
-        return writeError;
-    if (!readError.isEmpty())
-        return readError;
-    if (progress.cancelled)
-        return kCancelled;
-    return spill(out, chunk, true) ? QString() : out.errorString();
+    return outcome(out, chunk, writeError, readError, progress);
 }
 
 } // namespace
