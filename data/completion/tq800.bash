@@ -19,10 +19,10 @@ _tq800_options()
             "$program" --help 2>/dev/null | while IFS= read -r line; do
                 [[ $line == "  -"* ]] || continue
                 line=${line#  }
-                local spec=${line%%  *} text=
+                local optnames=${line%%  *} text=
                 [[ $line == *"  "* ]] && text=${line#*  } && text=${text#"${text%%[! ]*}"}
                 local name rest
-                IFS=',' read -ra names <<< "$spec"
+                IFS=',' read -ra names <<< "$optnames"
                 for name in "${names[@]}"; do
                     name=${name# }
                     [[ $name == --* ]] || continue

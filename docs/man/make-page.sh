@@ -29,8 +29,8 @@ awk '
     return r
   }
   # "-h, --help" to "*-h*, *--help*"; "--port <DEVICE>" to "*--port* _DEVICE_".
-  function names(spec,   n, part, i, sp, r, value) {
-    n = split(spec, part, ", ")
+  function names(optnames,   n, part, i, sp, r, value) {
+    n = split(optnames, part, ", ")
     r = ""
     for (i = 1; i <= n; i++) {
       sp = index(part[i], " ")
@@ -47,12 +47,12 @@ awk '
     return r
   }
   function flush() {
-    if (spec == "")
+    if (optnames == "")
       return
     text = escape(text)
     gsub(/--[a-z][a-z-]*/, "*&*", text)
-    options = options names(spec) "\n\t" text "\n\n"
-    spec = ""
+    options = options names(optnames) "\n\t" text "\n\n"
+    optnames = ""
   }
   FNR == NR {
     if (/^  -/) {
@@ -60,13 +60,13 @@ awk '
       line = substr($0, 3)
       gap = match(line, /  +/)
       if (gap == 0) {
-        spec = line
+        optnames = line
         text = ""
       } else {
-        spec = substr(line, 1, gap - 1)
+        optnames = substr(line, 1, gap - 1)
         text = substr(line, gap + RLENGTH)
       }
-    } else if (spec != "" && /^   +[^ ]/) {
+    } else if (optnames != "" && /^   +[^ ]/) {
       sub(/^ +/, "")
       text = text " " $0
     } else {

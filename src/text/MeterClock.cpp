@@ -31,8 +31,8 @@ std::optional<QDateTime> recordTime(int month, int day, QTime time, const QDateT
         if (!date.isValid())
             continue;
         // In the download's own time (the computer's local time).
-        const Qt::TimeSpec spec = downloaded.timeSpec();
-        const QDateTime t(date, time, spec, spec == Qt::OffsetFromUTC ? downloaded.offsetFromUtc() : 0);
+        const Qt::TimeSpec zone = downloaded.timeSpec();
+        const QDateTime t(date, time, zone, zone == Qt::OffsetFromUTC ? downloaded.offsetFromUtc() : 0);
         if (t.isValid() && t <= latest)
             return t;
     }
