@@ -13,8 +13,10 @@
 // window.
 //
 //   tq800-bench [--rows N] [--family ph|cond] [--window-only]
+//   tq800-bench --store-rows N [--store-dir DIR]    (see StoreRead.h)
 #include "FrameFeed.h"
 #include "StoreCost.h"
+#include "StoreRead.h"
 #include "TableDesigns.h"
 #include "WindowBench.h"
 
@@ -242,10 +244,16 @@ int main(int argc, char **argv)
         return exportsChild(args[2].toLong(), args.size() > 3 ? args[3] : QString());
     if (args.size() >= 2 && args[1] == QLatin1String("--qtcharts"))
         return qtChartsChild(marksFrom(args, 2));
+    if (args.size() >= 4 && args[1] == QLatin1String("--store-make"))
+        return storeMakeChild(args[2], args[3].toLong());
+    if (args.size() >= 5 && args[1] == QLatin1String("--store-figure"))
+        return storeFigureChild(args[2], args[3].toLongLong(), args[4]);
 
     long total = 1000000;
     bool cond = true;
     bool windowOnly = false;
+    long storeRows = 0;
+    QString storeDir;
     for (int a = 1; a < args.size(); ++a) {
         if (args[a] == QLatin1String("--rows") && a + 1 < args.size())
             total = args[++a].toLong();
@@ -253,11 +261,18 @@ int main(int argc, char **argv)
             cond = args[++a] != QLatin1String("ph");
         else if (args[a] == QLatin1String("--window-only"))
             windowOnly = true;
+        else if (args[a] == QLatin1String("--store-rows") && a + 1 < args.size())
+            storeRows = args[++a].toLong();
+        else if (args[a] == QLatin1String("--store-dir") && a + 1 < args.size())
+            storeDir = args[++a];
         else if (args[a] == QLatin1String("--help") || args[a] == QLatin1String("--version")) {
-            std::printf("tq800-bench %s\nusage: tq800-bench [--rows N] [--family ph|cond] [--window-only]\n", TQ800_VERSION);
+            std::printf("tq800-bench %s\nusage: tq800-bench [--rows N] [--family ph|cond] [--window-only]\n"
+                        "       tq800-bench --store-rows N [--store-dir DIR]\n", TQ800_VERSION);
             return 0;
         }
     }
+    if (storeRows > 0)
+        return storeReadBench(storeRows, storeDir);
     std::vector<long> marks;
     for (long m : {1000L, 100000L, 1000000L, 10000000L})
         if (m < total)
