@@ -69,6 +69,20 @@ RecordingInfo readInfo(const SqliteStatement &s)
     return r;
 }
 
+// Entry columns seq, kind, body, hash. The body goes from SQLite's bytes
+// into the entry as they are, and the two kinds share one text each: a walk
+// over millions of entries copies nothing it need not.
+void readEntry(const SqliteStatement &s, hashchain::Entry &e)
+{
+    static const QString row = QStringLiteral("row"), event = QStringLiteral("event");
+    e.seq = s.integer(0);
+    const std::string_view kind = s.bytes(1);
+    e.kind = kind == "row" ? row : kind == "event" ? event : QString::fromUtf8(kind.data(), qsizetype(kind.size()));
+    const std::string_view body = s.bytes(2);
+    e.body = QByteArray(body.data(), qsizetype(body.size()));
+    e.hash = s.blob(3);
+}
+
 } // namespace
 
 QString RecordStore::defaultFolder()
@@ -189,32 +203,37 @@ bool RecordStore::forEachEntry(qint64 id, const QString &kind,
         s.bind(2, kind);
     hashchain::Entry e;
     while (s.step()) {
-        e.seq = s.integer(0);
-        e.kind = s.text(1);
-        e.body = s.text(2).toUtf8();
-        e.hash = s.blob(3);
+        readEntry(s, e);
         if (!f(e))
             return true;
     }
     return !s.failed();
 }
 
-hashchain::Verdict RecordStore::verify(const RecordingInfo &rec)
+hashchain::Verdict RecordStore::verify(const RecordingInfo &rec,
+                                       const std::function<void(const hashchain::Entry &)> &seen)
 {
     SqliteStatement s(db_, "SELECT seq, kind, body, hash FROM entry WHERE recording = ? ORDER BY seq");
     s.bind(1, rec.id);
+    bool more = true;
     hashchain::Verdict v = hashchain::verify(
         hashchain::genesis(rec.uuid),
-        [&s](hashchain::Entry &e) {
-            if (!s.step())
+        [&](hashchain::Entry &e) {
+            if (!more || !(more = s.step()))
                 return false;
-            e.seq = s.integer(0);
-            e.kind = s.text(1);
-            e.body = s.text(2).toUtf8();
-            e.hash = s.blob(3);
+            readEntry(s, e);
+            if (seen)
+                seen(e);
             return true;
         },
         !rec.endedHow.isEmpty());
+    if (seen) {
+        hashchain::Entry e;
+        while (more && (more = s.step())) {
+            readEntry(s, e);
+            seen(e);
+        }
+    }
     // The chain cannot see its own end cut off: the recording's own count
     // and last hash, written in the same transactions, can.
     using K = hashchain::Verdict::Kind;

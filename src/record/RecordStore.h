@@ -57,7 +57,11 @@ public:
     bool forEachEntry(qint64 id, const QString &kind, const std::function<bool(const hashchain::Entry &)> &f);
 
     // Checks the chain entry by entry, and that nothing was cut off its end.
-    hashchain::Verdict verify(const RecordingInfo &rec);
+    // `seen`, where given, gets every entry of the recording in order, also
+    // those after a break in the chain: a caller that wants them all (the
+    // report's events) needs no walk of its own.
+    hashchain::Verdict verify(const RecordingInfo &rec,
+                              const std::function<void(const hashchain::Entry &)> &seen = {});
 
     // Hands what the log has gathered to the disk (at most once a second).
     void checkpoint();

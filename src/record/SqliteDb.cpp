@@ -164,6 +164,12 @@ QByteArray SqliteStatement::blob(int col) const
     return p ? QByteArray(p, sqlite3_column_bytes(stmt_, col)) : QByteArray();
 }
 
+std::string_view SqliteStatement::bytes(int col) const
+{
+    const auto *p = static_cast<const char *>(sqlite3_column_blob(stmt_, col));
+    return p ? std::string_view(p, std::size_t(sqlite3_column_bytes(stmt_, col))) : std::string_view();
+}
+
 bool SqliteStatement::isNull(int col) const
 {
     return sqlite3_column_type(stmt_, col) == SQLITE_NULL;

@@ -2,6 +2,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <string_view>
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -54,6 +56,9 @@ public:
     qint64 integer(int col) const;
     QString text(int col) const;
     QByteArray blob(int col) const;
+    // The column's bytes as SQLite holds them (UTF-8 for a text), without a
+    // copy: valid until the next step.
+    std::string_view bytes(int col) const;
     bool isNull(int col) const;
 
 private:

@@ -28,6 +28,14 @@ struct Quiet : UiPrompts
     void MsgBox(const QString &, Icon, const QString &) override {}
 };
 
+// A core that a recording was replayed into, with what it needs.
+struct Replayed
+{
+    QtSerialLink link;
+    Quiet quiet;
+    MainCore core{&link, &quiet};
+};
+
 // Keys an event carries for the store's own use, not worth a reader's time.
 bool bookkeeping(const QString &key)
 {
@@ -114,15 +122,19 @@ ReportData storedReportData(RecordStore &store, const RecordingInfo &rec, const 
     d.endedHow = endedHow(rec);
     d.allRowsExport = allRowsExport;
 
-    // 1. Events and settings, in order; the settings in force before the
-    // first reading count as those at the start.
+    // 1. Events and settings, in order, gathered on the walk that checks
+    // the chain; the settings in force before the first reading count as
+    // those at the start. The rows take the events from the same walk.
+    auto rows = std::make_shared<StoredRows>(store, rec);
     bool anyRow = false;
-    store.forEachEntry(rec.id, QString(), [&](const hashchain::Entry &entry) {
+    const hashchain::Verdict v = store.verify(rec, [&](const hashchain::Entry &entry) {
         if (entry.kind == QLatin1String("row")) {
             anyRow = true;
-            return true;
+            return;
         }
         const QJsonObject e = QJsonDocument::fromJson(entry.body).object();
+        if (entry.kind == QLatin1String("event"))
+            rows->takeEvent(entry.seq, e);
         const QString kind = e.value(QStringLiteral("event")).toString();
         // The meter sends its settings again on every Clear: only a change
         // is one (the audit trail keeps every frame).
@@ -133,20 +145,19 @@ ReportData storedReportData(RecordStore &store, const RecordingInfo &rec, const 
         }
         d.events << ReportEvent{e.value(QStringLiteral("utc")).toString(), e.value(QStringLiteral("local")).toString(),
                                 kind, kind == QLatin1String("settings") ? QString() : detailOf(e)};
-        return true;
     });
+    rows->eventsTaken();
 
     // 2. The fingerprint, and what the check found if the chain is broken.
-    const hashchain::Verdict v = store.verify(rec);
     d.fingerprint = QString::fromLatin1(v.fingerprint.toHex());
     using K = hashchain::Verdict::Kind;
     if (v.kind != K::Intact && v.kind != K::EndsEarly)
         d.events << ReportEvent{QString(), QString(), QStringLiteral("verify"), v.text()};
 
     // 3. The rows, read as the report walks them.
-    auto rows = std::make_shared<StoredRows>(store, rec);
     d.rows = rows->exportSource();
     d.rows.rows = rows->rows() + 1;   // the header and the readings, not the empty row below
+    d.rows.readUtf8 = nullptr;
     d.rows.read = [rows, read = d.rows.read](int row, ExportSource::Row &cells) { read(row, cells); };
 
     // 4. The chart, drawn again from a replay of the recording.
@@ -154,12 +165,23 @@ ReportData storedReportData(RecordStore &store, const RecordingInfo &rec, const 
         d.chart = chart;
         return d;
     }
-    QtSerialLink link;
-    Quiet quiet;
-    MainCore core(&link, &quiet);
-    StoredRows replay(store, rec);
-    replayRecording(core, replay, rec);
-    d.chart = reportChart(core);
+    auto replay = std::make_shared<Replayed>();
+    replayRecording(replay->core, *rows, rec);
+    d.chart = reportChart(replay->core);
+    // The replayed table holds every row as stored: the report reads them
+    // there rather than from the disk again (unless a body was so odd that
+    // its texts might not survive the table's UTF-8).
+    if (rows->parsedAny())
+        return d;
+    d.rows.read = [rows, replay, table = replay->core.MSFlexGrid1->exportSource(rows->rows()).read](
+                      int row, ExportSource::Row &cells) {
+        if (row == 0) {
+            for (int c = 0; c < 8; ++c)
+                cells[std::size_t(c)] = rows->header()[c];
+        } else {
+            table(row, cells);
+        }
+    };
     return d;
 }
 
