@@ -70,6 +70,8 @@ public:
 
 private:
     bool createSchema();
+    hashchain::Verdict verifyHere(const RecordingInfo &rec, const std::function<void(const hashchain::Entry &)> &seen,
+                                  qint64 given);
 
     SqliteDb db_;
     QString folder_;

@@ -1,9 +1,12 @@
 #include "record/StoredRows.h"
 
+#include "record/ReadAhead.h"
 #include "record/RowCells.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
+
+#include <limits>
 
 StoredRows::StoredRows(RecordStore &store, const RecordingInfo &rec) : store_(store), rec_(rec) {}
 
@@ -95,34 +98,67 @@ bool StoredRows::seek(int row)
 {
     if (row < 1)
         return false;
-    if (!cursor_ || row != cursorRow_ + 1) {
-        // Anywhere but the next row: a new cursor, from the nearest row
-        // whose seq a read has passed (rows and events share the seqs, so
-        // only counting the rows finds row n).
-        const int k = std::min((row - 1) / kMarkRows, int(marks_.size()) - 1);
-        cursor_ = std::make_unique<SqliteStatement>(
-            store_.db(), "SELECT seq, body FROM entry WHERE recording = ? AND kind = 'row' AND seq >= ? ORDER BY seq "
-                         "LIMIT -1 OFFSET ?");
-        cursor_->bind(1, rec_.id).bind(2, k < 0 ? 0 : marks_[std::size_t(k)]);
-        cursor_->bind(3, qint64(row - 1) - (k < 0 ? 0 : qint64(k) * kMarkRows));
-    }
-    if (!cursor_->step()) {
-        // A finished statement would start again from the top: the next
-        // read begins a cursor of its own.
+    // Anywhere but the next row: start anew, from the nearest row whose seq
+    // a read has passed (rows and events share the seqs, so only counting
+    // the rows finds row n).
+    const bool anew = (!ahead_ && !cursor_) || row != cursorRow_ + 1;
+    const int k = std::min((row - 1) / kMarkRows, int(marks_.size()) - 1);
+    const qint64 fromSeq = k < 0 ? std::numeric_limits<qint64>::min() : marks_[std::size_t(k)];
+    const qint64 skip = qint64(row - 1) - (k < 0 ? 0 : qint64(k) * kMarkRows);
+    if (anew) {
         cursor_.reset();
-        cursorRow_ = 0;
-        return false;
+        ahead_ = std::make_unique<ReadAhead>(RecordStore::fileIn(store_.folder()), ReadAhead::What::RowCells, rec_.id,
+                                             fromSeq, skip);
+    }
+    item_ = nullptr;
+    if (ahead_) {
+        item_ = ahead_->next();
+        if (!item_ && ahead_->failed()) {
+            // The reading ahead could not go on: this connection reads on
+            // from here.
+            ahead_.reset();
+        } else if (!item_) {
+            ahead_.reset();
+            cursorRow_ = 0;
+            return false;
+        }
+    }
+    if (!ahead_) {
+        if (!cursor_) {
+            cursor_ = std::make_unique<SqliteStatement>(
+                store_.db(), "SELECT seq, body FROM entry WHERE recording = ? AND kind = 'row' AND seq >= ? "
+                             "ORDER BY seq LIMIT -1 OFFSET ?");
+            cursor_->bind(1, rec_.id).bind(2, fromSeq).bind(3, skip);
+        }
+        if (!cursor_->step()) {
+            // A finished statement would start again from the top: the
+            // next read begins anew.
+            cursor_.reset();
+            cursorRow_ = 0;
+            return false;
+        }
     }
     cursorRow_ = row;
     if ((row - 1) % kMarkRows == 0 && (row - 1) / kMarkRows == qint64(marks_.size()))
-        marks_.push_back(cursor_->integer(0));
+        marks_.push_back(item_ ? item_->seq : cursor_->integer(0));
+    return true;
+}
+
+bool StoredRows::quickCells(ExportSource::Utf8Row &cells)
+{
+    if (!item_)
+        return rowcells::scan(cursor_->bytes(1), cells, scratch_);
+    if (!item_->scanned)
+        return false;
+    for (std::size_t c = 0; c < cells.size(); ++c)
+        cells[c] = ahead_->text(item_->cells[c]);
     return true;
 }
 
 QJsonArray StoredRows::parsedCells()
 {
     parsedAny_ = true;
-    const std::string_view body = cursor_->bytes(1);
+    const std::string_view body = item_ ? ahead_->text(item_->body) : cursor_->bytes(1);
     return QJsonDocument::fromJson(QByteArray(body.data(), qsizetype(body.size())))
         .object()
         .value(QStringLiteral("cells"))
@@ -135,7 +171,7 @@ void StoredRows::rowUtf8(int row, ExportSource::Utf8Row &cells)
         cells.fill({});
         return;
     }
-    if (rowcells::scan(cursor_->bytes(1), cells, scratch_))
+    if (quickCells(cells))
         return;
     // What the quick reader does not take, the full parser reads, and says
     // what the cells are.
@@ -153,7 +189,7 @@ void StoredRows::row(int row, std::array<QString, 8> &cells)
     if (!seek(row))
         return;
     ExportSource::Utf8Row utf8;
-    if (rowcells::scan(cursor_->bytes(1), utf8, scratch_)) {
+    if (quickCells(utf8)) {
         for (std::size_t c = 0; c < cells.size(); ++c)
             if (!utf8[c].empty())
                 cells[c] = QString::fromUtf8(utf8[c].data(), qsizetype(utf8[c].size()));

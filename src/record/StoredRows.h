@@ -1,4 +1,5 @@
 #pragma once
+#include "record/ReadAhead.h"
 #include "record/RecordStore.h"
 #include "table/ExportSource.h"
 
@@ -61,7 +62,9 @@ private:
     void eventsDone() const;
     // Puts the cursor on data row `row`; false when the store has no such row.
     bool seek(int row);
-    // The current row's cells by the full JSON parser.
+    // The current row's cells as UTF-8; false when its body is for the
+    // full JSON parser, which parsedCells() runs.
+    bool quickCells(ExportSource::Utf8Row &cells);
     QJsonArray parsedCells();
 
     // The cursor's row seq of every kMarkRows-th row, as reads passed them.
@@ -75,8 +78,12 @@ private:
     mutable qint64 lastSettingsSeq_ = 0;
     mutable std::array<QByteArray, 8> headerUtf8_;
     mutable bool headerKnown_ = false, settingsKnown_ = false;
+    // The rows are read ahead on a thread of their own, or where that
+    // cannot be, on the store's connection.
+    std::unique_ptr<ReadAhead> ahead_;
+    const ReadAhead::Item *item_ = nullptr;   // the current row, when read ahead
     std::unique_ptr<SqliteStatement> cursor_;
-    int cursorRow_ = 0;   // the row the cursor is on, 0 for none
+    int cursorRow_ = 0;   // the row the reading is on, 0 for none
     std::vector<qint64> marks_;   // marks_[k]: the seq of row k * kMarkRows + 1
     std::string scratch_;                   // unescaped cells
     std::array<QByteArray, 8> parsed_;      // cells of a body the quick reader left to the parser
