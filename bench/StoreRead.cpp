@@ -140,6 +140,8 @@ int storeMakeChild(const QString &dir, long rows)
     // The logger keeps only the newest rows in its table.
     feed.core().setStreamingOnly(true);
     Recorder rec(feed.core(), dir);
+    // The recording begins as the logger's does, with the meter's settings.
+    feed.settingsAndClear();
     QElapsedTimer t;
     t.start();
     const double cpuBefore = cpuSeconds();
