@@ -4,6 +4,7 @@
 #include "record/RecordStore.h"
 #include "record/Replay.h"
 #include "record/StoredRows.h"
+#include "report/StatsAlongside.h"
 #include "shell/MainCore.h"
 #include "shell/QtSerialLink.h"
 #include "shell/UiPrompts.h"
@@ -165,8 +166,13 @@ ReportData storedReportData(RecordStore &store, const RecordingInfo &rec, const 
         d.chart = chart;
         return d;
     }
+    // The statistics from the same rows, on a second core meanwhile.
     auto replay = std::make_shared<Replayed>();
-    replayRecording(replay->core, *rows, rec);
+    ExportSource::Row header;
+    d.rows.read(0, header);
+    StatsAlongside stats(header);
+    replayRecording(replay->core, *rows, rec, [&stats](const ExportSource::Row &cells) { stats.add(cells); });
+    d.stats = stats.result();
     d.chart = reportChart(replay->core);
     // The replayed table holds every row as stored: the report reads them
     // there rather than from the disk again (unless a body was so odd that
