@@ -179,9 +179,9 @@ int storeFigureChild(const QString &dir, qint64 id, const QString &figure)
     } else if (figure == QLatin1String("verify")) {
         status = storecmd::verify(dir, id);
     } else if (figure == QLatin1String("export-csv")) {
-        status = storecmd::exportStored(dir, id, out + QStringLiteral(".csv"));
+        status = storecmd::exportStored(dir, id, out + QStringLiteral(".csv"), false);
     } else if (figure == QLatin1String("export-xlsx")) {
-        status = storecmd::exportStored(dir, id, out + QStringLiteral(".xlsx"));
+        status = storecmd::exportStored(dir, id, out + QStringLiteral(".xlsx"), false);
     } else if (figure == QLatin1String("report")) {
         status = storecmd::reportStored(dir, id, out + QStringLiteral(".pdf"), ReportLimits());
     } else if (figure == QLatin1String("restore")) {
