@@ -24,6 +24,11 @@ FrameFeed::FrameFeed(bool conductivity) : cond_(conductivity)
 {
     core_.Form_Load();
     core_.Timer1.stop();
+    settingsAndClear();
+}
+
+void FrameFeed::settingsAndClear()
+{
     if (cond_) {   // a conductivity meter: 25 degC reference, 2 %/degC
         core_.m.RxBuffer = QStringLiteral("<Q600028FA08C803E8>");
         core_.Timer1_Timer();

@@ -15,6 +15,9 @@ class FrameFeed
 public:
     explicit FrameFeed(bool conductivity);
     MainCore &core() { return core_; }
+    // The meter's settings frame again and Clear, as when the logger starts
+    // on a meter: for a recorder attached after the feed was made.
+    void settingsAndClear();
     // Handles reading `row` (1, 2, ...); the time it took in microseconds,
     // or -1 when it did not become that row of the table.
     double append(long row);

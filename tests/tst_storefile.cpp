@@ -298,8 +298,8 @@ INSERT INTO entry VALUES(1, 1, 'event', '{"event":"begin","cause":"Clear"}', x'0
         const QStringList verifyOne{"--verify", "--recording", "1"};
         QTest::newRow("list: export .csv") << csv << 2 << "reading recording 1: " << "x.csv";
         QTest::newRow("list: verify") << verify << 2 << "unreadable: reading the list of recordings" << "";
-        QTest::newRow("entries: export .csv") << csv << 8 << "reading recording 1's entries after entry " << "x.csv";
-        QTest::newRow("entries: export .xlsx") << xlsx << 8 << "reading recording 1's entries after entry " << "x.xlsx";
+        QTest::newRow("entries: export .csv") << csv << 8 << "reading recording 1's row " << "x.csv";
+        QTest::newRow("entries: export .xlsx") << xlsx << 8 << "reading recording 1's row " << "x.xlsx";
         QTest::newRow("entries: export .jsonl") << jsonl << 8 << "reading recording 1's entries after entry " << "x.jsonl";
         QTest::newRow("entries: report") << pdf << 8 << "reading recording 1's entries after entry " << "x.pdf";
         QTest::newRow("entries: verify") << verify << 8 << "1: entries " << "";

@@ -4,7 +4,7 @@
 
 #include <openssl/evp.h>
 
-#include <memory>
+#include <charconv>
 
 namespace hashchain {
 
@@ -33,32 +33,55 @@ struct Context
     ~Context() { EVP_MD_CTX_free(ctx); }
 };
 
+// SHA-256 of previous ‖ "<seq>\n<kind>\n" ‖ body into `out` (32 bytes);
+// false when the library cannot.
+bool digest(std::string_view previous, qint64 seq, std::string_view kind, std::string_view body, unsigned char *out)
+{
+    static const Sha256 sha;
+    thread_local const Context context;
+    char number[24];
+    const auto [end, ec] = std::to_chars(number, number + sizeof number, seq);
+    EVP_MD_CTX *c = context.ctx;
+    unsigned int size = 0;
+    return sha.md && c && ec == std::errc() && EVP_DigestInit_ex2(c, sha.md, nullptr)
+        && EVP_DigestUpdate(c, previous.data(), previous.size()) && EVP_DigestUpdate(c, number, std::size_t(end - number))
+        && EVP_DigestUpdate(c, "\n", 1) && EVP_DigestUpdate(c, kind.data(), kind.size()) && EVP_DigestUpdate(c, "\n", 1)
+        && EVP_DigestUpdate(c, body.data(), body.size()) && EVP_DigestFinal_ex(c, out, &size) && size == 32;
+}
+
+std::string_view view(const QByteArray &bytes)
+{
+    return {bytes.constData(), std::size_t(bytes.size())};
+}
+
 } // namespace
 
 QByteArray link(const QByteArray &previous, qint64 seq, const QString &kind, const QByteArray &body)
 {
-    static const Sha256 sha;
-    thread_local const Context context;
-    const QByteArray number = QByteArray::number(seq);
     const QByteArray kindUtf8 = kind.toUtf8();
-    EVP_MD_CTX *c = context.ctx;
-    unsigned char out[EVP_MAX_MD_SIZE];
-    unsigned int size = 0;
-    if (sha.md && c && EVP_DigestInit_ex2(c, sha.md, nullptr) && EVP_DigestUpdate(c, previous.constData(), std::size_t(previous.size()))
-        && EVP_DigestUpdate(c, number.constData(), std::size_t(number.size())) && EVP_DigestUpdate(c, "\n", 1)
-        && EVP_DigestUpdate(c, kindUtf8.constData(), std::size_t(kindUtf8.size())) && EVP_DigestUpdate(c, "\n", 1)
-        && EVP_DigestUpdate(c, body.constData(), std::size_t(body.size())) && EVP_DigestFinal_ex(c, out, &size))
-        return QByteArray(reinterpret_cast<const char *>(out), int(size));
+    unsigned char out[32];
+    if (digest(view(previous), seq, view(kindUtf8), view(body), out))
+        return QByteArray(reinterpret_cast<const char *>(out), 32);
     // The library could not give SHA-256 (a system set up without it):
     // the same digest the slow way.
     QCryptographicHash h(QCryptographicHash::Sha256);
     h.addData(previous);
-    h.addData(number);
+    h.addData(QByteArray::number(seq));
     h.addData("\n");
     h.addData(kindUtf8);
     h.addData("\n");
     h.addData(body);
     return h.result();
+}
+
+bool links(std::string_view previous, qint64 seq, std::string_view kind, std::string_view body, std::string_view hash)
+{
+    unsigned char out[32];
+    if (digest(previous, seq, kind, body, out))
+        return hash == std::string_view(reinterpret_cast<const char *>(out), 32);
+    return view(link(QByteArray(previous.data(), qsizetype(previous.size())), seq,
+                     QString::fromUtf8(kind.data(), qsizetype(kind.size())), QByteArray(body.data(), qsizetype(body.size()))))
+        == hash;
 }
 
 namespace {

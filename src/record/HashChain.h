@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <functional>
+#include <string_view>
 
 // The chain that makes a recording's entries (its rows and its events)
 // tamper-evident. Entry i's hash is
@@ -26,6 +27,8 @@ struct Entry
 
 QByteArray genesis(const QString &uuid);
 QByteArray link(const QByteArray &previous, qint64 seq, const QString &kind, const QByteArray &body);
+// The same for bytes as the store holds them: whether the link is `hash`.
+bool links(std::string_view previous, qint64 seq, std::string_view kind, std::string_view body, std::string_view hash);
 
 // What a walk along the stored entries found.
 struct Verdict

@@ -2,6 +2,7 @@
 
 #include "record/EndFromRun.h"
 #include "record/StoreSchema.h"
+#include "record/ReadAhead.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,6 +16,8 @@
 #include <unistd.h>
 
 #include <sqlite3.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -40,6 +43,20 @@ RecordingInfo readInfo(const SqliteStatement &s)
     r.lastHash = s.blob(13);
     r.display = s.text(14);
     return r;
+}
+
+// Entry columns seq, kind, body, hash. The body goes from SQLite's bytes
+// into the entry as they are, and the two kinds share one text each: a walk
+// over millions of entries copies nothing it need not.
+void readEntry(const SqliteStatement &s, hashchain::Entry &e)
+{
+    static const QString row = QStringLiteral("row"), event = QStringLiteral("event");
+    e.seq = s.integer(0);
+    const std::string_view kind = s.bytes(1);
+    e.kind = kind == "row" ? row : kind == "event" ? event : QString::fromUtf8(kind.data(), qsizetype(kind.size()));
+    const std::string_view body = s.bytes(2);
+    e.body = QByteArray(body.data(), qsizetype(body.size()));
+    e.hash = s.blob(3);
 }
 
 } // namespace
@@ -303,10 +320,7 @@ bool RecordStore::forEachEntry(qint64 id, const QString &kind,
         s.bind(2, kind);
     hashchain::Entry e;
     while (s.step()) {
-        e.seq = s.integer(0);
-        e.kind = s.text(1);
-        e.body = s.text(2).toUtf8();
-        e.hash = s.blob(3);
+        readEntry(s, e);
         if (!f(e))
             return true;
     }
@@ -329,35 +343,79 @@ QString RecordStore::integrityCheck()
     return lines.value(0);
 }
 
-hashchain::Verdict RecordStore::verify(const RecordingInfo &rec)
+namespace {
+
+// The usual case, on two cores: the entries read ahead on a thread while
+// this one checks each link against the stored hash before it (where the
+// chain holds, hash i-1 is the one stored with entry i-1). Nothing when a
+// link does not hold or the reading failed: the careful walk then says
+// what happened. `given`: how many entries `seen` has had.
+std::optional<hashchain::Verdict> verifyAhead(const QString &file, const RecordingInfo &rec,
+                                              const std::function<void(const hashchain::Entry &)> &seen,
+                                              qint64 &given)
 {
-    SqliteStatement s(db_, "SELECT seq, kind, body, hash FROM entry WHERE recording = ? ORDER BY seq");
-    s.bind(1, rec.id);
-    hashchain::Verdict v = hashchain::verify(
-        hashchain::genesis(rec.uuid),
-        [&s](hashchain::Entry &e) {
-            if (!s.step())
-                return false;
-            e.seq = s.integer(0);
-            e.kind = s.text(1);
-            e.body = s.text(2).toUtf8();
-            e.hash = s.blob(3);
-            return true;
-        },
-        !rec.endedHow.isEmpty());
+    static const QString row = QStringLiteral("row"), event = QStringLiteral("event");
+    const QByteArray genesis = hashchain::genesis(rec.uuid);
+    ReadAhead ahead(file, ReadAhead::What::Entries, rec.id);
+    std::string previous(genesis.constData(), std::size_t(genesis.size()));
+    qint64 expect = 1;
+    bool holds = true;
+    hashchain::Entry e;
+    while (const ReadAhead::Item *it = ahead.next()) {
+        const std::string_view kind = ahead.text(it->kind), body = ahead.text(it->body), hash = ahead.text(it->hash);
+        if (holds && it->seq == expect && hashchain::links(previous, it->seq, kind, body, hash)) {
+            previous.assign(hash);
+            ++expect;
+        } else {
+            holds = false;
+        }
+        if (seen) {
+            e.seq = it->seq;
+            e.kind = kind == "row" ? row : kind == "event" ? event : QString::fromUtf8(kind.data(), qsizetype(kind.size()));
+            // Into the buffers of the entry before, where the caller kept
+            // no copy: ten million entries allocate nothing each.
+            e.body.resize(qsizetype(body.size()));
+            std::copy(body.begin(), body.end(), e.body.data());
+            e.hash.resize(qsizetype(hash.size()));
+            std::copy(hash.begin(), hash.end(), e.hash.data());
+            seen(e);
+            ++given;
+        } else if (!holds) {
+            break;
+        }
+    }
+    // A thread that could not start reading leaves it to the careful walk;
+    // one that read and then failed says SQLite's words (the caller adds
+    // the integrity check).
+    const bool failed = ahead.failed();
+    const QString why = failed ? ahead.error() : QString();
+    if (!holds || (failed && why.isEmpty()))
+        return std::nullopt;
+    hashchain::Verdict v;
+    v.kind = failed                     ? hashchain::Verdict::Kind::Unreadable
+             : rec.endedHow.isEmpty() ? hashchain::Verdict::Kind::EndsEarly
+                                      : hashchain::Verdict::Kind::Intact;
+    v.why = why;
+    v.entries = expect - 1;
+    v.fingerprint = QByteArray(previous.data(), qsizetype(previous.size()));
+    return v;
+}
+
+} // namespace
+
+hashchain::Verdict RecordStore::verify(const RecordingInfo &rec,
+                                       const std::function<void(const hashchain::Entry &)> &seen)
+{
+    qint64 given = 0;
+    std::optional<hashchain::Verdict> ahead = verifyAhead(fileIn(folder_), rec, seen, given);
+    hashchain::Verdict v = ahead ? *ahead : verifyHere(rec, seen, given);
     using K = hashchain::Verdict::Kind;
-    // The walk stopped because the store failed, not because the entries
-    // ran out: what follows is unreadable, and nothing can be said of it.
-    if (s.failed() && (v.kind == K::Intact || v.kind == K::EndsEarly)) {
-        v.kind = K::Unreadable;
-        v.seq = v.entries + 1;
-        v.seqTo = qMax(rec.entries, v.seq);
-        v.why = db_.error();
-        const QString check = integrityCheck();
-        if (check != QLatin1String("ok"))
-            v.why += QStringLiteral(" (integrity check: %1)").arg(check);
+    if (ahead && v.kind == K::Unreadable) {
+        unreadable(v, rec, v.why);
         return v;
     }
+    if (v.kind == K::Unreadable)
+        return v;
     // The chain cannot see its own end cut off: the recording's own count
     // and last hash, written in the same transactions, can.
     if ((v.kind == K::Intact || v.kind == K::EndsEarly) && v.entries < rec.entries) {
@@ -369,6 +427,59 @@ hashchain::Verdict RecordStore::verify(const RecordingInfo &rec)
         v.seq = v.entries;
     }
     return v;
+}
+
+// Entry by entry on this connection, and what the first entry that does
+// not follow most likely is; `seen` gets the entries after the first
+// `given`.
+hashchain::Verdict RecordStore::verifyHere(const RecordingInfo &rec,
+                                           const std::function<void(const hashchain::Entry &)> &seen, qint64 given)
+{
+    SqliteStatement s(db_, "SELECT seq, kind, body, hash FROM entry WHERE recording = ? ORDER BY seq");
+    s.bind(1, rec.id);
+    bool more = true;
+    qint64 read = 0;
+    hashchain::Verdict v = hashchain::verify(
+        hashchain::genesis(rec.uuid),
+        [&](hashchain::Entry &e) {
+            if (!more || !(more = s.step()))
+                return false;
+            readEntry(s, e);
+            if (seen && ++read > given)
+                seen(e);
+            return true;
+        },
+        !rec.endedHow.isEmpty());
+    if (seen) {
+        hashchain::Entry e;
+        while (more && (more = s.step())) {
+            readEntry(s, e);
+            if (++read > given)
+                seen(e);
+        }
+    }
+    // The walk stopped because the store failed, not because the entries
+    // ran out: what follows is unreadable, and nothing can be said of it.
+    // (Past a break in the chain only a caller that wants every entry
+    // reads on; it learns that it did not get them all.)
+    using K = hashchain::Verdict::Kind;
+    if (s.failed()) {
+        if (v.kind != K::Intact && v.kind != K::EndsEarly)
+            v.entries = read;
+        unreadable(v, rec, db_.error());
+    }
+    return v;
+}
+
+void RecordStore::unreadable(hashchain::Verdict &v, const RecordingInfo &rec, const QString &why)
+{
+    v.kind = hashchain::Verdict::Kind::Unreadable;
+    v.seq = v.entries + 1;
+    v.seqTo = qMax(rec.entries, v.seq);
+    v.why = why;
+    const QString check = integrityCheck();
+    if (check != QLatin1String("ok"))
+        v.why += QStringLiteral(" (integrity check: %1)").arg(check);
 }
 
 void RecordStore::checkpoint()

@@ -89,7 +89,11 @@ public:
     // Checks the chain entry by entry, and that nothing was cut off its end.
     // Entries the store cannot give back are "unreadable", with SQLite's
     // reason and the first line of its integrity check, not "removed".
-    hashchain::Verdict verify(const RecordingInfo &rec);
+    // `seen`, where given, gets every entry of the recording in order, also
+    // those after a break in the chain: a caller that wants them all (the
+    // report's events) needs no walk of its own.
+    hashchain::Verdict verify(const RecordingInfo &rec,
+                              const std::function<void(const hashchain::Entry &)> &seen = {});
     // The first line of PRAGMA integrity_check ("ok" for a sound file).
     QString integrityCheck();
 
@@ -101,6 +105,11 @@ public:
 private:
     // Records `what` was being read when the store failed; returns false.
     bool readError(const QString &what);
+    hashchain::Verdict verifyHere(const RecordingInfo &rec, const std::function<void(const hashchain::Entry &)> &seen,
+                                  qint64 given);
+    // Makes `v` the verdict on entries the store failed to give back after
+    // the first v.entries, for SQLite's reason `why`.
+    void unreadable(hashchain::Verdict &v, const RecordingInfo &rec, const QString &why);
 
     SqliteDb db_;
     bool readFailed_ = false;

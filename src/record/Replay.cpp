@@ -6,7 +6,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-void replayRecording(MainCore &core, StoredRows &stored, const RecordingInfo &info)
+void replayRecording(MainCore &core, StoredRows &stored, const RecordingInfo &info,
+                     const std::function<void(const std::array<QString, 8> &)> &each)
 {
     // 1. The settings, decoded again as "Q": a "P" would start a new table.
     if (!stored.lastSettings().isEmpty()) {
@@ -18,8 +19,14 @@ void replayRecording(MainCore &core, StoredRows &stored, const RecordingInfo &in
         core.m.RxBuffer.clear();
     }
     // 2. The rows, and the chart unless they came from the meter's memory.
-    core.reloadTable(int(info.rows), [&stored](int row, std::array<QString, 8> &cells) { stored.row(row, cells); },
-                     stored.cause() != QLatin1String("frame S"));
+    core.reloadTable(
+        int(info.rows),
+        [&stored, &each](int row, std::array<QString, 8> &cells) {
+            stored.row(row, cells);
+            if (each)
+                each(cells);
+        },
+        stored.cause() != QLatin1String("frame S"));
     // 3. A range other than the layout's own, chosen again as a click would.
     const QJsonObject d = QJsonDocument::fromJson(info.display.toUtf8()).object();
     const int range = d.value(QStringLiteral("range")).toInt(-1);

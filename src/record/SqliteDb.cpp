@@ -52,11 +52,7 @@ bool SqliteDb::openReadOnly(const QString &path)
         return false;
     }
     ::close(probe);
-    const QFileInfo file(path);
-    const bool live = QFileInfo(path + QStringLiteral("-wal")).size() > 0
-        && ::access(QFile::encodeName(file.absolutePath()).constData(), W_OK) == 0;
-    const QByteArray uri = QUrl::fromLocalFile(file.absoluteFilePath()).toEncoded()
-        + (live ? "?mode=ro" : "?mode=ro&immutable=1");
+    const QByteArray uri = readOnlyUri(path);
     if (sqlite3_open_v2(uri.constData(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr)
         != SQLITE_OK) {
         fail();
@@ -65,6 +61,14 @@ bool SqliteDb::openReadOnly(const QString &path)
     }
     sqlite3_extended_result_codes(db_, 1);
     return true;
+}
+
+QByteArray SqliteDb::readOnlyUri(const QString &path)
+{
+    const QFileInfo file(path);
+    const bool live = QFileInfo(path + QStringLiteral("-wal")).size() > 0
+        && ::access(QFile::encodeName(file.absolutePath()).constData(), W_OK) == 0;
+    return QUrl::fromLocalFile(file.absoluteFilePath()).toEncoded() + (live ? "?mode=ro" : "?mode=ro&immutable=1");
 }
 
 void SqliteDb::close()
@@ -206,6 +210,12 @@ QByteArray SqliteStatement::blob(int col) const
 {
     const auto *p = static_cast<const char *>(sqlite3_column_blob(stmt_, col));
     return p ? QByteArray(p, sqlite3_column_bytes(stmt_, col)) : QByteArray();
+}
+
+std::string_view SqliteStatement::bytes(int col) const
+{
+    const auto *p = static_cast<const char *>(sqlite3_column_blob(stmt_, col));
+    return p ? std::string_view(p, std::size_t(sqlite3_column_bytes(stmt_, col))) : std::string_view();
 }
 
 bool SqliteStatement::isNull(int col) const

@@ -2,6 +2,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <string_view>
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -24,6 +26,9 @@ public:
     // copy, a read-only disk, a store nobody writes) is read as it lies on
     // the disk ("immutable"), which needs no -wal or -shm file.
     bool openReadOnly(const QString &path);
+    // The URI openReadOnly() opens `path` by (SQLITE_OPEN_URI): a second
+    // connection to read from makes no file beside the store either.
+    static QByteArray readOnlyUri(const QString &path);
     void close();
     bool isOpen() const { return db_ != nullptr; }
     bool exec(const char *sql);
@@ -74,6 +79,9 @@ public:
     qint64 integer(int col) const;
     QString text(int col) const;
     QByteArray blob(int col) const;
+    // The column's bytes as SQLite holds them (UTF-8 for a text), without a
+    // copy: valid until the next step.
+    std::string_view bytes(int col) const;
     bool isNull(int col) const;
 
 private:

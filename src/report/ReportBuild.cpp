@@ -5,6 +5,7 @@
 #include "record/Replay.h"
 #include "record/SettingsFields.h"
 #include "record/StoredRows.h"
+#include "report/StatsAlongside.h"
 #include "shell/MainCore.h"
 #include "shell/QtSerialLink.h"
 #include "shell/UiPrompts.h"
@@ -28,6 +29,14 @@ constexpr int kPhFamily = 0;
 struct Quiet : UiPrompts
 {
     void MsgBox(const QString &, Icon, const QString &) override {}
+};
+
+// A core that a recording was replayed into, with what it needs.
+struct Replayed
+{
+    QtSerialLink link;
+    Quiet quiet;
+    MainCore core{&link, &quiet};
 };
 
 // Keys an event carries for the store's own use, not worth a reader's time.
@@ -147,15 +156,19 @@ ReportData storedReportData(RecordStore &store, const RecordingInfo &rec, const 
     d.endedHow = endedHow(rec);
     d.allRowsExport = allRowsExport;
 
-    // 1. Events and settings, in order; the settings in force before the
-    // first reading count as those at the start.
+    // 1. Events and settings, in order, gathered on the walk that checks
+    // the chain; the settings in force before the first reading count as
+    // those at the start. The rows take the events from the same walk.
+    auto rows = std::make_shared<StoredRows>(store, rec);
     bool anyRow = false;
-    const bool eventsRead = store.forEachEntry(rec.id, QString(), [&](const hashchain::Entry &entry) {
+    const hashchain::Verdict v = store.verify(rec, [&](const hashchain::Entry &entry) {
         if (entry.kind == QLatin1String("row")) {
             anyRow = true;
-            return true;
+            return;
         }
         const QJsonObject e = QJsonDocument::fromJson(entry.body).object();
+        if (entry.kind == QLatin1String("event"))
+            rows->takeEvent(entry.seq, e);
         const QString kind = e.value(QStringLiteral("event")).toString();
         // The meter sends its settings again on every Clear: only a change
         // is one (the audit trail keeps every frame).
@@ -166,22 +179,18 @@ ReportData storedReportData(RecordStore &store, const RecordingInfo &rec, const 
         }
         d.events << ReportEvent{e.value(QStringLiteral("utc")).toString(), e.value(QStringLiteral("local")).toString(),
                                 kind, kind == QLatin1String("settings") ? QString() : detailOf(e)};
-        return true;
     });
-
-    if (!eventsRead) {
-        error = store.error();
-        return d;
-    }
+    rows->eventsTaken();
 
     // 2. The fingerprint, and what the check found if the chain is broken.
-    // The check reads every entry: one the store cannot give back ends the
-    // report here, rather than a report of the readable part under the
+    // The check read every entry: one the store could not give back ends
+    // the report here, rather than a report of the readable part under the
     // fingerprint of where the reading stopped.
-    const hashchain::Verdict v = store.verify(rec);
     using K = hashchain::Verdict::Kind;
     if (v.kind == K::Unreadable) {
-        error = QStringLiteral("recording %1: %2").arg(rec.id).arg(v.text());
+        const QString where = v.seq > 1 ? QStringLiteral("reading recording %1's entries after entry %2").arg(rec.id).arg(v.seq - 1)
+                                        : QStringLiteral("reading recording %1's entries").arg(rec.id);
+        error = QStringLiteral("%1: %2").arg(where, v.why);
         return d;
     }
     d.fingerprint = QString::fromLatin1(v.fingerprint.toHex());
@@ -189,9 +198,9 @@ ReportData storedReportData(RecordStore &store, const RecordingInfo &rec, const 
         d.events << ReportEvent{QString(), QString(), QStringLiteral("verify"), v.text()};
 
     // 3. The rows, read as the report walks them.
-    auto rows = std::make_shared<StoredRows>(store, rec);
     d.rows = rows->exportSource();
     d.rows.rows = rows->rows() + 1;   // the header and the readings, not the empty row below
+    d.rows.readUtf8 = nullptr;
     d.rows.read = [rows, read = d.rows.read](int row, ExportSource::Row &cells) { read(row, cells); };
     makeVisible(d);
     d.readError = [rows] { return rows->error(); };
@@ -201,16 +210,32 @@ ReportData storedReportData(RecordStore &store, const RecordingInfo &rec, const 
         d.chart = chart;
         return d;
     }
-    QtSerialLink link;
-    Quiet quiet;
-    MainCore core(&link, &quiet);
-    StoredRows replay(store, rec);
-    replayRecording(core, replay, rec);
-    if (!replay.error().isEmpty()) {
-        error = replay.error();
+    // The statistics from the same rows, on a second core meanwhile.
+    auto replay = std::make_shared<Replayed>();
+    ExportSource::Row header;
+    d.rows.read(0, header);
+    StatsAlongside stats(header);
+    replayRecording(replay->core, *rows, rec, [&stats](const ExportSource::Row &cells) { stats.add(cells); });
+    if (!rows->error().isEmpty()) {
+        error = rows->error();
         return d;
     }
-    d.chart = reportChart(core);
+    d.stats = stats.result();
+    d.chart = reportChart(replay->core);
+    // The replayed table holds every row as stored: the report reads them
+    // there rather than from the disk again (unless a body was so odd that
+    // its texts might not survive the table's UTF-8).
+    if (rows->parsedAny())
+        return d;
+    d.rows.read = [rows, replay, table = replay->core.MSFlexGrid1->exportSource(rows->rows()).read](
+                      int row, ExportSource::Row &cells) {
+        if (row == 0) {
+            for (int c = 0; c < 8; ++c)
+                cells[std::size_t(c)] = rows->header()[c];
+        } else {
+            table(row, cells);
+        }
+    };
     return d;
 }
 

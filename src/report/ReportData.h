@@ -1,5 +1,6 @@
 #pragma once
 #include "report/CalibrationCheck.h"
+#include "report/ColumnStats.h"
 #include "table/ExportSource.h"
 
 #include <QImage>
@@ -35,6 +36,7 @@ struct ReportData
     QString start, end, endedHow;        // ISO 8601 with offset; endedHow e.g. "Export", "Exit", "unfinished"
     QList<ReportSettings> settings;      // first the one in force at start, then each change
     ExportSource rows;                   // rows.rows includes the header row 0
+    std::optional<QList<ColumnStats>> stats;   // of `rows`, where gathered already; else read from them
     QList<ReportEvent> events;
     QString fingerprint;                 // hex SHA-256 of the recording's hash chain
     QImage chart;                        // the chart as drawn, may be null

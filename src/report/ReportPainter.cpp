@@ -24,7 +24,7 @@ QString writeReport(const QString &path, const ReportData &data, std::optional<Q
         return QStringLiteral("The report could not be drawn: the program started without its graphics layer.");
 
     // 2. The statistics read every row once, before any page is laid out.
-    const QList<ColumnStats> stats = columnStats(data.rows);
+    const QList<ColumnStats> stats = data.stats ? *data.stats : columnStats(data.rows);
 
     // 3. Written beside the target and renamed into place when complete, so
     // a failure leaves whatever stood there before; a replaced file keeps

@@ -1,5 +1,7 @@
 #include "shell/MainCore.h"
 
+#include <QSignalBlocker>
+
 // Begin a row: the previous row gets its normal colours back, the new row
 // (GridRow) the highlight, so the newest reading always stands out.
 void MainCore::beginGridRow()
@@ -56,21 +58,40 @@ void MainCore::reloadTable(int rows, const std::function<void(int row, std::arra
     Picture4.Cls();
     m.PollingOn = true;
     Draw_Scale();
-    std::array<QString, 8> cells;
-    for (int r = 1; r <= rows; ++r) {
-        beginGridRow();
-        read(r, cells);
-        for (int c = 0; c < FlexGrid::kCols; ++c)
-            MSFlexGrid1->setTextMatrix(r, c, cells[std::size_t(c)]);
-        // The live reading's own last step: a fresh frame for row 1, one
-        // more step (or a doubling and a redraw) after it.
-        if (drawChart) {
-            if (r == 1)
-                Draw_Scale();
-            else
-                Draw_Line();
+    FlexGrid &grid = *MSFlexGrid1;
+    {
+        // The views hear of the whole table once, at the end, not of every
+        // cell, row and scroll of a million rows on the way.
+        const QSignalBlocker quiet(grid);
+        std::array<QString, 8> cells;
+        for (int r = 1; r <= rows; ++r) {
+            read(r, cells);
+            for (int c = 0; c < FlexGrid::kCols; ++c)
+                grid.setTextMatrix(r, c, cells[std::size_t(c)]);
+            // The live reading's own last step: a fresh frame for row 1, one
+            // more step (or a doubling and a redraw) after it.
+            if (drawChart) {
+                if (r == 1)
+                    Draw_Scale();
+                else
+                    Draw_Line();
+            }
+            advanceGridRow();
         }
-        advanceGridRow();
+        // Each row had the highlight while it was the newest and gave it up
+        // to the next: the last one keeps it.
+        if (rows > 0) {
+            for (int r : grid.highlightedRows())
+                if (r >= 1 && r < rows)
+                    for (int c = 0; c < FlexGrid::kCols; ++c)
+                        grid.setCellBackColor(r, c, c == 0 ? FlexGrid::Shade::Fixed : FlexGrid::Shade::Window);
+            for (int c = 0; c < FlexGrid::kCols; ++c)
+                grid.setCellBackColor(rows, c, FlexGrid::Shade::Highlight);
+        }
+    }
+    if (rows > 0) {
+        emit grid.dataChanged(grid.index(0, 0), grid.index(grid.rowCount() - 1, FlexGrid::kCols - 1));
+        emit grid.topRowChanged(grid.TopRow());
     }
     rowWritten_ = 0;
     m.PollingOn = polling;
