@@ -16,49 +16,38 @@ SqliteDb::~SqliteDb()
 
 bool SqliteDb::open(const QString &path)
 {
-    close();
-    const QByteArray name = QFile::encodeName(path);
     // SQLite tries several files on a failed open and keeps the last errno
-    // (often "No such file or directory" on a read-only disk): open the file
-    // once ourselves, so a failure names the system's first reason. The
-    // store holds host and user names: the owner's alone (the umask may be
-    // stricter still); SQLite gives its -wal and -shm the file's mode.
-    const int probe = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // (often "No such file or directory" on a read-only disk): the file is
+    // opened once by us first, so a failure names the system's first reason.
+    // The store holds host and user names: the owner's alone (the umask may
+    // be stricter still); SQLite gives its -wal and -shm the file's mode.
+    return openChecked(path, O_RDWR | O_CREAT, QFile::encodeName(path),
+                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+}
+
+bool SqliteDb::openReadOnly(const QString &path)
+{
+    // As above, without creating anything: the system's own reason for a
+    // file we may not read.
+    return openChecked(path, O_RDONLY, readOnlyUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+}
+
+bool SqliteDb::openChecked(const QString &path, int probeFlags, const QByteArray &sqliteName, int sqliteFlags)
+{
+    close();
+    const int probe = ::open(QFile::encodeName(path).constData(), probeFlags | O_CLOEXEC, 0600);
     if (probe < 0) {
         code_ = 0;
         error_ = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
     ::close(probe);
-    if (sqlite3_open_v2(name.constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                        nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(sqliteName.constData(), &db_, sqliteFlags | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
         fail();
         close();
         return false;
     }
     // Extended codes, so that an I/O failure says which one.
-    sqlite3_extended_result_codes(db_, 1);
-    return true;
-}
-
-bool SqliteDb::openReadOnly(const QString &path)
-{
-    close();
-    const QByteArray name = QFile::encodeName(path);
-    // As above: the system's own reason for a file we may not read.
-    const int probe = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-    if (probe < 0) {
-        error_ = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
-    }
-    ::close(probe);
-    const QByteArray uri = readOnlyUri(path);
-    if (sqlite3_open_v2(uri.constData(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr)
-        != SQLITE_OK) {
-        fail();
-        close();
-        return false;
-    }
     sqlite3_extended_result_codes(db_, 1);
     return true;
 }

@@ -50,6 +50,10 @@ public:
     }
 
 private:
+    // Opens `path` once ourselves with `probeFlags` (so a refusal is the
+    // system's reason), then SQLite's connection by `sqliteName`.
+    bool openChecked(const QString &path, int probeFlags, const QByteArray &sqliteName, int sqliteFlags);
+
     sqlite3 *db_ = nullptr;
     QString error_;
     int code_ = 0;
