@@ -26,6 +26,11 @@ done
 stage=$scratch/stage
 DESTDIR=$stage cmake --install "$build" --prefix /opt/tq800 >/dev/null
 "$here/install_service_check.sh" "$stage/opt/tq800" /opt/tq800
+# The PAM service: where PAM reads it for a system prefix (staged under
+# DESTDIR), beside a private prefix otherwise; never the real /etc here.
+for f in "$prefix/etc/pam.d/tq800" "$stage/etc/pam.d/tq800"; do
+  grep -qx '@include common-auth' "$f" && grep -qx '@include common-account' "$f" || fail "PAM service: $f"
+done
 
 # Every note of the validators counts, hints and pedantic ones included.
 notes=$(desktop-file-validate "$prefix/share/applications/$id.desktop" 2>&1 || true)

@@ -88,7 +88,7 @@ private slots:
     void readingFields()
     {
         auto [header, cells, family, expected] = fetch<QString, QString, QString, QString>("header", "cells", "family", "expected");
-        mqttmsg::Context c{"m", "AAAA", 4, header.split(u'|')};
+        mqttmsg::Context c{"m", "AAAA", 4, header.split(u'|'), {}, {}, {}};
         const QJsonObject r = mqttmsg::reading(c, 9, {{"row", 1}, {"cells", QJsonArray::fromStringList(cells.split(u'|'))},
                                                      {"received", "2026-12-07T09:05:02.000+01:00"}, {"mode", 1}});
         auto text = [](const QJsonValue &q) {
@@ -201,7 +201,7 @@ private slots:
         Broker broker;
         Subscriber sub;
         Run run;
-        QVERIFY(startLab(broker, sub, run, {"--family", family}));
+        QVERIFY(startLab(broker, sub, run, {"--family", family}, {"--sample", "S-" + name}));
         QTRY_VERIFY_WITH_TIMEOUT(sub.on("/reading").size() >= 3, 30000);
         QVERIFY2(run.said("publishing to mqtt://127.0.0.1:"), run.err.constData());
 
@@ -241,6 +241,8 @@ private slots:
         QCOMPARE(names, derived);
         QCOMPARE(r["cells"].toArray().size(), 8);
         QCOMPARE(r["cells"][0].toString(), QStringLiteral("2"));
+        QCOMPARE(r["sample"].toString(), "S-" + name);
+        QVERIFY(r["batch"].isNull() && r["method"].isNull());
         // The events of the store, with their key; the table's layout among them.
         const QList<QJsonObject> events = sub.on("/event");
         QVERIFY(std::any_of(events.begin(), events.end(), [&](const QJsonObject &e) {
@@ -273,7 +275,9 @@ private slots:
         for (const char *family : {"ph", "mv", "ise", "cond", "do"}) {
             Run run;
             QVERIFY(run.startMeter({"--family", family, "--memory", "4", "--dump-after", "3"}));
-            run.startLog(url);
+            // One names its sample: its event, and readings that carry it.
+            run.startLog(url, qstrcmp(family, "cond") == 0 ? QStringList{"--sample", "S-1043", "--batch", "B-7", "--method", "EN 27888"}
+                                                           : QStringList{});
             if (qstrcmp(family, "ph") == 0) {
                 // The first logger starts before the broker: lost, then back.
                 QTRY_VERIFY_WITH_TIMEOUT(run.said("cannot reach the broker at") && run.storedRows() > 0, 30000);

@@ -11,6 +11,7 @@
 #include "support/LoggedSession.h"
 #include "support/OwnHome.h"
 #include "support/Readings.h"
+#include "support/RecordedSession.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -26,20 +27,6 @@
 #include <unistd.h>
 
 namespace {
-
-// A session: a core on a fake port with a recorder on `folder`, logging
-// `rows` readings after Clear, one receive tick each.
-struct Session
-{
-    Bench b;
-    Recorder rec;
-    explicit Session(const QString &folder) : rec(b.core, folder) {}
-    void log(int from, int to)
-    {
-        for (int i = from; i <= to; ++i)
-            b.feed(runReading(i));
-    }
-};
 
 QStringList tableOf(const Bench &b)
 {

@@ -22,6 +22,9 @@ public:
 signals:
     void clicked();
     void reportRequested();   // "Save report as…" from the context menu
+    void sampleRequested();   // "Sample…"
+    void noteRequested();     // "Add note…"
+    void signRequested();     // "Sign…"
 
 protected:
     void paintEvent(QPaintEvent *) override;

@@ -16,11 +16,9 @@ EntryMessage entryMessage(mqttmsg::Context &context, mqttmsg::Meta &meta, const 
         return m;
     }
     const QString name = body.value(QStringLiteral("event")).toString();
-    if (name == QLatin1String("begin")) {
-        context.header.clear();
-        for (const QJsonValue &v : body.value(QStringLiteral("header")).toArray())
-            context.header << v.toString();
-    } else if (name == QLatin1String("model")) {
+    // The live meta keeps the model (the context takes it at each reading).
+    tidy::follow(context, body);
+    if (name == QLatin1String("model")) {
         meta.model = body.value(QStringLiteral("code")).toString();
         m.metaChanged = true;
     } else if (name == QLatin1String("settings")) {

@@ -74,6 +74,14 @@ public:
     // last hash, display state and (if given) its end. All or nothing.
     bool commit(RecordingInfo &rec, const QList<hashchain::Entry> &entries, qint64 newRows);
 
+    // Adds one event to stored recording `id` (ended or not; not one a
+    // running program writes: see LiveLock), after its last entry, in one
+    // transaction that reads the recording first: `body` makes the event's
+    // JSON from the recording as it stands (a signature names its
+    // fingerprint). The recording as it is after, or nothing (error() says
+    // why).
+    std::optional<RecordingInfo> appendEvent(qint64 id, const std::function<QByteArray(const RecordingInfo &)> &body);
+
     // With the end a later recording of the same run gives one that has
     // none of its own (stores of the first layout: EndFromRun.h).
     // "None" and "could not be read" differ: after either call, readFailed()

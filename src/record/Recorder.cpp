@@ -290,6 +290,7 @@ void Recorder::begin(const QString &cause, const QJsonObject &extra)
         event(QStringLiteral("settings"), s);
         settingsSeq_ = nextSeq_ - 1;
     }
+    sampleInForce();
     for (const QJsonObject &e : std::exchange(carried_, {})) {
         append(QStringLiteral("event"), e);
         if (e.value(QStringLiteral("event")).toString() == QLatin1String("settings"))
@@ -333,9 +334,7 @@ void Recorder::end(const QString &how, QJsonObject fields)
 
 QJsonObject Recorder::stamped(const QString &name, QJsonObject fields, const QDateTime &t) const
 {
-    fields.insert(QStringLiteral("event"), name);
-    fields.insert(QStringLiteral("utc"), t.toUTC().toString(Qt::ISODateWithMs));
-    fields.insert(QStringLiteral("local"), iso(t));
+    fields = annotation::stamped(name, std::move(fields), t);
     fields.insert(QStringLiteral("mono_ms"), mono_.elapsed());
     return fields;
 }
@@ -347,6 +346,64 @@ void Recorder::event(const QString &name, QJsonObject fields)
         append(QStringLiteral("event"), fields);
     else
         carried_ << fields;
+}
+
+void Recorder::sampleInForce()
+{
+    // The readings that follow are of this sample: a reader of the
+    // recording from its start (an export, the broker) knows it.
+    if (sample_.isEmpty())
+        return;
+    QJsonObject s = annotation::sampleFields(sample_);
+    s.insert(QStringLiteral("in_force"), true);
+    event(QStringLiteral("sample"), s);
+}
+
+void Recorder::setSample(const annotation::Sample &s)
+{
+    if (s == sample_)
+        return;
+    sample_ = s;
+    // Before the first row the recording's start names it.
+    if (active_) {
+        event(QStringLiteral("sample"), annotation::sampleFields(s));
+        flush();
+    }
+}
+
+QString Recorder::addEvent(const QString &name, QJsonObject fields, bool signs, qint64 *id)
+{
+    flush();
+    if (failing_)
+        return QStringLiteral("the recordings store does not take entries now (%1)").arg(store_.error());
+    // 1. The recording in the table, once it is on disk.
+    if (active_ && rec_.id > 0) {
+        if (signs)
+            annotation::signOver(fields, rec_.lastHash, rec_.entries);
+        event(name, fields);
+        flush();
+        if (id)
+            *id = rec_.id;
+        return failing_ ? QStringLiteral("the recordings store did not take it (%1); it is held and written when the "
+                                         "store takes entries again").arg(store_.error())
+                        : QString();
+    }
+    // 2. Else the one recorded last, ended.
+    if (lastId_ == 0)
+        return QStringLiteral("nothing has been recorded yet");
+    const auto r = store_.appendEvent(lastId_, [&](const RecordingInfo &rec) {
+        QJsonObject f = fields;
+        if (signs)
+            annotation::signOver(f, rec.lastHash, rec.entries);
+        return compact(stamped(name, f, now()));
+    });
+    if (!r)
+        return store_.error();
+    dirty_ = true;
+    emit written();
+    if (id)
+        *id = r->id;
+    return {};
 }
 
 void Recorder::note(const QString &name, const QJsonObject &fields)
@@ -505,6 +562,7 @@ QString Recorder::restore(qint64 id)
     nextSeq_ = info.entries + 1;
     settingsSeq_ = stored.lastSettingsSeq();
     event(QStringLiteral("restored"), {{QStringLiteral("rows"), info.rows}});
+    sampleInForce();
     flush();
     emit core_.changed();
     return {};

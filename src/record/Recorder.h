@@ -1,4 +1,5 @@
 #pragma once
+#include "record/Annotations.h"
 #include "record/LiveLock.h"
 #include "record/RecordStore.h"
 
@@ -83,6 +84,18 @@ public:
     // meter answering on a port where another was), written at once.
     void note(const QString &name, const QJsonObject &fields = {});
 
+    // The sample measured from now on (sample, batch, method): an event of
+    // the recording now, and of every recording after it at its start,
+    // until another is named. Empty: none named.
+    void setSample(const annotation::Sample &s);
+    const annotation::Sample &sample() const { return sample_; }
+    // Adds the event `name` (a note, a signature) to the recording in the
+    // table, or when that has no rows yet to the one recorded last (ended:
+    // its chain grows past its end). `signs`: the fields get the
+    // fingerprint and length of the chain just before the event. Empty on
+    // success (`id` then names the recording), else why not.
+    QString addEvent(const QString &name, QJsonObject fields, bool signs, qint64 *id = nullptr);
+
     static constexpr int kRetryMs = 3000;
     static constexpr int kSyncMs = 1000;
     static constexpr qint64 kClockJumpMs = 2000;
@@ -115,6 +128,7 @@ private:
     bool ensureOpen();
     void checkClock();
     QJsonObject settingsSnapshot(const QString &frame) const;
+    void sampleInForce();
     QString displayState() const;
 
     struct Pending { QString kind; QByteArray body; bool row; };
@@ -145,6 +159,7 @@ private:
     qint64 nextSeq_ = 1;
     qint64 settingsSeq_ = 0;           // the settings event in force, in this recording
     QJsonObject settingsInForce_;
+    annotation::Sample sample_;
     QString pendingCause_;             // what the next layout comes from
     bool downloading_ = false;
     qint64 downloadRows_ = 0;          // records of the meter's memory in this download

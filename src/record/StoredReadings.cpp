@@ -11,19 +11,15 @@ ReadingSource storedReadings(RecordStore &store, const RecordingInfo &rec)
     s.rows = int(rec.rows);
     s.forEach = [&store, rec](const ReadingSource::Take &take) {
         // The meter as the broker names it: by its port, else the computer.
-        tidy::Context c{rec.device.isEmpty() ? rec.host : tidy::meterId(rec.device, rec.stableDevice), rec.model, rec.id, {}};
+        tidy::Context c;
+        c.meter = rec.device.isEmpty() ? rec.host : tidy::meterId(rec.device, rec.stableDevice);
+        c.model = rec.model;
+        c.recording = rec.id;
         const bool ok = store.forEachEntry(rec.id, QString(), [&](const hashchain::Entry &e) {
             const QJsonObject body = QJsonDocument::fromJson(e.body).object();
             if (e.kind == QLatin1String("row"))
                 return take(tidy::reading(c, e.seq, body));
-            const QString name = body.value(QStringLiteral("event")).toString();
-            if (name == QLatin1String("begin")) {
-                c.header.clear();
-                for (const QJsonValue &v : body.value(QStringLiteral("header")).toArray())
-                    c.header << v.toString();
-            } else if (name == QLatin1String("model")) {
-                c.model = body.value(QStringLiteral("code")).toString();
-            }
+            tidy::follow(c, body);
             return true;
         });
         return ok ? QString() : QStringLiteral("the recordings store could not be read: %1").arg(store.error());

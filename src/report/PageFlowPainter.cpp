@@ -229,7 +229,7 @@ void PageFlow::image(const QImage &image)
     y_ += h + mm(1);
 }
 
-void PageFlow::signatureLine(const QString &caption)
+void PageFlow::signatureLine(const QString &caption, const QString &signer, const QString &signedAt)
 {
     const double height = mm(16);
     if (y_ + height > bottom_)
@@ -248,6 +248,13 @@ void PageFlow::signatureLine(const QString &caption)
         painter_->drawLine(QPointF(lineFrom, baseline + mm(0.8)), QPointF(lineTo, baseline + mm(0.8)));
         painter_->drawLine(QPointF(dateLineFrom, baseline + mm(0.8)), QPointF(width_, baseline + mm(0.8)));
         painter_->restore();
+        // Written on the lines, shortened where a line is too short.
+        if (!signer.isEmpty())
+            painter_->drawText(QPointF(lineFrom + mm(1), baseline - mm(0.4)),
+                               fm.elidedText(signer, Qt::ElideRight, lineTo - lineFrom - mm(2)));
+        if (!signedAt.isEmpty())
+            painter_->drawText(QPointF(dateLineFrom + mm(1), baseline - mm(0.4)),
+                               fm.elidedText(signedAt, Qt::ElideRight, width_ - dateLineFrom - mm(1)));
     }
     y_ += height;
 }

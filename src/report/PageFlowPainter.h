@@ -62,8 +62,9 @@ public:
     void table(const FlowTable &table);
     void image(const QImage &image);
     double imageHeight(const QImage &image) const;
-    // "Performed by" and the like: a caption, a line to sign on, and a date line.
-    void signatureLine(const QString &caption);
+    // "Performed by" and the like: a caption, a line to sign on, and a date
+    // line; with the names and the date of an electronic signature on them.
+    void signatureLine(const QString &caption, const QString &signer = {}, const QString &date = {});
     // Closes the last page with its footer.
     void finish();
 

@@ -114,6 +114,15 @@ void makeVisible(ReportData &d)
     for (ReportEvent &e : d.events)
         for (QString *s : {&e.utc, &e.local, &e.kind, &e.detail})
             *s = visible(*s);
+    for (annotation::Signature &g : d.signatures)
+        for (QString *s : {&g.login, &g.name, &g.meaning, &g.reason, &g.local})
+            *s = visible(*s);
+    for (annotation::Note &n : d.notes)
+        for (QString *s : {&n.text, &n.local})
+            *s = visible(*s);
+    for (annotation::SampleMark &m : d.samples)
+        for (QString *s : {&m.sample.sample, &m.sample.batch, &m.sample.method, &m.local})
+            *s = visible(*s);
     if (d.rows.read)
         d.rows.read = [read = d.rows.read](int row, ExportSource::Row &cells) {
             read(row, cells);
@@ -161,12 +170,15 @@ ReportData storedReportData(RecordStore &store, const RecordingInfo &rec, const 
     // those at the start. The rows take the events from the same walk.
     auto rows = std::make_shared<StoredRows>(store, rec);
     bool anyRow = false;
+    annotation::Gatherer added;
     const hashchain::Verdict v = store.verify(rec, [&](const hashchain::Entry &entry) {
         if (entry.kind == QLatin1String("row")) {
             anyRow = true;
+            added.take(entry, {});
             return;
         }
         const QJsonObject e = QJsonDocument::fromJson(entry.body).object();
+        added.take(entry, e);
         if (entry.kind == QLatin1String("event"))
             rows->takeEvent(entry.seq, e);
         const QString kind = e.value(QStringLiteral("event")).toString();
@@ -181,6 +193,10 @@ ReportData storedReportData(RecordStore &store, const RecordingInfo &rec, const 
                                 kind, kind == QLatin1String("settings") ? QString() : detailOf(e)};
     });
     rows->eventsTaken();
+    d.signatures = added.signatures;
+    d.notes = added.notes;
+    d.samples = added.samples;
+    d.entries = added.entries;
 
     // 2. The fingerprint, and what the check found if the chain is broken.
     // The check read every entry: one the store could not give back ends

@@ -1,4 +1,5 @@
 #pragma once
+#include "record/Annotations.h"
 #include "report/CalibrationCheck.h"
 #include "report/ColumnStats.h"
 #include "table/ExportSource.h"
@@ -38,6 +39,12 @@ struct ReportData
     ExportSource rows;                   // rows.rows includes the header row 0
     std::optional<QList<ColumnStats>> stats;   // of `rows`, where gathered already; else read from them
     QList<ReportEvent> events;
+    // What people added: signatures (on the signature lines), notes and
+    // the samples measured (lines of their own).
+    QList<annotation::Signature> signatures;
+    QList<annotation::Note> notes;
+    QList<annotation::SampleMark> samples;
+    qint64 entries = 0;                  // in the chain, signatures included
     QString fingerprint;                 // hex SHA-256 of the recording's hash chain
     QImage chart;                        // the chart as drawn, may be null
     ReportLimits limits;

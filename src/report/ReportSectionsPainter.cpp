@@ -1,6 +1,7 @@
 #include "report/ReportSectionsPainter.h"
 
 #include "report/PageFlowPainter.h"
+#include "report/ReportAnnotationsPainter.h"
 
 #include <QRegularExpression>
 #include <QTextCharFormat>
@@ -344,14 +345,13 @@ void eventsSection(PageFlow &f, const QList<ReportEvent> &events)
 }
 
 // 7. The fingerprint and the signatures.
-void closingSections(PageFlow &f, const QString &fingerprint)
+void closingSections(PageFlow &f, const ReportData &d)
 {
+    const QString &fingerprint = d.fingerprint;
     f.heading(QStringLiteral("Fingerprint"));
     f.paragraph(QStringLiteral("SHA-256 of the recording's hash chain:"));
     f.paragraph(fingerprint.isEmpty() ? QStringLiteral("none: the recording was not stored") : fingerprint, f.monoFont());
-    f.heading(QStringLiteral("Signatures"));
-    f.signatureLine(QStringLiteral("Performed by"));
-    f.signatureLine(QStringLiteral("Reviewed by"));
+    signaturesSection(f, d);
 }
 
 } // namespace
@@ -363,6 +363,7 @@ void paintReportSections(PageFlow &flow, const ReportData &data, const QList<Col
     statisticsSection(flow, stats);
     chartSection(flow, data.chart);
     readingsSection(flow, data);
+    samplesAndNotesSection(flow, data);
     eventsSection(flow, data.events);
-    closingSections(flow, data.fingerprint);
+    closingSections(flow, data);
 }

@@ -91,10 +91,16 @@ frmMain::frmMain(QWidget *parent)
     chart_->setGeometry(twipRect(4920, 120, 10095, 7215));
     connect(chart_, &ChartWidget::clicked, this, [this] { core_->Picture4_Click(); });
     connect(chart_, &ChartWidget::reportRequested, this, &frmMain::saveReport);
+    connect(chart_, &ChartWidget::sampleRequested, this, &frmMain::chooseSample);
+    connect(chart_, &ChartWidget::noteRequested, this, [this] { addNote(0); });
+    connect(chart_, &ChartWidget::signRequested, this, &frmMain::signRecording);
 
     grid_ = new GridView(core_->MSFlexGrid1, this);
     grid_->setGeometry(twipRect(4920, 7440, 10095, 3015));
     connect(grid_, &GridView::reportRequested, this, &frmMain::saveReport);
+    connect(grid_, &GridView::sampleRequested, this, &frmMain::chooseSample);
+    connect(grid_, &GridView::noteRequested, this, &frmMain::addNote);
+    connect(grid_, &GridView::signRequested, this, &frmMain::signRecording);
 
     frame1_ = new QFrame(this);
     frame1_->setObjectName(QStringLiteral("Frame1"));

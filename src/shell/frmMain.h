@@ -52,6 +52,11 @@ public:
     // The report of the recording in the table (from the store when there
     // is one), to a PDF the user names.
     void saveReport();
+    // "Sample…", "Add note…" (proposed on grid row `row`, 0: none) and
+    // "Sign…" (frmMainAnnotate.cpp).
+    void chooseSample();
+    void addNote(int row);
+    void signRecording();
 
 private:
     void render();

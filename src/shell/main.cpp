@@ -1,5 +1,6 @@
 #include "shell/frmMain.h"
 #include "publish/MqttOptions.h"
+#include "record/SampleOptions.h"
 #include "publish/Publisher.h"
 #include "record/RecordStore.h"
 #include "record/Recorder.h"
@@ -130,6 +131,7 @@ int main(int argc, char **argv)
     const Options o;
     parser.addOptions({o.port, o.noJournal, o.journalDir});
     parser.addOptions(mqttopts::options());
+    parser.addOptions(sampleopts::options());
     parser.process(*app);
     // A word the program does not take is a mistyped option or a path
     // meant for --port: going on without it would hide the mistake.
@@ -147,6 +149,11 @@ int main(int argc, char **argv)
         return 1;
     }
 
+    const annotation::Sample sample = sampleopts::read(parser);
+    if (!sample.isEmpty() && parser.isSet(o.noJournal)) {
+        printError(QStringLiteral("--sample names the sample in the recordings store and cannot go with --no-journal"));
+        return 1;
+    }
     if (parser.isSet(o.journalDir) && parser.value(o.journalDir).isEmpty()) {
         printError(QStringLiteral("--journal wants a folder's name"));
         return 1;
@@ -156,6 +163,8 @@ int main(int argc, char **argv)
     w.show();
     if (!parser.isSet(o.noJournal))
         w.enableJournal(parser.isSet(o.journalDir) ? parser.value(o.journalDir) : RecordStore::defaultFolder());
+    if (w.recorder())
+        w.recorder()->setSample(sample);
     // The broker's trouble shows as a notice, as a lost port does.
     std::unique_ptr<Publisher> publisher;
     if (mqtt.enabled()) {

@@ -265,5 +265,11 @@ void GridView::contextMenuEvent(QContextMenuEvent *e)
 {
     QMenu menu(this);
     menu.addAction(QStringLiteral("Save report as…"), this, &GridView::reportRequested);
+    menu.addSeparator();
+    const int under = rowAt(viewport()->mapFromGlobal(e->globalPos()).y());
+    const int row = under < 0 ? 0 : firstShownRow() + under;
+    menu.addAction(QStringLiteral("Sample…"), this, &GridView::sampleRequested);
+    menu.addAction(QStringLiteral("Add note…"), this, [this, row] { emit noteRequested(row); });
+    menu.addAction(QStringLiteral("Sign…"), this, &GridView::signRequested);
     menu.exec(e->globalPos());
 }

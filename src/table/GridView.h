@@ -23,6 +23,11 @@ public:
 
 signals:
     void reportRequested();   // "Save report as…" from the context menu
+    // "Sample…", "Add note…" (on the grid row under the pointer, 0: none)
+    // and "Sign…" from the context menu.
+    void sampleRequested();
+    void noteRequested(int row);
+    void signRequested();
 
 protected:
     void contextMenuEvent(QContextMenuEvent *e) override;

@@ -132,7 +132,25 @@ QJsonObject reading(const Context &c, qint64 seq, const QJsonObject &body)
         eightCells.append(cell);
     o.insert(QStringLiteral("cells"), eightCells);
     o.insert(QStringLiteral("settings_seq"), orNull(body.value(QStringLiteral("settings"))));
+    for (auto [name, value] : {std::pair{"sample", &c.sample}, std::pair{"batch", &c.batch}, std::pair{"method", &c.method}})
+        o.insert(QLatin1String(name), value->isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(*value));
     return o;
+}
+
+void follow(Context &c, const QJsonObject &event)
+{
+    const QString name = event.value(QStringLiteral("event")).toString();
+    if (name == QLatin1String("begin")) {
+        c.header.clear();
+        for (const QJsonValue &v : event.value(QStringLiteral("header")).toArray())
+            c.header << v.toString();
+    } else if (name == QLatin1String("model")) {
+        c.model = event.value(QStringLiteral("code")).toString();
+    } else if (name == QLatin1String("sample")) {
+        c.sample = event.value(QStringLiteral("sample")).toString();
+        c.batch = event.value(QStringLiteral("batch")).toString();
+        c.method = event.value(QStringLiteral("method")).toString();
+    }
 }
 
 QString meterId(const QString &device, const QString &stableName)

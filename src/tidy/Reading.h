@@ -17,7 +17,13 @@ struct Context
     QString model;          // its model code, as last announced
     qint64 recording = 0;   // 0: not stored (null in the reading)
     QStringList header;     // the recording's column captions
+    // The sample measured (its "sample" event in force): empty, null.
+    QString sample, batch, method;
 };
+
+// Keeps `c` as the recording's events pass in order: the header at
+// "begin", the model code at "model", the sample at "sample".
+void follow(Context &c, const QJsonObject &event);
 
 // The family a table layout belongs to ("pH", "mV", "ISE", "COND", "DO"),
 // its index 0..4 in `index`; "" and -1 for a header no layout has.

@@ -136,7 +136,7 @@ void appendFields(QByteArray &chunk, const std::vector<QByteArray> &fields)
 }
 
 const char *const kLeading[] = {"recording", "seq", "row", "time", "received", "source", "mode"};
-const char *const kTrailing[] = {"compensation", "settings_seq"};
+const char *const kTrailing[] = {"compensation", "settings_seq", "sample", "batch", "method"};
 
 QString writeTidyCsv(QIODevice &out, const ReadingSource &source)
 {
@@ -193,6 +193,8 @@ QString writeTidyCsv(QIODevice &out, const ReadingSource &source)
         });
         fields[kLead + columns.size()] = text(r.value(QLatin1String("temperature"))[QLatin1String("compensation")]);
         fields[kLead + columns.size() + 1] = integerText(r.value(QLatin1String("settings_seq")));
+        for (std::size_t i = 2; i < std::size(kTrailing); ++i)
+            fields[kLead + columns.size() + i] = text(r.value(QLatin1String(kTrailing[i])));
         appendFields(chunk, fields);
         if (!spill(out, chunk, false)) {
             writeError = out.errorString();

@@ -69,6 +69,9 @@ WRONG = [
     ("a meta's slope as text", "meta", {}, ["settings", "CalSlope"], "98.7"),
     ("a meta without its version", "meta", {}, ["version"], DELETE),
     ("a status of neither kind", "status", {}, [], "maybe"),
+    ("a sample as a number", "reading", {}, ["sample"], 1043),
+    ("a reading without its sample", "reading", {}, ["sample"], DELETE),
+    ("a sample without its method", "event", {"event": "sample"}, ["method"], DELETE),
 ]
 
 # Events another part of the program sends that a short run does not
@@ -79,6 +82,14 @@ MADE = [
     ("broker_refused", {"reason": "not authorised", "code": "5", "topic": "tq800/test/reading"}, False),
     ("broker_refused", {"reason": "not authorised", "topic": "tq800/test/reading"}, False),
     ("broker_flaps", {"count": 0}, False),
+    ("note", {"text": "bubble on the electrode", "from_row": 2, "to_row": 3}, True),
+    ("note", {"text": ""}, False),
+    ("signature", {"account": "ann", "name": "Ann Smith", "meaning": "reviewed", "reason": "checked",
+                   "signed_fingerprint": "0f" * 32, "signed_entries": 12}, True),
+    ("signature", {"account": "ann", "name": "Ann Smith", "meaning": "witnessed", "reason": "checked",
+                   "signed_fingerprint": "0f" * 32, "signed_entries": 12}, False),
+    ("signature", {"account": "ann", "name": "Ann Smith", "meaning": "reviewed", "reason": "checked",
+                   "signed_entries": 12}, False),
 ]
 
 
@@ -125,6 +136,8 @@ def main():
 
     readings = seen["reading"]
     covered = {(r["family"], r["source"]) for r in readings}
+    if not any(r["sample"] and r["batch"] and r["method"] for r in readings):
+        failures.append("no reading of a named sample in the run")
     for family in ("pH", "mV", "ISE", "COND", "DO"):
         if (family, "live") not in covered:
             failures.append("no live %s reading in the run" % family)
@@ -132,7 +145,7 @@ def main():
         failures.append("no reading of the meter's memory in the run")
     names = {e["event"] for e in seen["event"]}
     for name in ("start", "begin", "model", "settings", "port_opened", "download_began", "download_ended",
-                 "broker_lost", "broker_back", "exit", "end"):
+                 "broker_lost", "broker_back", "exit", "end", "sample"):
         if name not in names:
             failures.append("no %s event in the run" % name)
     if not seen["meta"] or sorted(set(seen["status"])) != ["offline", "online"]:

@@ -19,6 +19,15 @@ int verify(const QString &folder, qint64 id);
 int exportStored(const QString &folder, qint64 id, const QString &file, bool tidyCsv);
 // Writes the PDF report of stored recording `id` to `file`. Exit status.
 int reportStored(const QString &folder, qint64 id, const QString &file, const ReportLimits &limits);
+// Adds to stored recording `id`, after its last entry (its end, when it
+// has ended: the recording stays ended and its chain grows): a signature
+// by the account running the program, its password read from standard
+// input (PAM checks it; nothing is added on a refusal), or an operator's
+// note on the recording or its rows `fromRow` to `toRow` (0: all). A
+// recording that a running program is writing is refused: that program
+// adds to it. Exit status.
+int sign(const QString &folder, qint64 id, const QString &meaning, const QString &reason);
+int note(const QString &folder, qint64 id, const QString &text, int fromRow, int toRow);
 // Sends stored recording `id` (> 0), or every one started at or after
 // `since`, to the broker again. Exit status 0 when all were acknowledged.
 int republish(const QString &folder, qint64 id, const QDateTime &since, const MqttSettings &mqtt);

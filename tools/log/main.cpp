@@ -14,7 +14,9 @@
 #include "publish/Publisher.h"
 #include "publish/Republisher.h"
 #include "record/RecordStore.h"
+#include "record/Annotations.h"
 #include "record/Recorder.h"
+#include "record/SampleOptions.h"
 #include "report/ReportBuild.h"
 #include "shell/ExportName.h"
 #include "shell/HeadlessSession.h"
@@ -104,6 +106,8 @@ const char kSynopsis[] =
     "       tq800-log [--journal DIR] --verify [--recording ID]\n"
     "       tq800-log [--journal DIR] --recording ID [--export FILE [--tidy]] [--report FILE.pdf]\n"
     "       tq800-log [--journal DIR] (--recording ID | --since TIME) --republish --mqtt URL ...\n"
+    "       tq800-log [--journal DIR] --recording ID --sign MEANING --reason TEXT < password\n"
+    "       tq800-log [--journal DIR] --recording ID --note TEXT [--rows A-B]\n"
     "       tq800-log --help";
 
 const char kDescription[] =
@@ -158,6 +162,14 @@ const char kDescription[] =
     "--republish sends --recording ID, or every recording started at or after\n"
     "--since TIME, to the broker again as first published (exit status 1 when\n"
     "the broker did not acknowledge every entry).\n"
+    "--sample NAME (with --batch, --method) names what is measured from the start:\n"
+    "every reading after it carries it in the store, the exports and on the broker.\n"
+    "--recording ID --sign performed|reviewed|approved --reason TEXT signs a stored\n"
+    "recording as the account running the program, whose password is read from\n"
+    "standard input (asked without echo on a terminal) and checked through PAM\n"
+    "(service tq800); --recording ID --note TEXT adds an operator's note, on rows\n"
+    "A to B with --rows A-B. Both go at the end of the recording's chain;\n"
+    "--verify lists them, and the entries added after a signature.\n"
     "--report FILE.pdf writes a PDF report of the run at its end, or with\n"
     "--recording ID of a stored one: the meter, its settings and calibration\n"
     "(for pH the slope and offset against --slope-min/--slope-max, default\n"
@@ -243,6 +255,19 @@ int main(int argc, char **argv)
                                       QStringLiteral("TIME"));
     parser.addOptions({republishOpt, sinceOpt});
     // --- end of republishing ---
+    // --- samples, notes and signatures ---
+    const QCommandLineOption noteOpt(QStringLiteral("note"), QStringLiteral("Add an operator's note to --recording ID."),
+                                     QStringLiteral("TEXT"));
+    const QCommandLineOption rowsOpt(QStringLiteral("rows"), QStringLiteral("With --note: the rows it is on, A-B."),
+                                     QStringLiteral("A-B"));
+    const QCommandLineOption signOpt(QStringLiteral("sign"),
+                                     QStringLiteral("Sign --recording ID: performed|reviewed|approved."),
+                                     QStringLiteral("MEANING"));
+    const QCommandLineOption reasonOpt(QStringLiteral("reason"), QStringLiteral("With --sign: why."),
+                                       QStringLiteral("TEXT"));
+    parser.addOptions({noteOpt, rowsOpt, signOpt, reasonOpt});
+    parser.addOptions(sampleopts::options());
+    // --- end of samples, notes and signatures ---
     parser.process(app);
     // A service names its broker in its environment (an empty one: none);
     // --mqtt and --no-journal on the command line go first.
@@ -317,6 +342,33 @@ int main(int argc, char **argv)
         return storecmd::republish(folder, recordingId, since, mqtt);
     }
     // --- end of republishing ---
+    // --- samples, notes and signatures ---
+    if (parser.isSet(signOpt) || parser.isSet(noteOpt)) {
+        if (recordingId == 0)
+            return usageError(QStringLiteral("--sign and --note go with --recording ID"));
+        if (parser.isSet(signOpt) == parser.isSet(noteOpt))
+            return usageError(QStringLiteral("--sign and --note are added one at a time"));
+        if (parser.isSet(signOpt)) {
+            if (!parser.isSet(reasonOpt) || parser.value(reasonOpt).trimmed().isEmpty())
+                return usageError(QStringLiteral("--sign wants --reason TEXT"));
+            return storecmd::sign(folder, recordingId, parser.value(signOpt), parser.value(reasonOpt));
+        }
+        int from = 0, to = 0;
+        if (parser.isSet(rowsOpt) && !annotation::parseRows(parser.value(rowsOpt), from, to))
+            return usageError(QStringLiteral("--rows wants A-B, the first and the last row (or one row), from 1"));
+        if (parser.value(noteOpt).trimmed().isEmpty())
+            return usageError(QStringLiteral("--note wants a text"));
+        return storecmd::note(folder, recordingId, parser.value(noteOpt).trimmed(), from, to);
+    }
+    for (const QCommandLineOption *o : {&reasonOpt, &rowsOpt})
+        if (parser.isSet(*o))
+            return usageError(QStringLiteral("--%1 goes with --%2").arg(o->names().first(),
+                                                                        o == &reasonOpt ? QStringLiteral("sign")
+                                                                                        : QStringLiteral("note")));
+    const annotation::Sample sample = sampleopts::read(parser);
+    if (!sample.isEmpty() && parser.isSet(noJournalOpt))
+        return usageError(QStringLiteral("--sample names the sample in the recordings store and cannot go with --no-journal"));
+    // --- end of samples, notes and signatures ---
     if (parser.isSet(listOpt))
         return storecmd::list(folder);
     if (parser.isSet(verifyOpt))
@@ -388,6 +440,7 @@ int main(int argc, char **argv)
         QObject::connect(recorder.get(), &Recorder::storeNotice, &printError);
         if (!recorder->startNotice().isEmpty())
             printError(recorder->startNotice());
+        recorder->setSample(sample);
     }
     std::unique_ptr<Publisher> publisher;
     if (mqtt.enabled()) {
