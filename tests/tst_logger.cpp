@@ -327,7 +327,7 @@ private slots:
         QTest::newRow("one reading a row, no store") << ph << "--count 2 --no-journal --export DIR/out.csv --tidy" << 0
                                                      << "2 rows exported to DIR/out.csv"
                                                      << QByteArray("recording,seq,row,time,received,source,mode,pH,Temp_degC,"
-                                                                   "compensation,settings_seq\r\n,,1,");
+                                                                   "compensation,settings_seq,sample,batch,method\r\n,,1,");
         QTest::newRow("chart over a FIFO") << ph << "--count 1 --chart DIR/pipe.svg" << 1
                                            << "cannot write DIR/pipe.svg: it is a named pipe (FIFO), not a file"
                                            << QByteArray();
