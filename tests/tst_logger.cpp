@@ -323,7 +323,7 @@ private slots:
         QTest::newRow("tidy, but not a CSV") << ph << "--count 1 --export DIR/out.xlsx --tidy" << 1
                                              << "--tidy writes a .csv file" << QByteArray();
         QTest::newRow("JSON Lines at the end") << ph << "--count 2 --journal DIR/store --export DIR/out.jsonl" << 0
-                                               << "2 rows exported to DIR/out.jsonl" << QByteArray("{\"cells\":[\"1\",");
+                                               << "2 rows exported to DIR/out.jsonl" << QByteArray("{\"batch\":null,\"cells\":[\"1\",");
         QTest::newRow("one reading a row, no store") << ph << "--count 2 --no-journal --export DIR/out.csv --tidy" << 0
                                                      << "2 rows exported to DIR/out.csv"
                                                      << QByteArray("recording,seq,row,time,received,source,mode,pH,Temp_degC,"
