@@ -1,5 +1,6 @@
 // The window draws the core's data where the layout puts it (offscreen).
 #include "chart/ChartPainter.h"
+#include "record/Recorder.h"
 #include "shell/MainCore.h"
 #include "shell/SerialLink.h"
 #include "shell/frmMain.h"
@@ -10,6 +11,10 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QJsonDocument>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTimer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
@@ -45,7 +50,47 @@ private:
         return c;
     }
 
+    // Answers the next modal dialog: `fill` types into it, then it is accepted.
+    static void answer(const std::function<void(QDialog &)> &fill)
+    {
+        QTimer::singleShot(0, [fill] {
+            auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            QVERIFY(d);
+            fill(*d);
+            d->accept();
+        });
+    }
+
 private slots:
+    // "Sample…" and "Add note…" from the menus reach the recording: its
+    // chain holds the sample and the note on the row the menu was opened on.
+    void sampleAndNoteFromTheMenus()
+    {
+        QTemporaryDir dir;
+        frmMain w;
+        w.enableJournal(dir.path());
+        deliver(w, QStringLiteral("<P600028FA08C803E8>"));
+        w.core().cmdClear_Click();
+        for (int s = 0; s < 3; ++s)
+            deliver(w, QStringLiteral("<D%1%2%3%4>").arg(0x9040 | s, 4, 16, QLatin1Char('0')).arg(0x0800, 4, 16, QLatin1Char('0'))
+                           .arg(1000 + s, 4, 16, QLatin1Char('0')).arg(0xB000 | 750, 4, 16, QLatin1Char('0')));
+        answer([](QDialog &d) { d.findChild<QLineEdit *>(QStringLiteral("sample"))->setText(QStringLiteral(" S-9 ")); });
+        w.chooseSample();
+        QCOMPARE(w.recorder()->sample().sample, QStringLiteral("S-9"));
+        answer([](QDialog &d) { d.findChild<QPlainTextEdit *>(QStringLiteral("text"))->setPlainText(QStringLiteral("drift")); });
+        w.addNote(2);
+        QStringList events;
+        w.recorder()->store().forEachEntry(w.recorder()->current().id, QStringLiteral("event"), [&](const hashchain::Entry &e) {
+            const QJsonObject o = QJsonDocument::fromJson(e.body).object();
+            if (o[QStringLiteral("event")] == QStringLiteral("sample") || o[QStringLiteral("event")] == QStringLiteral("note"))
+                events << QStringLiteral("%1 %2 %3").arg(o[QStringLiteral("event")].toString(),
+                                                         o[QStringLiteral("sample")].toString() + o[QStringLiteral("text")].toString())
+                                                     .arg(o[QStringLiteral("from_row")].toInt());
+            return true;
+        });
+        QCOMPARE(events, QStringList({"sample S-9 0", "note drift 2"}));
+    }
+
     void controlsStandWhereTheLayoutPutsThem_data()
     {
         // rect pixels: twips / 15
