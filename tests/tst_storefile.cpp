@@ -146,7 +146,8 @@ private slots:
         int status = -1;
         const QString verified = runLog(dir.path(), {QStringLiteral("--verify")}, &status);
         QVERIFY2(verified.startsWith(QStringLiteral("1: intact: 18 entries")) && verified.contains(QStringLiteral("\n2: ends early: 12"))
-                     && verified.contains(QStringLiteral("\n3: intact: 17 entries")),
+                     && verified.contains(QStringLiteral("\n3: intact: 17 entries"))
+                     && verified.count(QStringLiteral("written before its chain held its identity")) == 3,
                  qPrintable(verified));
         QCOMPARE(status, 0);
         // The older rows in the new view: the time received, live, no numbers.
