@@ -22,7 +22,8 @@ QList<std::pair<QString, QString>> anchorProperties(const Anchor &a)
 
 QString anchorMark(const Anchor &a)
 {
-    return QStringLiteral("TQ800 recording %1 (%2), entry %3, fingerprint %4")
+    // No brackets or backslashes: a PDF's metadata strings escape those.
+    return QStringLiteral("TQ800 recording %1 uuid %2 entry %3 fingerprint %4")
         .arg(a.recording)
         .arg(a.uuid)
         .arg(a.seq)
@@ -32,8 +33,15 @@ QString anchorMark(const Anchor &a)
 bool readAnchorMark(const QByteArray &text, Anchor &a)
 {
     static const QRegularExpression mark(QStringLiteral(
-        "TQ800 recording (\\d+) \\(([0-9a-f-]{36})\\), entry (\\d+), fingerprint ([0-9a-f]{64})"));
-    const QRegularExpressionMatch m = mark.match(QString::fromLatin1(text));
+        "TQ800 recording (\\d+) uuid ([0-9a-f-]{36}) entry (\\d+) fingerprint ([0-9a-f]{64})"));
+    // As written, or as UTF-16 (a PDF's document information): the same
+    // text once the high bytes, all zero, are taken out.
+    QRegularExpressionMatch m = mark.match(QString::fromLatin1(text));
+    if (!m.hasMatch()) {
+        QByteArray narrow = text;
+        narrow.replace('\0', QByteArray());
+        m = mark.match(QString::fromLatin1(narrow));
+    }
     if (!m.hasMatch())
         return false;
     a.recording = m.captured(1).toLongLong();

@@ -43,8 +43,8 @@ QString writeReport(const QString &path, const ReportData &data, std::optional<Q
                                      QPageLayout::Millimeter));
     writer.setTitle(QStringLiteral("Recording report %1").arg(data.recordingId));
     // The entry of the chain the report is, and its fingerprint, where a
-    // program reads them back (tq800-log --check): the creator goes into
-    // the PDF's XMP metadata as plain text.
+    // program reads them back (tq800-log --check): the creator is in the
+    // PDF's document information, uncompressed.
     writer.setCreator(data.anchor.isEmpty() ? QStringLiteral("TQ800 %1").arg(data.programVersion)
                                             : QStringLiteral("TQ800 %1; %2").arg(data.programVersion, data.anchor));
     const QString footer = QStringLiteral("TQ800 recording report · %1 · %2").arg(data.recordingId, data.model);

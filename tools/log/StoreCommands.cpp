@@ -47,12 +47,15 @@ bool openStore(RecordStore &store, const QString &folder)
     return true;
 }
 
-// The store opened to add a file's event where it may be written (it
-// exists: it is never made here), else read-only (the file then carries
-// the last entry's fingerprint).
+// The store opened to add a file's event where it may be written: only a
+// sound store of this version (it is never made, moved aside or brought
+// up to date here), else read-only (the file then carries the last
+// entry's fingerprint).
 bool openForFiles(RecordStore &store, const QString &folder)
 {
-    if (QFileInfo::exists(RecordStore::fileIn(folder)) && store.open(folder, RecordStore::Access::Write))
+    const storeschema::Identity what = storeschema::inspect(RecordStore::fileIn(folder));
+    if (what.refused.isEmpty() && what.version == storeschema::kVersion
+        && store.open(folder, RecordStore::Access::Write))
         return true;
     return openStore(store, folder);
 }
