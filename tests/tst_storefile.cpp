@@ -214,7 +214,7 @@ INSERT INTO entry VALUES(1, 1, 'event', '{"event":"begin","cause":"Clear"}', x'0
         QTest::addColumn<bool>("aside");
         QTest::newRow("a newer store") << "PRAGMA application_id = " + QByteArray::number(storeschema::kApplicationId)
                 + "; PRAGMA user_version = 99; CREATE TABLE recording(id INTEGER PRIMARY KEY, colour TEXT);"
-                                       << "newer TQ800 (store version 99; this program knows versions up to 2)" << false;
+                                       << "newer TQ800 (store version 99; this program knows versions up to 3)" << false;
         QTest::newRow("another application id")
             << QByteArray("PRAGMA application_id = 42; CREATE TABLE recording(id INTEGER PRIMARY KEY);")
             << "is not a TQ800 recordings store" << false;

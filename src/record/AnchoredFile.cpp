@@ -115,8 +115,21 @@ QString writeAnchored(RecordStore &store, qint64 id, const QString &file, QJsonO
                           .arg(rec.entries);
         return error;
     }
-    // 2. The event's body settled, its hash computed, the file written with
-    // it (or, for a file that cannot carry it, its hash taken into the body).
+    // 2. The event's body settled, its hash computed after the last entry
+    // stored (which a tampered store may number past its row's count), the
+    // file written with it (or, for a file that cannot carry it, its hash
+    // taken into the body).
+    const qint64 rowEntries = rec.entries;
+    {
+        SqliteStatement last(store.db(), "SELECT seq, hash FROM entry WHERE recording = ? ORDER BY seq DESC LIMIT 1");
+        last.bind(1, rec.id);
+        if (last.step()) {
+            rec.entries = last.integer(0);
+            rec.lastHash = last.blob(1);
+        } else if (last.failed()) {
+            return store.db().error();
+        }
+    }
     hashchain::Entry e{rec.entries + 1, QStringLiteral("event"), {}, {}};
     const bool carries = carriesFingerprint(file);
     if (carries) {
@@ -133,7 +146,7 @@ QString writeAnchored(RecordStore &store, qint64 id, const QString &file, QJsonO
     // as stored, not as a later recording of its run tells it.
     if (rec.endInferred)
         rec.ended = rec.endedHow = QString();
-    if (!store.commit(rec, {e}, 0, e.seq - 1))
+    if (!store.commit(rec, {e}, 0, rowEntries))
         return QStringLiteral("%1 was written, but its event could not be added to recording %2: %3")
             .arg(file)
             .arg(rec.id)
