@@ -23,3 +23,12 @@ ReportData liveReportData(const MainCore &core, const QString &allRowsExport);
 
 // The chart as the window draws it, at the window's size.
 QImage reportChart(const MainCore &core);
+
+// The report of stored recording `rec` written to `file` against `limits`:
+// empty on success, else why not (the store could not give it back whole,
+// the file could not be written). `fingerprint`, where given, gets the
+// fingerprint the report carries. tq800-log --report and the window's
+// Recordings dialog write it this way.
+QString reportStoredRecording(RecordStore &store, const RecordingInfo &rec, const QString &file,
+                              const QString &allRowsExport, const ReportLimits &limits,
+                              QString *fingerprint = nullptr);
