@@ -541,7 +541,7 @@ private slots:
     {
         columns<QString, QString, QString, QString, QString, QList<qint64>>("text", "from", "to", "model", "sample", "ids");
         dataRow("everything", QString(), QString(), QString(), QString(), QList<qint64>{1, 2, 3});
-        dataRow("a text in any column", QString("cleared"), QString(), QString(), QString(), QList<qint64>{1});
+        dataRow("a text in any column", QString("cleared"), QString(), QString(), QString(), QString(), QList<qint64>{1, 2});
         dataRow("a model, any case", QString(), QString(), QString(), QString("01a2"), QString(), QList<qint64>{2, 3});
         dataRow("a sample", QString(), QString(), QString(), QString(), QString("buffer"), QList<qint64>{3});
         dataRow("from a day after", QString(), QString("2100-01-01"), QString(), QString(), QString(), QList<qint64>{});
@@ -618,7 +618,7 @@ private slots:
         const QString printed = QString::fromUtf8(text.readAllStandardOutput());
         const QString trail = printed.mid(printed.indexOf(QStringLiteral("Audit trail")));
         // Every entry's line begins with its time, offset and all.
-        const QRegularExpression line(QStringLiteral("^\\s*(\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} [+-]\\d\\d:\\d\\d)\\s+(\\S.*?)\\s{2,}"),
+        const QRegularExpression line(QStringLiteral("^\\s*(\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} (?:[+-]\\d\\d:\\d\\d|UTC))\\s+(\\S.*?)\\s{2,}"),
                                       QRegularExpression::MultilineOption);
         QStringList names, times;
         for (auto it = line.globalMatch(trail); it.hasNext();) {

@@ -3,11 +3,13 @@
 #include "record/StoreListing.h"
 #include "text/VisibleText.h"
 
+#include <iterator>
+
 namespace {
 
 // The columns' headings, in Column order.
 const char *const kHeadings[] = {"Id", "Started", "Ended", "Model", "Device", "Rows", "Sample", "Verified", "Signatures"};
-static_assert(std::size(kHeadings) == RecordingsModel::ColumnCount);
+static_assert(std::size(kHeadings) == std::size_t(RecordingsModel::ColumnCount));
 
 // The day a recording started, as its own clock gave it.
 QDate startDay(const QString &started)

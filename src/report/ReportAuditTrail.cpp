@@ -168,9 +168,10 @@ int AuditTrailBuilder::runOf(const QJsonObject &e, qint64 &mono)
         const qint64 before = began - qint64(e.value(QStringLiteral("by_ms")).toDouble());
         for (int i = 0; i < runBegan_.size(); ++i)
             if (std::abs(runBegan_[i] - before) <= kSameRunMs) {
+                const int run = runIndex_[i];
                 runBegan_ << began;
-                runIndex_ << runIndex_[i];
-                return runIndex_[i];
+                runIndex_ << run;
+                return run;
             }
     }
     for (int i = 0; i < runBegan_.size(); ++i)

@@ -6,6 +6,7 @@
 #include "shell/RecordingActions.h"
 #include "shell/ReplayedCore.h"
 #include "shell/UiPrompts.h"
+#include "shell/frmLimits.h"
 #include "table/GridView.h"
 #include "text/VisibleText.h"
 
@@ -68,6 +69,8 @@ frmRecordingView::frmRecordingView(std::shared_ptr<RecordStore> store, const Rec
     connect(report, &QPushButton::clicked, this, [this] { act(reportRecording(this, *store_, rec_)); });
     connect(grid, &GridView::reportRequested, this, [this] { act(reportRecording(this, *store_, rec_)); });
     connect(chart, &ChartWidget::reportRequested, this, [this] { act(reportRecording(this, *store_, rec_)); });
+    connect(grid, &GridView::limitsRequested, this, [this] { frmLimits(this).exec(); });
+    connect(chart, &ChartWidget::limitsRequested, this, [this] { frmLimits(this).exec(); });
     connect(sign, &QPushButton::clicked, this, [this] { act(signRecording(this, rec_.id)); });
     connect(note, &QPushButton::clicked, this, [this] { act(noteRecording(this, rec_.id)); });
     connect(close, &QPushButton::clicked, this, &QWidget::close);

@@ -127,14 +127,14 @@ void frmRecordings::addActions()
     connect(verify, &QPushButton::clicked, this, &frmRecordings::verify);
     connect(exportButton, &QPushButton::clicked, this, [this] {
         if (const RecordingInfo *r = selected())
-            done(exportRecording(prompts_, *store_, *r));
+            succeeded(exportRecording(prompts_, *store_, *r));
     });
     connect(report, &QPushButton::clicked, this, [this] {
         if (const RecordingInfo *r = selected())
-            done(reportRecording(this, *store_, *r));
+            succeeded(reportRecording(this, *store_, *r));
     });
-    connect(sign, &QPushButton::clicked, this, [this] { done(signRecording(this, selectedId())); });
-    connect(note, &QPushButton::clicked, this, [this] { done(noteRecording(this, selectedId())); });
+    connect(sign, &QPushButton::clicked, this, [this] { succeeded(signRecording(this, selectedId())); });
+    connect(note, &QPushButton::clicked, this, [this] { succeeded(noteRecording(this, selectedId())); });
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -159,7 +159,7 @@ int frmRecordings::shown() const
     return filter_->rowCount();
 }
 
-bool frmRecordings::done(const QString &error)
+bool frmRecordings::succeeded(const QString &error)
 {
     if (!error.isEmpty())
         prompts_.MsgBox(error, UiPrompts::Icon::Critical);
@@ -172,7 +172,7 @@ void frmRecordings::open()
     if (!r)
         return;
     auto *view = new frmRecordingView(store_, *r, prompts_, parentWidget());
-    if (done(view->load()))
+    if (succeeded(view->load()))
         view->show();
     else
         view->deleteLater();

@@ -40,7 +40,7 @@ protected:
     void forget(qint64 id);
     int shown() const;
     // Says `error` in a box, if there is one; true when there was none.
-    bool done(const QString &error);
+    bool succeeded(const QString &error);
 
     QLabel *label_;
     QTableView *view_;

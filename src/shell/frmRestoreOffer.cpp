@@ -50,10 +50,10 @@ void frmRestoreOffer::act(int what)
     const qint64 id = r->id;
     if (what == 1) {
         // Exported, still unfinished: it stays in the list.
-        done(recordingactions::exportRecording(prompts_, recorder_.store(), *r));
+        succeeded(recordingactions::exportRecording(prompts_, recorder_.store(), *r));
         return;
     }
-    if (!done(what == 0 ? recorder_.restore(id) : recorder_.closeRecording(id)))
+    if (!succeeded(what == 0 ? recorder_.restore(id) : recorder_.closeRecording(id)))
         return;
     forget(id);
     // Only one recording can be in the table: after a restore, the others
