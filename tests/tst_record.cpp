@@ -540,7 +540,7 @@ private slots:
     void recordingsListed_data()
     {
         columns<QString, QString, QString, QString, QString, QList<qint64>>("text", "from", "to", "model", "sample", "ids");
-        dataRow("everything", QString(), QString(), QString(), QString(), QList<qint64>{1, 2, 3});
+        dataRow("everything", QString(), QString(), QString(), QString(), QString(), QList<qint64>{1, 2, 3});
         dataRow("a text in any column", QString("cleared"), QString(), QString(), QString(), QString(), QList<qint64>{1, 2});
         dataRow("a model, any case", QString(), QString(), QString(), QString("01a2"), QString(), QList<qint64>{2, 3});
         dataRow("a sample", QString(), QString(), QString(), QString(), QString("buffer"), QList<qint64>{3});

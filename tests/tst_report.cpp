@@ -319,6 +319,9 @@ private slots:
                 QStringList{"start 10:00:00.000 0", "clock_jump 09:00:10.000 10000 -3600000", "clear 09:00:20.000 20000",
                             "exit 09:00:30.000 30000"},
                 QStringList{"program start", "clock jump", "Clear", "program exit"});
+        dataRow("the same millisecond of the run: the computer's time",
+                QStringList{"port_opened 10:00:00.017 500", "start 10:00:00.016 500"},
+                QStringList{"program start", "port opened"});
         dataRow("a later run closes it, its clock lower",
                 QStringList{"begin 10:00:00.000 90000", "clear 10:05:00.000 390000", "end 12:00:00.000 50"},
                 QStringList{"recording began", "Clear", "recording ended"});

@@ -56,7 +56,7 @@ QString plainDetail(const QJsonObject &e)
 {
     QStringList parts;
     for (auto it = e.begin(); it != e.end(); ++it)
-        if (!kBookkeeping.contains(it.key()))
+        if (!kBookkeeping.contains(it.key()) && !(it.value().isString() && it.value().toString().isEmpty()))
             parts << QString(it.key()).replace(u'_', u' ') + QStringLiteral(": ") + text(it.value());
     return parts.join(QStringLiteral("; "));
 }
@@ -147,6 +147,9 @@ QString settingsChange(const QJsonObject &previous, const QJsonObject &current)
             changes << r.first + u' ' + r.second + kArrow + kDash;
     if (!changes.isEmpty())
         return changes.join(QStringLiteral("; "));
+    // A recording that begins copies the frame in force into its chain.
+    if (current.value(QStringLiteral("in_force")).toBool())
+        return QStringLiteral("in force at the start, as received");
     return previous.value(QStringLiteral("fields")) == current.value(QStringLiteral("fields"))
                ? QStringLiteral("sent again; nothing changed")
                : QStringLiteral("a setting the panel does not show changed");
@@ -187,6 +190,9 @@ void AuditTrailBuilder::add(const QJsonObject &event)
     Item item;
     item.event = event;
     item.run = runOf(event, item.mono);
+    const QDateTime utc = QDateTime::fromString(event.value(QStringLiteral("utc")).toString(), Qt::ISODateWithMs);
+    item.utc = utc.isValid() ? utc.toMSecsSinceEpoch() : lastUtc_;
+    lastUtc_ = item.utc;
     item.chain = int(items_.size());
     lastRun_ = item.run;
     lastMono_ = item.mono;
@@ -198,7 +204,11 @@ QList<ReportEvent> AuditTrailBuilder::result() const
     // 1. In time order: run by run, then the run's own clock, then the chain.
     QList<Item> sorted = items_;
     std::stable_sort(sorted.begin(), sorted.end(), [](const Item &a, const Item &b) {
-        return a.run != b.run ? a.run < b.run : a.mono < b.mono;
+        // The same millisecond on the run's clock: the computer's, finer
+        // where it reads finer.
+        if (a.run != b.run)
+            return a.run < b.run;
+        return a.mono != b.mono ? a.mono < b.mono : a.utc < b.utc;
     });
     // 2. Each with its name and what it says; a settings frame against the
     // one before it.

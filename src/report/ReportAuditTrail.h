@@ -32,6 +32,7 @@ private:
         QJsonObject event;
         int run = 0;            // index of its run, in the order runs appear
         qint64 mono = 0;
+        qint64 utc = 0;         // ms since 1970, or the one's before it
         int chain = 0;          // place in the chain
     };
     int runOf(const QJsonObject &event, qint64 &mono);
@@ -40,7 +41,7 @@ private:
     QList<qint64> runBegan_;    // per run: utc - mono_ms, and aliases after a clock jump
     QList<int> runIndex_;       // the run each entry of runBegan_ stands for
     int lastRun_ = 0;
-    qint64 lastMono_ = 0;
+    qint64 lastMono_ = 0, lastUtc_ = 0;
     int runs_ = 0;
 };
 
