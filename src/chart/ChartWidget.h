@@ -22,6 +22,7 @@ public:
 signals:
     void clicked();
     void reportRequested();   // "Save report as…" from the context menu
+    void limitsRequested();   // "Report limits…"
     void sampleRequested();   // "Sample…"
     void noteRequested();     // "Add note…"
     void signRequested();     // "Sign…"

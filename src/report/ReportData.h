@@ -46,6 +46,7 @@ struct ReportData
     QList<annotation::SampleMark> samples;
     qint64 entries = 0;                  // in the chain, signatures included
     QString fingerprint;                 // hex SHA-256 of the recording's hash chain
+    QString anchor;                      // the chain entry the report is, for its metadata (AnchoredFile.h)
     QImage chart;                        // the chart as drawn, may be null
     ReportLimits limits;
     int rowLimit = 2000;                 // readings printed in full up to this many
@@ -56,7 +57,8 @@ struct ReportData
 };
 
 // Writes the report to `path` as PDF, on `page` or else on the paper of the
-// system's locale (Letter where that is used, A4 elsewhere). A scratch file
+// environment's locale for paper (LC_ALL, LC_PAPER, LANG: Letter where that is used,
+// A4 elsewhere). A scratch file
 // beside it is renamed into place when complete; a target that exists and
 // is not a regular file is refused. Empty on success, else why it failed in
 // words for the user.

@@ -52,6 +52,10 @@ public:
     // The report of the recording in the table (from the store when there
     // is one), to a PDF the user names.
     void saveReport();
+    // Every stored recording in the Recordings dialog (frmMainRecordings.cpp).
+    void showRecordings();
+    // The electrode limits reports check against, saved for the user.
+    void showLimits();
     // "Sample…", "Add note…" (proposed on grid row `row`, 0: none) and
     // "Sign…" (frmMainAnnotate.cpp).
     void chooseSample();

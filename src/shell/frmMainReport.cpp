@@ -1,5 +1,6 @@
 #include "record/Recorder.h"
 #include "report/ReportBuild.h"
+#include "report/SavedLimits.h"
 #include "shell/MainCore.h"
 #include "shell/frmMain.h"
 
@@ -54,7 +55,15 @@ void frmMain::saveReport()
     }
     if (data.recordingId.isEmpty())
         data = liveReportData(*core_, allRows);
-    const QString error = writeReport(path, data);
+    data.limits = savedlimits::load();
+    // A stored recording's report is an event of its chain, and carries
+    // that event's fingerprint.
+    const auto write = [&](const Anchor &a) {
+        anchorReport(data, a);
+        return writeReport(path, data);
+    };
+    const QString error = id > 0 ? recorder_->writeAnchored(id, path, fileEvent(QStringLiteral("report"), path, {}), write)
+                                 : write(Anchor{});
     QApplication::restoreOverrideCursor();
     if (!error.isEmpty())
         QMessageBox::warning(this, QString::fromUtf8(kTitle), QStringLiteral("The report was not saved: %1").arg(error));

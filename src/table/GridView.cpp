@@ -7,6 +7,7 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMenu>
+#include <QMetaMethod>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -265,11 +266,23 @@ void GridView::contextMenuEvent(QContextMenuEvent *e)
 {
     QMenu menu(this);
     menu.addAction(QStringLiteral("Save report as…"), this, &GridView::reportRequested);
-    menu.addSeparator();
-    const int under = rowAt(viewport()->mapFromGlobal(e->globalPos()).y());
-    const int row = under < 0 ? 0 : firstShownRow() + under;
-    menu.addAction(QStringLiteral("Sample…"), this, &GridView::sampleRequested);
-    menu.addAction(QStringLiteral("Add note…"), this, [this, row] { emit noteRequested(row); });
-    menu.addAction(QStringLiteral("Sign…"), this, &GridView::signRequested);
+    menu.addAction(QStringLiteral("Report limits…"), this, &GridView::limitsRequested);
+    // Shown only where someone listens: a table of a recording opened
+    // read-only has no recordings of its own to list.
+    if (isSignalConnected(QMetaMethod::fromSignal(&GridView::recordingsRequested))) {
+        menu.addSeparator();
+        QAction *recordings = menu.addAction(QStringLiteral("Recordings…"), this, &GridView::recordingsRequested);
+        recordings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    }
+    // Samples, notes and signatures, likewise for a table whose recording
+    // can be added to.
+    if (isSignalConnected(QMetaMethod::fromSignal(&GridView::signRequested))) {
+        menu.addSeparator();
+        const int under = rowAt(viewport()->mapFromGlobal(e->globalPos()).y());
+        const int row = under < 0 ? 0 : firstShownRow() + under;
+        menu.addAction(QStringLiteral("Sample…"), this, &GridView::sampleRequested);
+        menu.addAction(QStringLiteral("Add note…"), this, [this, row] { emit noteRequested(row); });
+        menu.addAction(QStringLiteral("Sign…"), this, &GridView::signRequested);
+    }
     menu.exec(e->globalPos());
 }

@@ -23,6 +23,8 @@ public:
 
 signals:
     void reportRequested();   // "Save report as…" from the context menu
+    void recordingsRequested();   // "Recordings…"
+    void limitsRequested();       // "Report limits…"
     // "Sample…", "Add note…" (on the grid row under the pointer, 0: none)
     // and "Sign…" from the context menu.
     void sampleRequested();

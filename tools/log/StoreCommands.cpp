@@ -3,7 +3,13 @@
 #include "publish/Republisher.h"
 #include "record/Annotations.h"
 #include "record/LiveLock.h"
+#include "record/AnchoredFile.h"
+#include "record/FileCheck.h"
+#include "record/Ledger.h"
+#include "record/RecordAudit.h"
 #include "record/RecordStore.h"
+#include "record/StoreListing.h"
+#include "record/StoreSchema.h"
 #include "record/StoredExport.h"
 #include "report/ReportBuild.h"
 #include "sign/Signing.h"
@@ -36,21 +42,29 @@ QString unreadable(const RecordStore &store, const QString &folder)
 
 bool openStore(RecordStore &store, const QString &folder)
 {
-    if (!QFileInfo::exists(RecordStore::fileIn(folder))) {
-        err(QStringLiteral("there is no recordings store in %1").arg(folder));
-        return false;
-    }
-    if (!store.open(folder, RecordStore::Access::Read)) {
-        err(QStringLiteral("the recordings store in %1 could not be opened: %2").arg(folder, store.error()));
-        return false;
-    }
-    return true;
+    const QString why = storelisting::openForReading(store, folder);
+    if (!why.isEmpty())
+        err(why);
+    return why.isEmpty();
+}
+
+// The store opened to add a file's event where it may be written: only a
+// sound store of this version (it is never made, moved aside or brought
+// up to date here), else read-only (the file then carries the last
+// entry's fingerprint).
+bool openForFiles(RecordStore &store, const QString &folder)
+{
+    const storeschema::Identity what = storeschema::inspect(RecordStore::fileIn(folder));
+    if (what.refused.isEmpty() && what.version == storeschema::kVersion
+        && store.open(folder, RecordStore::Access::Write))
+        return true;
+    return openStore(store, folder);
 }
 
 // Recording `id` of the store in `folder`, or nothing, said on standard error.
-std::optional<RecordingInfo> findRecording(RecordStore &store, const QString &folder, qint64 id)
+std::optional<RecordingInfo> findRecording(RecordStore &store, const QString &folder, qint64 id, bool forFiles = false)
 {
-    if (!openStore(store, folder))
+    if (!(forFiles ? openForFiles(store, folder) : openStore(store, folder)))
         return std::nullopt;
     auto r = store.recording(id);
     if (!r)
@@ -154,23 +168,21 @@ int list(const QString &folder)
     RecordStore store;
     if (!openStore(store, folder))
         return 1;
-    const QList<RecordingInfo> recs = store.list();
-    if (store.readFailed()) {
-        err(unreadable(store, folder));
+    QString error;
+    const QList<RecordingInfo> recs = storelisting::recordings(store, error);
+    if (!error.isEmpty()) {
+        err(error);
         return 1;
     }
     // The fields are the store's text (the model as the meter's line gave
     // it): shown, never obeyed by the terminal, and never a second tab.
     using visibletext::visible;
-    for (const RecordingInfo &r : recs) {
-        const QString ended = r.endedHow.isEmpty() ? QStringLiteral("unfinished") : r.endedHow + QLatin1Char(' ') + r.ended;
+    for (const RecordingInfo &r : recs)
         out(QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6 rows")
                 .arg(r.id)
-                .arg(visible(r.started), visible(ended),
-                     visible(r.model.trimmed().isEmpty() ? QStringLiteral("-") : r.model.trimmed()),
-                     visible(r.stableDevice.isEmpty() ? (r.device.isEmpty() ? QStringLiteral("-") : r.device) : r.stableDevice))
+                .arg(visible(r.started), visible(storelisting::endText(r)), visible(storelisting::modelText(r)),
+                     visible(storelisting::deviceText(r)))
                 .arg(r.rows));
-    }
     return 0;
 }
 
@@ -196,24 +208,65 @@ int verify(const QString &folder, qint64 id)
     for (const RecordingInfo &r : recs) {
         // The signatures, notes and samples found on the same walk.
         annotation::Gatherer added;
-        const hashchain::Verdict v = store.verify(r, [&added](const hashchain::Entry &e) { added.take(e); });
-        out(QStringLiteral("%1: %2").arg(r.id).arg(visibletext::visible(v.text())));
-        for (const QString &line : added.lines())
-            out(QStringLiteral("%1:   %2").arg(r.id).arg(visibletext::visible(line)));
-        using K = hashchain::Verdict::Kind;
-        if (v.kind != K::Intact && v.kind != K::EndsEarly)
+        const Audit a = audit(store, r, [&added](const hashchain::Entry &e) { added.take(e); });
+        const QStringList lines = a.lines() + added.lines();
+        out(QStringLiteral("%1: %2").arg(r.id).arg(visibletext::visible(lines.first())));
+        for (qsizetype i = 1; i < lines.size(); ++i)
+            out(QStringLiteral("%1:   %2").arg(r.id).arg(visibletext::visible(lines[i])));
+        if (!a.holds())
             status = 1;
     }
+    // The last recordings, which no later one names in the ledger.
+    if (id == 0) {
+        if (const QString removed = ledger::removedAtEnd(store.db()); !removed.isEmpty()) {
+            out(QStringLiteral("store: %1").arg(removed));
+            status = 1;
+        }
+    }
+    SqliteStatement version(store.db(), "PRAGMA user_version");
+    if (version.step() && version.integer(0) < storeschema::kLedgerVersion)
+        out(QStringLiteral("store: written by an earlier TQ800 (store version %1): its recordings carry neither their "
+                           "identity nor a ledger, so their rows and removed recordings are not checked")
+                .arg(qMax<qint64>(1, version.integer(0))));
     return status;
+}
+
+int entries(const QString &folder, qint64 id)
+{
+    RecordStore store;
+    if (!findRecording(store, folder, id))
+        return 1;
+    const bool read = store.forEachEntry(id, QString(), [](const hashchain::Entry &e) {
+        out(QStringLiteral("%1\t%2\t%3").arg(e.seq).arg(visibletext::visible(e.kind), QString::fromLatin1(e.hash.toHex())));
+        return true;
+    });
+    if (!read)
+        err(unreadable(store, folder));
+    return read ? 0 : 1;
+}
+
+int check(const QString &folder, const QString &file)
+{
+    RecordStore store;
+    if (!openStore(store, folder))
+        return 1;
+    const FileCheck c = checkFile(store, file);
+    out(QStringLiteral("%1: %2").arg(visibletext::visible(file), visibletext::visible(c.text)));
+    return c.matches ? 0 : 1;
 }
 
 int exportStored(const QString &folder, qint64 id, const QString &file, bool tidyCsv)
 {
     RecordStore store;
-    const auto r = findRecording(store, folder, id);
+    const auto r = findRecording(store, folder, id, true);
     if (!r)
         return 1;
-    const QString error = exportStoredRecording(store, *r, file, tidyCsv);
+    QString notice;
+    const QString error = writeAnchored(
+        store, id, file, fileEvent(QStringLiteral("export"), file, {{QStringLiteral("rows"), r->rows}}),
+        [&](const Anchor &a) { return exportStoredRecording(store, *r, file, tidyCsv, a); }, &notice);
+    if (!notice.isEmpty())
+        err(notice);
     if (!error.isEmpty()) {
         err(QStringLiteral("recording %1 could not be exported to %2: %3").arg(id).arg(file, error));
         return 1;
@@ -228,23 +281,23 @@ int exportStored(const QString &folder, qint64 id, const QString &file, bool tid
 int reportStored(const QString &folder, qint64 id, const QString &file, const ReportLimits &limits)
 {
     RecordStore store;
-    const auto r = findRecording(store, folder, id);
+    const auto r = findRecording(store, folder, id, true);
     if (!r)
         return 1;
-    QString readError;
-    ReportData data =
-        storedReportData(store, *r, QStringLiteral("tq800-log --recording %1 --export FILE").arg(id), readError);
-    if (!readError.isEmpty()) {
-        err(QStringLiteral("the report of recording %1 was not written to %2: %3").arg(id).arg(file, readError));
-        return 1;
-    }
-    data.limits = limits;
-    const QString error = writeReport(file, data);
+    QString notice, fingerprint;
+    const QString error = reportStoredRecording(
+        store, *r, file, QStringLiteral("the export written by tq800-log --recording %1 --export FILE").arg(id), limits,
+        [&](const auto &write) {
+            return writeAnchored(store, id, file, fileEvent(QStringLiteral("report"), file, {}), write, &notice);
+        },
+        &fingerprint);
+    if (!notice.isEmpty())
+        err(notice);
     if (!error.isEmpty()) {
         err(QStringLiteral("the report of recording %1 was not written to %2: %3").arg(id).arg(file, error));
         return 1;
     }
-    err(QStringLiteral("recording %1: report written to %2 (fingerprint %3)").arg(id).arg(file, data.fingerprint));
+    err(QStringLiteral("recording %1: report written to %2 (fingerprint %3)").arg(id).arg(file, fingerprint));
     return 0;
 }
 

@@ -15,9 +15,11 @@
 #include "publish/Republisher.h"
 #include "record/RecordStore.h"
 #include "record/Annotations.h"
+#include "record/AnchoredFile.h"
 #include "record/Recorder.h"
 #include "record/SampleOptions.h"
 #include "report/ReportBuild.h"
+#include "report/SavedLimits.h"
 #include "shell/ExportName.h"
 #include "shell/HeadlessSession.h"
 #include "shell/MainCore.h"
@@ -103,7 +105,8 @@ const char kSynopsis[] =
     "                 [--mqtt-cafile FILE [--mqtt-cert FILE --mqtt-key FILE]]\n"
     "                 [--mqtt-user NAME [--mqtt-password-file FILE]] [--mqtt-keepalive S]]\n"
     "       tq800-log [--journal DIR] --list-recordings\n"
-    "       tq800-log [--journal DIR] --verify [--recording ID]\n"
+    "       tq800-log [--journal DIR] --verify [--recording ID [--entries]]\n"
+    "       tq800-log [--journal DIR] --check FILE\n"
     "       tq800-log [--journal DIR] --recording ID [--export FILE [--tidy]] [--report FILE.pdf]\n"
     "       tq800-log [--journal DIR] (--recording ID | --since TIME) --republish --mqtt URL ...\n"
     "       tq800-log [--journal DIR] --recording ID --sign MEANING --reason TEXT < password\n"
@@ -152,8 +155,14 @@ const char kDescription[] =
     "recording's hash chain and prints \"intact\" with its fingerprint, \"ends\n"
     "early\" for one that was never ended, the first entry that does not\n"
     "match, or the entries a damaged file cannot give back (\"unreadable\")\n"
-    "(exit status 1). These commands open the store read-only and change\n"
-    "nothing; a recording that cannot be read whole is not exported.\n"
+    "(exit status 1), and what its row in the store or the store's ledger of\n"
+    "recordings says that its chain does not. --entries prints each entry's\n"
+    "seq, kind and hash. An export or report of a stored recording is an\n"
+    "event of its chain; a report or .xlsx carries that event's fingerprint,\n"
+    "other exports have their SHA-256 in it. --check FILE says whether the\n"
+    "store's chain, as it is now, holds that file (exit status 0) or not (1).\n"
+    "--list-recordings, --verify and --check open the store read-only and\n"
+    "change nothing; a recording that cannot be read whole is not exported.\n"
     "--mqtt URL publishes every row, event, the meter's settings and its status\n"
     "to the MQTT broker at URL, from the recordings store (see the README,\n"
     "\"Many meters, one lab\"); the password comes from --mqtt-password-file or\n"
@@ -173,7 +182,8 @@ const char kDescription[] =
     "--report FILE.pdf writes a PDF report of the run at its end, or with\n"
     "--recording ID of a stored one: the meter, its settings and calibration\n"
     "(for pH the slope and offset against --slope-min/--slope-max, default\n"
-    "95-105 %, and --offset-max, default 30 mV), statistics, the chart, the\n"
+    "95-105 %, and --offset-max, default 30 mV, or the limits saved in the\n"
+    "window's Report limits dialog), statistics, the chart, the\n"
     "readings, the audit trail and the fingerprint.\n"
     "Rows the store does not take are held; those it has not taken at the end\n"
     "go to a new store in DIR.fallback-TIME beside it (else in the temporary\n"
@@ -255,6 +265,14 @@ int main(int argc, char **argv)
                                       QStringLiteral("TIME"));
     parser.addOptions({republishOpt, sinceOpt});
     // --- end of republishing ---
+    // --- files made of the store, checked against it ---
+    const QCommandLineOption checkOpt(QStringLiteral("check"),
+                                      QStringLiteral("Whether the store's chain still holds the report or export FILE."),
+                                      QStringLiteral("FILE"));
+    const QCommandLineOption entriesOpt(QStringLiteral("entries"),
+                                        QStringLiteral("With --verify --recording ID: each entry's seq, kind and hash."));
+    parser.addOptions({checkOpt, entriesOpt});
+    // --- end of checking ---
     // --- samples, notes and signatures ---
     const QCommandLineOption noteOpt(QStringLiteral("note"), QStringLiteral("Add an operator's note to --recording ID."),
                                      QStringLiteral("TEXT"));
@@ -307,7 +325,8 @@ int main(int argc, char **argv)
         if (!ok || recordingId < 1)
             return usageError(QStringLiteral("--recording wants a recording's id (see --list-recordings)"));
     }
-    ReportLimits limits;
+    // The limits the user saved, each replaced where given here.
+    ReportLimits limits = savedlimits::load();
     for (auto [opt, value] : {std::pair{&slopeMinOpt, &limits.slopeMin}, std::pair{&slopeMaxOpt, &limits.slopeMax},
                               std::pair{&offsetMaxOpt, &limits.offsetMaxAbsMv}}) {
         if (!parser.isSet(*opt))
@@ -317,8 +336,8 @@ int main(int argc, char **argv)
         if (!ok || !std::isfinite(*value) || *value < 0)
             return usageError(QStringLiteral("--%1 wants a number, 0 or more").arg(opt->names().first()));
     }
-    if (limits.slopeMin > limits.slopeMax)
-        return usageError(QStringLiteral("--slope-min is above --slope-max"));
+    if (const QString why = savedlimits::problem(limits); !why.isEmpty())
+        return usageError(QStringLiteral("--slope-min and --slope-max: %1").arg(why));
     // The name says what is written; a name it does not know would become
     // an .xls that a data tool cannot read as the name promises.
     const bool tidy = parser.isSet(tidyOpt);
@@ -342,6 +361,14 @@ int main(int argc, char **argv)
         return storecmd::republish(folder, recordingId, since, mqtt);
     }
     // --- end of republishing ---
+    // --- files made of the store, checked against it ---
+    if (parser.isSet(entriesOpt) && (!parser.isSet(verifyOpt) || recordingId == 0))
+        return usageError(QStringLiteral("--entries goes with --verify --recording ID"));
+    if (parser.isSet(checkOpt))
+        return storecmd::check(folder, parser.value(checkOpt));
+    if (parser.isSet(entriesOpt))
+        return storecmd::entries(folder, recordingId);
+    // --- end of checking ---
     // --- samples, notes and signatures ---
     if (parser.isSet(signOpt) || parser.isSet(noteOpt)) {
         if (recordingId == 0)
@@ -544,7 +571,18 @@ int main(int argc, char **argv)
         if (data.recordingId.isEmpty())
             data = liveReportData(core, allRows);
         data.limits = limits;
-        const QString error = writeReport(file, data);
+        // The stored run's report is an event of its chain (AnchoredFile.h).
+        const qint64 id = data.recordingId.isEmpty() || !recorder ? 0 : recorder->lastRecordingId();
+        const auto write = [&](const Anchor &a) {
+            anchorReport(data, a);
+            return writeReport(file, data);
+        };
+        QString notice;
+        const QString error = id > 0 ? recorder->writeAnchored(id, file, fileEvent(QStringLiteral("report"), file, {}),
+                                                               write, &notice)
+                                     : write(Anchor{});
+        if (!notice.isEmpty())
+            printError(notice);
         if (!error.isEmpty()) {
             printError(QStringLiteral("the report was not written to %1: %2").arg(file, error));
             code = code ? code : 1;
