@@ -1,10 +1,15 @@
 #include "shell/RecordingActions.h"
 
+#include "record/Annotations.h"
+#include "record/StoredAnnotation.h"
 #include "record/StoredExport.h"
 #include "report/ReportBuild.h"
 #include "report/SavedLimits.h"
 #include "shell/ExportName.h"
 #include "shell/UiPrompts.h"
+#include "shell/frmNote.h"
+#include "shell/frmSign.h"
+#include "sign/Signing.h"
 
 #include <QApplication>
 #include <QDir>
@@ -70,22 +75,43 @@ QString reportRecording(QWidget *parent, RecordStore &store, const RecordingInfo
 // Not yet: see the header.
 bool signAvailable()
 {
-    return false;
+    return true;
 }
 
 bool noteAvailable()
 {
-    return false;
+    return true;
 }
 
-QString signRecording(QWidget *, qint64 id)
+QString signRecording(QWidget *parent, const RecordStore &store, qint64 id)
 {
-    return QStringLiteral("Recording %1 cannot be signed here yet.").arg(id);
+    if (id <= 0)
+        return {};
+    const Account who = currentAccount();
+    frmSign dialog(QStringLiteral("%1 (%2)").arg(who.fullName, who.login), QStringLiteral("recording %1").arg(id),
+                   [&](const QString &meaning, const QString &reason, QByteArray &password) {
+                       return signAs(who, meaning, reason, password, [&](const QJsonObject &fields) {
+                           return addToStored(store.folder(), id, QStringLiteral("signature"), fields, true);
+                       });
+                   },
+                   parent);
+    dialog.exec();
+    return {};
 }
 
-QString noteRecording(QWidget *, qint64 id)
+QString noteRecording(QWidget *parent, const RecordStore &store, qint64 id)
 {
-    return QStringLiteral("A note cannot be added to recording %1 here yet.").arg(id);
+    if (id <= 0)
+        return {};
+    RecordStore reading;
+    std::optional<RecordingInfo> rec;
+    if (reading.open(store.folder(), RecordStore::Access::Read))
+        rec = reading.recording(id);
+    frmNote dialog(rec ? int(rec->rows) : 0, 0, parent);
+    if (dialog.exec() != QDialog::Accepted || dialog.text().isEmpty())
+        return {};
+    return addToStored(store.folder(), id, QStringLiteral("note"),
+                       annotation::noteFields(dialog.text(), dialog.fromRow(), dialog.toRow()), false);
 }
 
 QString sampleOf(RecordStore &, const RecordingInfo &)

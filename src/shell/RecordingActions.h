@@ -28,15 +28,16 @@ QString exportRecording(UiPrompts &prompts, RecordStore &store, const RecordingI
 QString reportRecording(QWidget *parent, RecordStore &store, const RecordingInfo &rec, const Anchoring &anchoring);
 
 // Signing a recording and adding a note to it are the record's own actions
-// (an entry on its chain each). Until they are here, the buttons that ask
-// for them stay greyed out with the tooltip below.
+// (an entry on its chain each, StoredAnnotation.h); where they are not to
+// be had the buttons stay greyed out with the tooltip below.
 bool signAvailable();
 bool noteAvailable();
 inline constexpr const char *kNotAvailable = "not available";
-// Sign…: signs recording `id`; empty when signed or cancelled, else why not.
-QString signRecording(QWidget *parent, qint64 id);
+// Sign…: signs recording `id` of `store`'s folder; empty when signed or
+// cancelled, else why not.
+QString signRecording(QWidget *parent, const RecordStore &store, qint64 id);
 // Note…: adds a note to recording `id`; empty when added or cancelled.
-QString noteRecording(QWidget *parent, qint64 id);
+QString noteRecording(QWidget *parent, const RecordStore &store, qint64 id);
 // The recording's sample and its signatures as one line each, for the
 // Recordings list ("" where it has none).
 QString sampleOf(RecordStore &store, const RecordingInfo &rec);

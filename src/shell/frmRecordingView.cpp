@@ -71,8 +71,8 @@ frmRecordingView::frmRecordingView(std::shared_ptr<RecordStore> store, const Rec
     connect(chart, &ChartWidget::reportRequested, this, [this] { act(reportRecording(this, *store_, rec_, anchoring_)); });
     connect(grid, &GridView::limitsRequested, this, [this] { frmLimits(this).exec(); });
     connect(chart, &ChartWidget::limitsRequested, this, [this] { frmLimits(this).exec(); });
-    connect(sign, &QPushButton::clicked, this, [this] { act(signRecording(this, rec_.id)); });
-    connect(note, &QPushButton::clicked, this, [this] { act(noteRecording(this, rec_.id)); });
+    connect(sign, &QPushButton::clicked, this, [this] { act(signRecording(this, *store_, rec_.id)); });
+    connect(note, &QPushButton::clicked, this, [this] { act(noteRecording(this, *store_, rec_.id)); });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 }
 

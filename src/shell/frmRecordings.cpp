@@ -133,8 +133,8 @@ void frmRecordings::addActions()
         if (const RecordingInfo *r = selected())
             succeeded(reportRecording(this, *store_, *r, anchoring_));
     });
-    connect(sign, &QPushButton::clicked, this, [this] { succeeded(signRecording(this, selectedId())); });
-    connect(note, &QPushButton::clicked, this, [this] { succeeded(noteRecording(this, selectedId())); });
+    connect(sign, &QPushButton::clicked, this, [this] { succeeded(signRecording(this, *store_, selectedId())); });
+    connect(note, &QPushButton::clicked, this, [this] { succeeded(noteRecording(this, *store_, selectedId())); });
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
 }
 

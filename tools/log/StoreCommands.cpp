@@ -2,7 +2,7 @@
 
 #include "publish/Republisher.h"
 #include "record/Annotations.h"
-#include "record/LiveLock.h"
+#include "record/StoredAnnotation.h"
 #include "record/AnchoredFile.h"
 #include "record/FileCheck.h"
 #include "record/Ledger.h"
@@ -72,95 +72,46 @@ std::optional<RecordingInfo> findRecording(RecordStore &store, const QString &fo
     return r;
 }
 
-// Opens the store to add to recording `id`, which must exist and not be
-// written by a running program; the recording, or nothing (said).
-std::optional<RecordingInfo> toAddTo(RecordStore &store, const QString &folder, qint64 id)
+// Says what `addToStored` added, or why not; exit status.
+int added(qint64 id, const QString &what, const QString &why, const RecordingInfo &after)
 {
-    if (!QFileInfo::exists(RecordStore::fileIn(folder))) {
-        err(QStringLiteral("there is no recordings store in %1").arg(folder));
-        return std::nullopt;
+    if (!why.isEmpty()) {
+        err(QStringLiteral("recording %1: %2").arg(id).arg(why));
+        return 1;
     }
-    if (!store.open(folder, RecordStore::Access::Write)) {
-        err(QStringLiteral("the recordings store in %1 could not be opened: %2").arg(folder, store.error()));
-        return std::nullopt;
-    }
-    auto r = store.recording(id);
-    if (!r) {
-        err(store.readFailed() ? unreadable(store, folder) : QStringLiteral("there is no recording %1").arg(id));
-        return std::nullopt;
-    }
-    if (LiveLock::isLive(folder, r->uuid)) {
-        err(QStringLiteral("recording %1 is being written by another program: add to it there, or once it has ended")
-                .arg(id));
-        return std::nullopt;
-    }
-    return r;
-}
-
-// Appends the event `name` with `fields` to recording `id`; `signs`: over
-// the fingerprint of the chain before it. Empty on success, else why not.
-QString append(RecordStore &store, qint64 id, const QString &name, const QJsonObject &fields, bool signs)
-{
-    // This program's own clock from its start, as every event carries one.
-    static QElapsedTimer mono;
-    if (!mono.isValid())
-        mono.start();
-    const auto r = store.appendEvent(id, [&](const RecordingInfo &rec) {
-        QJsonObject f = fields;
-        if (signs)
-            annotation::signOver(f, rec.lastHash, rec.entries);
-        f = annotation::stamped(name, f, QDateTime::currentDateTime());
-        f.insert(QStringLiteral("mono_ms"), mono.elapsed());
-        return QJsonDocument(f).toJson(QJsonDocument::Compact);
-    });
-    if (!r)
-        return store.error();
-    store.checkpoint();
     out(QStringLiteral("%1: %2 added as entry %3, fingerprint %4")
             .arg(id)
-            .arg(name)
-            .arg(r->entries)
-            .arg(QString::fromLatin1(r->lastHash.toHex())));
-    return {};
+            .arg(what)
+            .arg(after.entries)
+            .arg(QString::fromLatin1(after.lastHash.toHex())));
+    return 0;
 }
 
 } // namespace
 
 int sign(const QString &folder, qint64 id, const QString &meaning, const QString &reason)
 {
-    RecordStore store;
-    const auto r = toAddTo(store, folder, id);
-    if (!r)
-        return 1;
     const Account who = currentAccount();
     QByteArray password = readPassword(QStringLiteral("Password of %1 (%2), to sign recording %3 as %4: ")
                                            .arg(who.login, who.fullName).arg(id).arg(meaning));
+    RecordingInfo after;
     const QString why = signAs(who, meaning, reason, password, [&](const QJsonObject &fields) {
-        return append(store, id, QStringLiteral("signature"), fields, true);
+        return addToStored(folder, id, QStringLiteral("signature"), fields, true, {}, &after);
     });
-    if (!why.isEmpty()) {
-        err(QStringLiteral("recording %1: %2").arg(id).arg(why));
-        return 1;
-    }
-    return 0;
+    return added(id, QStringLiteral("signature"), why, after);
 }
 
 int note(const QString &folder, qint64 id, const QString &text, int fromRow, int toRow)
 {
-    RecordStore store;
-    const auto r = toAddTo(store, folder, id);
-    if (!r)
-        return 1;
-    if (fromRow > 0 && toRow > r->rows) {
-        err(QStringLiteral("recording %1 has %2 rows: there is no row %3").arg(id).arg(r->rows).arg(toRow));
-        return 1;
-    }
-    if (const QString why = append(store, id, QStringLiteral("note"), annotation::noteFields(text, fromRow, toRow), false);
-        !why.isEmpty()) {
-        err(QStringLiteral("recording %1: the note was not added: %2").arg(id).arg(why));
-        return 1;
-    }
-    return 0;
+    RecordingInfo after;
+    const QString why = addToStored(folder, id, QStringLiteral("note"), annotation::noteFields(text, fromRow, toRow), false,
+                                    [&](const RecordingInfo &r) {
+                                        return fromRow > 0 && toRow > r.rows
+                                                   ? QStringLiteral("it has %1 rows: there is no row %2").arg(r.rows).arg(toRow)
+                                                   : QString();
+                                    },
+                                    &after);
+    return added(id, QStringLiteral("note"), why, after);
 }
 
 int list(const QString &folder)
