@@ -2,6 +2,7 @@
 #include "chart/ChartPainter.h"
 #include "record/Recorder.h"
 #include "shell/MainCore.h"
+#include "shell/RecordingActions.h"
 #include "shell/SerialLink.h"
 #include "shell/frmMain.h"
 #include "support/DataTable.h"
@@ -89,6 +90,9 @@ private slots:
             return true;
         });
         QCOMPARE(events, QStringList({"sample S-9 0", "note drift 2"}));
+        // The Recordings list shows the sample from the events alone.
+        w.recorder()->flush();
+        QCOMPARE(recordingactions::sampleOf(w.recorder()->store(), w.recorder()->current()), QStringLiteral("S-9"));
     }
 
     void controlsStandWhereTheLayoutPutsThem_data()

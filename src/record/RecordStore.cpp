@@ -134,6 +134,7 @@ bool RecordStore::open(const QString &folder, Access access)
     access_ = access;
     notice_.clear();
     openBusy_ = false;
+    eventIndex_ = -1;
     db_.close();
     if (access == Access::Write)
         makePrivateFolder(folder);   // one that cannot be made is named below
@@ -348,11 +349,20 @@ std::optional<RecordingInfo> RecordStore::recording(qint64 id)
 bool RecordStore::forEachEntry(qint64 id, const QString &kind,
                                const std::function<bool(const hashchain::Entry &)> &f)
 {
-    SqliteStatement s(db_, kind.isEmpty()
-                               ? "SELECT seq, kind, body, hash FROM entry WHERE recording = ? ORDER BY seq"
-                               : "SELECT seq, kind, body, hash FROM entry WHERE recording = ? AND kind = ? ORDER BY seq");
+    // The events by the index that holds only them, where the store has it
+    // (SQLite without statistics would walk the primary key, readings and
+    // all). Stores of older versions opened for reading do not.
+    if (eventIndex_ < 0) {
+        SqliteStatement has(db_, "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = 'entry_event'");
+        eventIndex_ = has.step() ? 1 : 0;
+    }
+    const bool events = kind == QLatin1String("event") && eventIndex_ == 1;
+    SqliteStatement s(db_, kind.isEmpty() ? "SELECT seq, kind, body, hash FROM entry WHERE recording = ? ORDER BY seq"
+                           : events       ? "SELECT seq, kind, body, hash FROM entry INDEXED BY entry_event "
+                                            "WHERE recording = ? AND kind = 'event' ORDER BY seq"
+                                          : "SELECT seq, kind, body, hash FROM entry WHERE recording = ? AND kind = ? ORDER BY seq");
     s.bind(1, id);
-    if (!kind.isEmpty())
+    if (!kind.isEmpty() && !events)
         s.bind(2, kind);
     hashchain::Entry e;
     while (s.step()) {

@@ -129,6 +129,7 @@ private:
     quint64 dev_ = 0, ino_ = 0;
     bool openBusy_ = false;
     int busyMs_ = 5;   // the last open() failed on another program's lock
+    int eventIndex_ = -1;   // the store has the index of events alone (-1: not asked yet)
 };
 
 // Makes `folder` and any missing folder above it with mode 0700 (less where

@@ -35,6 +35,18 @@ AnchoredWrite anchoredBy(const Anchoring &anchoring, RecordStore &store, qint64 
     };
 }
 
+// What a recording's events alone say of its samples and signatures (its
+// rows are not read: the store indexes its events apart).
+annotation::Gatherer eventsOf(RecordStore &store, const RecordingInfo &rec)
+{
+    annotation::Gatherer g;
+    store.forEachEntry(rec.id, QStringLiteral("event"), [&g](const hashchain::Entry &e) {
+        g.take(e);
+        return true;
+    });
+    return g;
+}
+
 } // namespace
 
 QString exportRecording(UiPrompts &prompts, RecordStore &store, const RecordingInfo &rec, const Anchoring &anchoring)
@@ -114,14 +126,27 @@ QString noteRecording(QWidget *parent, const RecordStore &store, qint64 id)
                        annotation::noteFields(dialog.text(), dialog.fromRow(), dialog.toRow()), false);
 }
 
-QString sampleOf(RecordStore &, const RecordingInfo &)
+QString sampleOf(RecordStore &store, const RecordingInfo &rec)
 {
-    return {};
+    // The samples named, in order, each once.
+    const annotation::Gatherer g = eventsOf(store, rec);
+    QStringList names;
+    for (const annotation::SampleMark &m : g.samples)
+        if (!m.sample.sample.isEmpty() && !names.contains(m.sample.sample))
+            names << m.sample.sample;
+    return names.join(QStringLiteral(", "));
 }
 
-QString signaturesOf(RecordStore &, const RecordingInfo &)
+QString signaturesOf(RecordStore &store, const RecordingInfo &rec)
 {
-    return {};
+    const annotation::Gatherer g = eventsOf(store, rec);
+    QStringList who;
+    for (const annotation::Signature &sig : g.signatures) {
+        const annotation::Meaning *m = annotation::meaning(sig.meaning);
+        who << QStringLiteral("%1 by %2")
+                   .arg(m ? QString::fromLatin1(m->key) : sig.meaning, sig.name.isEmpty() ? sig.login : sig.name);
+    }
+    return who.join(QStringLiteral("; "));
 }
 
 } // namespace recordingactions
