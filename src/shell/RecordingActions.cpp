@@ -85,16 +85,6 @@ QString reportRecording(QWidget *parent, RecordStore &store, const RecordingInfo
 }
 
 // Not yet: see the header.
-bool signAvailable()
-{
-    return true;
-}
-
-bool noteAvailable()
-{
-    return true;
-}
-
 QString signRecording(QWidget *parent, const RecordStore &store, qint64 id)
 {
     if (id <= 0)

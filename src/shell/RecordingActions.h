@@ -28,11 +28,7 @@ QString exportRecording(UiPrompts &prompts, RecordStore &store, const RecordingI
 QString reportRecording(QWidget *parent, RecordStore &store, const RecordingInfo &rec, const Anchoring &anchoring);
 
 // Signing a recording and adding a note to it are the record's own actions
-// (an entry on its chain each, StoredAnnotation.h); where they are not to
-// be had the buttons stay greyed out with the tooltip below.
-bool signAvailable();
-bool noteAvailable();
-inline constexpr const char *kNotAvailable = "not available";
+// (an entry on its chain each, StoredAnnotation.h).
 // Sign…: signs recording `id` of `store`'s folder; empty when signed or
 // cancelled, else why not.
 QString signRecording(QWidget *parent, const RecordStore &store, qint64 id);

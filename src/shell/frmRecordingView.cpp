@@ -58,12 +58,8 @@ frmRecordingView::frmRecordingView(std::shared_ptr<RecordStore> store, const Rec
     QPushButton *note = buttons->addButton(QStringLiteral("Note…"), QDialogButtonBox::ActionRole);
     QPushButton *close = buttons->addButton(QDialogButtonBox::Close);
     using namespace recordingactions;
-    sign->setEnabled(signAvailable());
-    note->setEnabled(noteAvailable());
-    if (!signAvailable())
-        sign->setToolTip(QString::fromLatin1(kNotAvailable));
-    if (!noteAvailable())
-        note->setToolTip(QString::fromLatin1(kNotAvailable));
+    sign->setToolTip(QStringLiteral("Sign it with your password: performed, reviewed or approved"));
+    note->setToolTip(QStringLiteral("Add an operator's note to it"));
     layout->addWidget(buttons);
     connect(exportButton, &QPushButton::clicked, this, [this] { act(exportRecording(prompts_, *store_, rec_, anchoring_)); });
     connect(report, &QPushButton::clicked, this, [this] { act(reportRecording(this, *store_, rec_, anchoring_)); });

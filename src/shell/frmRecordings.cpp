@@ -116,12 +116,8 @@ void frmRecordings::addActions()
     QPushButton *close = buttons_->addButton(QDialogButtonBox::Close);
     open->setToolTip(QStringLiteral("Show its table and chart, read-only, in a window of its own"));
     verify->setToolTip(QStringLiteral("Check its hash chain entry by entry"));
-    sign->setEnabled(signAvailable());
-    note->setEnabled(noteAvailable());
-    if (!signAvailable())
-        sign->setToolTip(QString::fromLatin1(kNotAvailable));
-    if (!noteAvailable())
-        note->setToolTip(QString::fromLatin1(kNotAvailable));
+    sign->setToolTip(QStringLiteral("Sign it with your password: performed, reviewed or approved"));
+    note->setToolTip(QStringLiteral("Add an operator's note to it"));
     connect(open, &QPushButton::clicked, this, &frmRecordings::open);
     connect(view_, &QTableView::doubleClicked, this, &frmRecordings::open);
     connect(verify, &QPushButton::clicked, this, &frmRecordings::verify);
