@@ -8,8 +8,11 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -59,6 +62,45 @@ QString frmRestoreOffer::describe(const RecordingInfo &r)
         .arg(r.rows == 1 ? QStringLiteral("row") : QStringLiteral("rows"));
 }
 
+QString frmRestoreOffer::restoreWithProgress(qint64 id, bool &cancelled)
+{
+    // Shown once the restore has taken a moment (a short one never shows
+    // it); modal to this box and the window, with the event loop running
+    // between batches (every few tens of milliseconds), so the window keeps
+    // drawing and Cancel is heard.
+    constexpr int kSteps = 100000;
+    constexpr qint64 kShowAfterMs = 300;
+    QPointer<QProgressDialog> dialog;
+    QElapsedTimer clock;
+    clock.start();
+    auto progress = [&](qint64 done, qint64 total) {
+        if (done >= total) {
+            delete dialog;
+            return true;
+        }
+        if (!dialog && clock.elapsed() < kShowAfterMs) {
+            // Before the dialog: the window draws and its timers run, but
+            // takes no clicks or keys (a Clear now would meet half a table).
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            return true;
+        }
+        if (!dialog) {
+            dialog = new QProgressDialog(QStringLiteral("Restoring recording %1…").arg(id), QStringLiteral("Cancel"), 0,
+                                         kSteps, this);
+            dialog->setWindowTitle(QApplication::applicationName());
+            dialog->setWindowModality(Qt::WindowModal);
+            dialog->setMinimumDuration(0);
+            dialog->setAutoReset(false);
+            dialog->setAutoClose(false);
+        }
+        dialog->setValue(int(double(done) / double(qMax<qint64>(total, 1)) * kSteps));
+        return !dialog->wasCanceled();
+    };
+    const QString error = recorder_.restore(id, progress, &cancelled);
+    delete dialog;
+    return error;
+}
+
 qint64 frmRestoreOffer::selectedId() const
 {
     const QListWidgetItem *item = list_->currentItem();
@@ -72,7 +114,10 @@ void frmRestoreOffer::act(int what)
         return;
     QString error;
     if (what == 0) {
-        error = recorder_.restore(id);
+        bool cancelled = false;
+        error = restoreWithProgress(id, cancelled);
+        if (cancelled)
+            return;   // nothing changed: it stays offered
     } else if (what == 1) {
         const auto rec = recorder_.store().recording(id);
         if (!rec) {

@@ -23,6 +23,8 @@ public:
 
 private:
     void act(int what);
+    // The restore, with a progress dialog that can cancel it.
+    QString restoreWithProgress(qint64 id, bool &cancelled);
     qint64 selectedId() const;
 
     Recorder &recorder_;
