@@ -181,7 +181,6 @@ private slots:
     {
         QTemporaryDir dir;
         QStringList table;
-        QString lcd;
         {
             Session s(dir.path());
             // Two hours ago: the hole is that long.
@@ -189,7 +188,6 @@ private slots:
             s.b.core.cmdClear_Click();
             s.log(1, 150);   // past a doubling of the time base
             table = tableOf(s.b);
-            lcd = s.b.lcd(3);
         }   // killed: no Exit, no Export
         Session s(dir.path());
         const QList<RecordingInfo> offered = s.rec.unfinished();
@@ -199,7 +197,13 @@ private slots:
         // Rows land before Restore is pressed.
         s.b.core.cmdClear_Click();
         s.log(200, 201);
-        const QString landed = s.b.lcd(3);
+        auto display = [&s] {
+            QStringList shown;
+            for (int i = 0; i < 12; ++i)
+                shown << (i == 10 ? QString() : s.b.lcd(i));   // 10: the row count
+            return shown;
+        };
+        const QStringList landed = display();
         s.rec.flush();
         const qint64 meanwhile = s.rec.current().id;
         QCOMPARE(s.rec.restore(id), QString());
@@ -213,8 +217,8 @@ private slots:
         QCOMPARE(s.b.core.m.GridRow, 153);
         QVERIFY(s.b.rowText(151).startsWith(QStringLiteral("151|")));
         QVERIFY(s.b.rowText(152).startsWith(QStringLiteral("152|")));
-        QCOMPARE(s.b.lcd(3), landed);   // the newest reading, not the old display
-        QVERIFY(lcd != landed);
+        QCOMPARE(display(), landed);   // the newest reading, not the old display
+        QCOMPARE(s.b.lcd(10), QStringLiteral("152"));
         // The chart breaks once, before row 151.
         int breaks = 0;
         s.b.core.Picture4.forEachSegment(0, [&](const SegmentPair &p) { breaks += std::isnan(p.x1) ? 1 : 0; });
@@ -286,6 +290,8 @@ private slots:
         qint64 asked = 0, loaded = 0;
         bool cancelled = false;
         const QString said = s.rec.restore(before.id, [&](qint64 done, qint64 total) {
+            if (done >= total)
+                return true;   // the end: the dialog goes
             ++asked;
             loaded = s.b.core.m.GridRow - 1;
             return done >= total || (whileLoading && done <= before.entries);

@@ -91,6 +91,7 @@ struct Recorder::Session
     // cancel to put back.
     Module1 m;
     SettingsPanel panel;
+    LcdMirror lcd;
     QString caption;
 };
 
@@ -139,6 +140,7 @@ Recorder::Session Recorder::sessionSoFar(const QStringList &header)
     Session s;
     s.m = core_.m;
     s.panel = core_.panel;
+    s.lcd = core_.lcd;
     s.caption = core_.Caption;
     s.settings = settingsInForce_;
     s.settingsSeq = settingsSeq_;
@@ -179,6 +181,7 @@ void Recorder::restoreTable(const Session &session)
         },
         session.drawsChart);
     core_.endReload();
+    core_.lcd = session.lcd;
 }
 
 QJsonObject Recorder::gapEvent(const RecordingInfo &info, const QDateTime &resumed)
@@ -297,8 +300,13 @@ QString Recorder::restore(qint64 id, const Progress &progress, bool *cancelled)
     restoring_ = false;
 
     // 3. The display as it was left, unless the session's own readings
-    //    stand on it now.
-    if (!session.movable) {
+    //    stand on it now (the row count is the whole table's).
+    if (session.movable) {
+        const QString count = core_.lcd.lblLCD[10].Caption;
+        core_.lcd = session.lcd;
+        core_.lcd.lblLCD[10].Caption = count;
+        core_.Caption = session.caption;
+    } else {
         const QJsonObject d = QJsonDocument::fromJson(info.display.toUtf8()).object();
         const QJsonArray lcd = d.value(QStringLiteral("lcd")).toArray();
         for (int i = 0; i < lcd.size() && i < int(core_.lcd.lblLCD.size()); ++i)
