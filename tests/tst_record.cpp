@@ -90,6 +90,48 @@ QStringList endsOf(RecordStore &store)
     return hows;
 }
 
+// tq800-log on the store in `folder`: its output and exit status.
+std::pair<QString, int> logOn(const QString &folder, const QStringList &args)
+{
+    QProcess log;
+    log.start(QStringLiteral(TQ800_LOG), QStringList{QStringLiteral("--journal"), folder} + args);
+    log.waitForFinished(60000);
+    return {QString::fromUtf8(log.readAllStandardOutput() + log.readAllStandardError()), log.exitCode()};
+}
+
+// A rewrite that leaves every chain holding: `from` becomes `to` in the
+// first entry of recording `id` that has it, and every later hash and the
+// recording's last hash are computed anew by the chain's formula.
+void rewrite(const QString &folder, qint64 id, const QByteArray &from, const QByteArray &to)
+{
+    RecordStore store;
+    QVERIFY(store.open(folder));
+    const auto rec = store.recording(id);
+    QVERIFY(rec);
+    QList<hashchain::Entry> entries;
+    store.forEachEntry(id, QString(), [&](const hashchain::Entry &e) {
+        entries << e;
+        return true;
+    });
+    QByteArray previous = hashchain::genesis(rec->uuid);
+    bool changed = false;
+    SqliteStatement upd(store.db(), "UPDATE entry SET body = ?, hash = ? WHERE recording = ? AND seq = ?");
+    for (hashchain::Entry &e : entries) {
+        if (!changed && e.body.contains(from)) {
+            e.body.replace(from, to);
+            changed = true;
+        }
+        e.hash = hashchain::link(previous, e.seq, e.kind, e.body);
+        previous = e.hash;
+        upd.bind(1, QString::fromUtf8(e.body)).bind(2, e.hash).bind(3, id).bind(4, e.seq);
+        QVERIFY(upd.run());
+    }
+    QVERIFY(changed);
+    SqliteStatement last(store.db(), "UPDATE recording SET last_hash = ? WHERE id = ?");
+    last.bind(1, previous).bind(2, id);
+    QVERIFY(last.run());
+}
+
 } // namespace
 
 class TestRecord : public QObject
@@ -440,8 +482,10 @@ private slots:
         text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
         QVERIFY(text.waitForFinished());
         const QString printed = QString::fromUtf8(text.readAllStandardOutput()).simplified();
-        const QString expected = verdict == QLatin1String("intact") ? said.section(QLatin1Char(' '), -1).trimmed()
-                                                                     : verdict;
+        // Intact: the fingerprint of the report's own event, now the last.
+        const QString expected = verdict == QLatin1String("intact")
+            ? logOn(dir.path(), {QStringLiteral("--verify")}).first.section(QLatin1Char(' '), -1).trimmed()
+            : verdict;
         QVERIFY2(printed.contains(expected), qPrintable(expected));
     }
 
@@ -511,15 +555,134 @@ private slots:
         const QByteArray props = unzip.readAllStandardOutput();
         RecordStore store;
         QVERIFY(store.open(dir.path()));
-        QByteArray before;
+        hashchain::Entry exported;
         store.forEachEntry(id, QString(), [&](const hashchain::Entry &e) {
-            if (e.body.contains("\"event\":\"export\""))
-                return false;
-            before = e.hash;
-            return true;
+            exported = e;
+            return !e.body.contains("\"event\":\"export\"");
         });
-        QVERIFY2(props.contains("<vt:lpwstr>" + before.toHex() + "</vt:lpwstr>"), props.constData());
+        QVERIFY2(exported.body.contains("\"event\":\"export\""), exported.body.constData());
+        QVERIFY2(props.contains("<vt:lpwstr>" + exported.hash.toHex() + "</vt:lpwstr>"), props.constData());
+        QVERIFY(props.contains("<vt:lpwstr>" + QByteArray::number(exported.seq) + "</vt:lpwstr>"));
         QVERIFY(props.contains("<vt:lpwstr>" + QByteArray::number(id) + "</vt:lpwstr>"));
+        const auto [said, status] = logOn(dir.path(), {QStringLiteral("--check"), dir.filePath(QStringLiteral("x.xlsx"))});
+        QVERIFY2(said.contains(QStringLiteral("matches recording %1, entry %2, written ").arg(id).arg(exported.seq)),
+                 qPrintable(said));
+        QCOMPARE(status, 0);
+    }
+
+    // What --verify names beyond the chain: the recording's row changed
+    // against the identity and end its chain carries, a recording removed
+    // (the next one's ledger names it; the last is missed by the store's
+    // ids), and the last entry, its end, cut off with the row's count and
+    // last hash made to fit.
+    void rowAndLedgerTampering_data()
+    {
+        QTest::addColumn<QByteArray>("statement");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("nothing") << QByteArray() << QString();
+        QTest::newRow("user") << QByteArray("UPDATE recording SET os_user = 'mallory' WHERE id = 2")
+                              << "2: does not match its chain: its row says user 'mallory'";
+        QTest::newRow("host") << QByteArray("UPDATE recording SET host = 'elsewhere' WHERE id = 2")
+                              << "2: does not match its chain: its row says host 'elsewhere'";
+        QTest::newRow("model") << QByteArray("UPDATE recording SET model = 'X9' WHERE id = 2")
+                               << "2: does not match its chain: its row says model 'X9'";
+        QTest::newRow("start") << QByteArray("UPDATE recording SET started = '2020-01-01T00:00:00.000+00:00' WHERE id = 2")
+                               << "its row says started '2020-01-01T00:00:00.000+00:00'";
+        QTest::newRow("how it ended") << QByteArray("UPDATE recording SET ended_how = 'Export' WHERE id = 2")
+                                      << "2: does not match its chain: its row says it ended 'Export', its chain 'cleared'";
+        QTest::newRow("end cut off")
+            << QByteArray("DELETE FROM entry WHERE recording = 3 AND seq = (SELECT entries FROM recording WHERE id = 3); "
+                          "UPDATE recording SET entries = entries - 1, last_hash = (SELECT hash FROM entry WHERE "
+                          "recording = 3 ORDER BY seq DESC LIMIT 1) WHERE id = 3")
+            << "3: does not match its chain: its row says it ended (Exit, ";
+        QTest::newRow("recording removed")
+            << QByteArray("DELETE FROM entry WHERE recording = 2; DELETE FROM recording WHERE id = 2")
+            << "3: does not match its chain: recording 2 before it (uuid ";
+        QTest::newRow("last recording removed")
+            << QByteArray("DELETE FROM entry WHERE recording = 3; DELETE FROM recording WHERE id = 3")
+            << "store: recording 3, the last, was removed";
+    }
+    void rowAndLedgerTampering()
+    {
+        QFETCH(QByteArray, statement);
+        QFETCH(QString, named);
+        QTemporaryDir dir;
+        {
+            Session s(dir.path());
+            for (int r = 0; r < 3; ++r) {
+                s.b.core.cmdClear_Click();
+                s.log(5 * r + 1, 5 * r + 5);
+            }
+            s.b.core.cmdExit_Click();
+        }
+        if (!statement.isEmpty())
+            sql(dir.path(), statement.constData());
+        const auto [said, status] = logOn(dir.path(), {QStringLiteral("--verify")});
+        if (named.isEmpty()) {
+            QVERIFY2(said.startsWith(QStringLiteral("1: intact")) && !said.contains(QStringLiteral("does not")), qPrintable(said));
+            QCOMPARE(status, 0);
+        } else {
+            QVERIFY2(said.contains(named), qPrintable(said));
+            QCOMPARE(status, 1);
+        }
+    }
+
+    // Reports and exports of a stored recording are events of its chain; a
+    // report and an .xlsx carry their event's fingerprint, the others their
+    // SHA-256 in it, and --check finds each. A rewrite that keeps the chain
+    // holding (every later hash recomputed) passes --verify, but not the
+    // report and .xlsx made before it.
+    void filesAnchoredInTheChain()
+    {
+        QTemporaryDir dir;
+        {
+            Session s(dir.path());
+            s.b.core.cmdClear_Click();
+            s.log(1, 5);
+            s.b.core.cmdExit_Click();
+        }
+        const QStringList files{QStringLiteral("r.pdf"), QStringLiteral("x.xlsx"), QStringLiteral("x.csv"),
+                                QStringLiteral("x.jsonl"), QStringLiteral("x.xls")};
+        for (const QString &name : files) {
+            const QString file = dir.filePath(name);
+            const auto [made, madeStatus] = logOn(dir.path(), {QStringLiteral("--recording"), QStringLiteral("1"),
+                                                               name.endsWith(QLatin1String(".pdf")) ? QStringLiteral("--report")
+                                                                                                    : QStringLiteral("--export"),
+                                                               file});
+            QVERIFY2(madeStatus == 0, qPrintable(made));
+            RecordStore store;
+            QVERIFY(store.open(dir.path(), RecordStore::Access::Read));
+            const auto rec = store.recording(1);
+            const QJsonObject event = lastEntry(store, 1);
+            QCOMPARE(event.value(QStringLiteral("event")).toString(),
+                     name.endsWith(QLatin1String(".pdf")) ? QStringLiteral("report") : QStringLiteral("export"));
+            QVERIFY(!event.value(QStringLiteral("by")).toObject().value(QStringLiteral("user")).toString().isEmpty());
+            const auto [checked, checkStatus] = logOn(dir.path(), {QStringLiteral("--check"), file});
+            QVERIFY2(checked.contains(QStringLiteral("matches recording 1, entry %1, written ").arg(rec->entries)),
+                     qPrintable(checked));
+            QCOMPARE(checkStatus, 0);
+        }
+        // Each entry's seq, kind and hash; the last is the recording's.
+        const auto [listed, listStatus] =
+            logOn(dir.path(), {QStringLiteral("--verify"), QStringLiteral("--recording"), QStringLiteral("1"),
+                               QStringLiteral("--entries")});
+        QCOMPARE(listStatus, 0);
+        const QStringList lines = listed.trimmed().split(QLatin1Char('\n'));
+        RecordStore store;
+        QVERIFY(store.open(dir.path(), RecordStore::Access::Read));
+        const auto rec = store.recording(1);
+        QCOMPARE(lines.size(), rec->entries);
+        QCOMPARE(lines.last(), QStringLiteral("%1\tevent\t%2").arg(rec->entries).arg(QString::fromLatin1(rec->lastHash.toHex())));
+        store.close();
+
+        rewrite(dir.path(), 1, "7.005", "7.006");
+        QVERIFY(logOn(dir.path(), {QStringLiteral("--verify")}).first.startsWith(QStringLiteral("1: intact")));
+        for (const QString &name : {QStringLiteral("r.pdf"), QStringLiteral("x.xlsx")}) {
+            const auto [checked, status] = logOn(dir.path(), {QStringLiteral("--check"), dir.filePath(name)});
+            QVERIFY2(checked.contains(QStringLiteral("does not match: the recording was changed after this file was made")),
+                     qPrintable(checked));
+            QCOMPARE(status, 1);
+        }
     }
 
     // Two windows on one folder: neither offers the other's live recording;

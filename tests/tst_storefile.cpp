@@ -146,7 +146,8 @@ private slots:
         int status = -1;
         const QString verified = runLog(dir.path(), {QStringLiteral("--verify")}, &status);
         QVERIFY2(verified.startsWith(QStringLiteral("1: intact: 18 entries")) && verified.contains(QStringLiteral("\n2: ends early: 12"))
-                     && verified.contains(QStringLiteral("\n3: intact: 17 entries")),
+                     && verified.contains(QStringLiteral("\n3: intact: 17 entries"))
+                     && verified.count(QStringLiteral("written before its chain held its identity")) == 3,
                  qPrintable(verified));
         QCOMPARE(status, 0);
         // The older rows in the new view: the time received, live, no numbers.
@@ -213,7 +214,7 @@ INSERT INTO entry VALUES(1, 1, 'event', '{"event":"begin","cause":"Clear"}', x'0
         QTest::addColumn<bool>("aside");
         QTest::newRow("a newer store") << "PRAGMA application_id = " + QByteArray::number(storeschema::kApplicationId)
                 + "; PRAGMA user_version = 99; CREATE TABLE recording(id INTEGER PRIMARY KEY, colour TEXT);"
-                                       << "newer TQ800 (store version 99; this program knows versions up to 2)" << false;
+                                       << "newer TQ800 (store version 99; this program knows versions up to 3)" << false;
         QTest::newRow("another application id")
             << QByteArray("PRAGMA application_id = 42; CREATE TABLE recording(id INTEGER PRIMARY KEY);")
             << "is not a TQ800 recordings store" << false;

@@ -50,9 +50,12 @@ bool readEndFromRun(SqliteDb &db, RecordingInfo &rec)
     bool lastRead = false;
     while (later.step()) {
         if (!lastRead) {
-            // The recording's last event: rows carry no run clock.
+            // The recording's last event of its run: rows carry no run
+            // clock, and a file made of it later ("by" someone) is not of
+            // its run.
             lastRead = true;
-            SqliteStatement s(db, "SELECT body FROM entry WHERE recording = ? AND kind = 'event' ORDER BY seq DESC LIMIT 1");
+            SqliteStatement s(db, "SELECT body FROM entry WHERE recording = ? AND kind = 'event' "
+                                  "AND json_extract(body, '$.by') IS NULL ORDER BY seq DESC LIMIT 1");
             s.bind(1, rec.id);
             if (s.step())
                 last = momentOf(QJsonDocument::fromJson(s.text(0).toUtf8()).object());
@@ -68,6 +71,7 @@ bool readEndFromRun(SqliteDb &db, RecordingInfo &rec)
         if (began && std::abs(began->runBegan() - last->runBegan()) <= kSameRunMs && began->monoMs >= last->monoMs) {
             rec.ended = later.text(0);
             rec.endedHow = endhow::forCause(begin.value(QStringLiteral("cause")).toString());
+            rec.endInferred = true;
             return true;
         }
     }

@@ -15,6 +15,18 @@
 // the genesis, is SHA-256 of UTF-8 "TQ800 recording <uuid>", so that no
 // entry can be moved from one recording to another unnoticed. The last
 // hash is the recording's fingerprint.
+//
+// The chain covers the whole record: entry 1 carries the recording's
+// identity and its link in the store's ledger (Ledger.h); its end, a close,
+// a restore, every export and report are entries too. A chain kept only in
+// the store can be rewritten whole (one body changed, every later hash
+// recomputed), so a file made of the recording carries a hash of it
+// outward: the file's event is entry i, and a report or .xlsx carries
+// hash(i). An entry's body cannot hold its own hash, so the body is settled
+// first, hash(i) computed from it, the file written with hash(i), and the
+// event appended after, only if the file was written; nothing else enters
+// the chain between (AnchoredFile.h). An .xls, .csv or .jsonl cannot carry
+// it, so it is written first and its SHA-256 goes into the body instead.
 namespace hashchain {
 
 struct Entry

@@ -1,6 +1,7 @@
 #include "record/RecordStore.h"
 
 #include "record/EndFromRun.h"
+#include "record/Ledger.h"
 #include "record/StoreSchema.h"
 #include "record/ReadAhead.h"
 
@@ -9,6 +10,8 @@
 #include <QFileInfo>
 #include <QDateTime>
 #include <QStandardPaths>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <cerrno>
 #include <cstring>
@@ -128,6 +131,7 @@ bool fileId(const QString &path, quint64 &dev, quint64 &ino)
 bool RecordStore::open(const QString &folder, Access access)
 {
     folder_ = folder;
+    access_ = access;
     notice_.clear();
     openBusy_ = false;
     db_.close();
@@ -223,7 +227,7 @@ bool RecordStore::stillInPlace(QString *why) const
     return true;
 }
 
-bool RecordStore::commit(RecordingInfo &rec, const QList<hashchain::Entry> &entries, qint64 newRows)
+bool RecordStore::commit(RecordingInfo &rec, QList<hashchain::Entry> entries, qint64 newRows, qint64 expectEntries)
 {
     if (!db_.exec("BEGIN IMMEDIATE"))
         return false;
@@ -236,6 +240,26 @@ bool RecordStore::commit(RecordingInfo &rec, const QList<hashchain::Entry> &entr
             rec.id = 0;
         return false;
     };
+    if (expectEntries >= 0) {
+        SqliteStatement now(db_, "SELECT entries FROM recording WHERE id = ?");
+        now.bind(1, rec.id);
+        if (!now.step() || now.integer(0) != expectEntries) {
+            const bool failed = now.failed();
+            rollback();
+            return failed ? false
+                          : db_.refuse(QStringLiteral("recording %1 was written to meanwhile").arg(rec.id));
+        }
+    }
+    // 1. A recording's first entry names the one the store held last (read
+    // here, inside the transaction, so two programs never name the same).
+    if (!entries.isEmpty() && entries.first().seq == 1) {
+        QJsonObject link;
+        if (!ledger::tail(db_, link))
+            return rollback();
+        QJsonObject first = QJsonDocument::fromJson(entries.first().body).object();
+        first.insert(QStringLiteral("ledger"), link);
+        entries.first().body = QJsonDocument(first).toJson(QJsonDocument::Compact);
+    }
     if (creating) {
         SqliteStatement ins(db_, "INSERT INTO recording(uuid, started, host, os_user, version, device, stable_device, "
                                  "model) VALUES(?,?,?,?,?,?,?,?)");
@@ -245,11 +269,23 @@ bool RecordStore::commit(RecordingInfo &rec, const QList<hashchain::Entry> &entr
             return rollback();
         rec.id = sqlite3_last_insert_rowid(db_.handle());
     }
+    // 2. Each entry linked after the one before; an export that carries no
+    // fingerprint of its own is indexed by its file's hash.
+    QByteArray previous = rec.entries == 0 ? hashchain::genesis(rec.uuid) : rec.lastHash;
     SqliteStatement add(db_, "INSERT INTO entry(recording, seq, kind, body, hash) VALUES(?,?,?,?,?)");
-    for (const hashchain::Entry &e : entries) {
+    SqliteStatement anchor(db_, "INSERT OR IGNORE INTO anchor(sha256, recording, seq) VALUES(?,?,?)");
+    for (hashchain::Entry &e : entries) {
+        e.hash = hashchain::link(previous, e.seq, e.kind, e.body);
+        previous = e.hash;
         add.bind(1, rec.id).bind(2, e.seq).bind(3, e.kind).bind(4, QString::fromUtf8(e.body)).bind(5, e.hash);
         if (!add.run())
             return rollback();
+        if (e.kind == QLatin1String("event") && e.body.contains("\"sha256\":\"")) {
+            const QString sha = QJsonDocument::fromJson(e.body).object().value(QStringLiteral("sha256")).toString();
+            anchor.bind(1, QByteArray::fromHex(sha.toLatin1())).bind(2, rec.id).bind(3, e.seq);
+            if (!sha.isEmpty() && !anchor.run())
+                return rollback();
+        }
     }
     const qint64 entriesAfter = entries.isEmpty() ? rec.entries : entries.last().seq;
     const QByteArray hashAfter = entries.isEmpty() ? rec.lastHash : entries.last().hash;
@@ -486,11 +522,4 @@ void RecordStore::checkpoint()
 {
     if (db_.isOpen())
         sqlite3_wal_checkpoint_v2(db_.handle(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
-}
-
-QList<std::pair<QString, QString>> exportProperties(const RecordingInfo &rec)
-{
-    return {{QStringLiteral("TQ800 recording"), QString::number(rec.id)},
-            {QStringLiteral("TQ800 recording uuid"), rec.uuid},
-            {QStringLiteral("TQ800 fingerprint"), QString::fromLatin1(rec.lastHash.toHex())}};
 }

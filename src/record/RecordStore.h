@@ -19,6 +19,7 @@ struct RecordingInfo
     qint64 rows = 0, entries = 0;
     QByteArray lastHash;
     QString display;               // the window's last state, for a restore (JSON)
+    bool endInferred = false;      // ended, endedHow told by a later recording of its run (EndFromRun.h)
 };
 
 // The recordings store: one SQLite database in a folder of the user's data,
@@ -29,9 +30,6 @@ struct RecordingInfo
 //   entry      its rows and events in order, each with its link in the chain
 //   readings, events, settings   views for reading it by hand
 // Its layout and how an older store is brought up to date: StoreSchema.h.
-// The document properties an export of `rec` carries: its id, uuid and
-// fingerprint (the last hash written).
-QList<std::pair<QString, QString>> exportProperties(const RecordingInfo &rec);
 
 class RecordStore
 {
@@ -52,6 +50,7 @@ public:
     // deleted, and a new store made; notice() then says so, naming both.
     bool open(const QString &folder, Access access = Access::Write);
     bool isOpen() const { return db_.isOpen(); }
+    bool writable() const { return db_.isOpen() && access_ == Access::Write; }
     void close() { db_.close(); }
     QString folder() const { return folder_; }
     QString file() const { return file_; }
@@ -72,7 +71,11 @@ public:
     // One transaction: creates `rec` in the store if it has no id yet (and
     // gives it one), adds `entries`, and updates the recording's counts,
     // last hash, display state and (if given) its end. All or nothing.
-    bool commit(RecordingInfo &rec, const QList<hashchain::Entry> &entries, qint64 newRows);
+    // The entries are linked here, after rec.lastHash: an entry 1 first gets
+    // the store's ledger link (Ledger.h) in its body, read in the same
+    // transaction. `expectEntries` (>= 0): refused unless the stored
+    // recording still has that many entries (nobody wrote meanwhile).
+    bool commit(RecordingInfo &rec, QList<hashchain::Entry> entries, qint64 newRows, qint64 expectEntries = -1);
 
     // With the end a later recording of the same run gives one that has
     // none of its own (stores of the first layout: EndFromRun.h).
@@ -113,6 +116,7 @@ private:
 
     SqliteDb db_;
     bool readFailed_ = false;
+    Access access_ = Access::Write;
     QString folder_, file_, notice_;
     quint64 dev_ = 0, ino_ = 0;
     bool openBusy_ = false;

@@ -3,6 +3,7 @@
 #include "link/Decoders.h"
 #include "record/DeviceIdentity.h"
 #include "record/EndHow.h"
+#include "record/RecordIdentity.h"
 #include "record/Replay.h"
 #include "record/SettingsFields.h"
 #include "record/StoredReadings.h"
@@ -21,34 +22,6 @@
 
 #include <pwd.h>
 #include <unistd.h>
-
-namespace {
-
-QString osUser()
-{
-    if (const passwd *pw = getpwuid(getuid()))
-        return QString::fromLocal8Bit(pw->pw_name);
-    return qEnvironmentVariable("USER");
-}
-
-QString fileSha256(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash h(QCryptographicHash::Sha256);
-    if (!h.addData(&f))
-        return {};
-    return QString::fromLatin1(h.result().toHex());
-}
-
-QString formatOf(const QString &file)
-{
-    const QString s = QFileInfo(file).suffix().toLower();
-    return s == QLatin1String("xlsx") || s == QLatin1String("csv") || s == QLatin1String("jsonl") ? s : QStringLiteral("xls");
-}
-
-} // namespace
 
 QString Recorder::iso(const QDateTime &t)
 {
@@ -75,11 +48,12 @@ Recorder::Recorder(MainCore &core, const QString &folder, QObject *parent)
     connect(&core_, &MainCore::receiveTickDone, this, [this] { flush(); });
     connect(&core_, &MainCore::exported, this, &Recorder::onExported);
     connect(&core_, &MainCore::exitRequested, this, &Recorder::onExit);
-    // An export carries the recording and its fingerprint as written so
-    // far; the export itself then goes into the chain, with the file's hash.
-    core_.exportProperties = [this] {
-        flush();
-        return rec_.id > 0 ? exportProperties(rec_) : QList<std::pair<QString, QString>>{};
+    // An export is an event of the recording it writes out, and carries
+    // that event's fingerprint (an .xlsx), or its file's hash is in it.
+    core_.anchoredExport = [this](const QString &file, int rows, const MainCore::PropertiesWriter &write) {
+        return writeAnchored(0, file,
+                             fileEvent(QStringLiteral("export"), file, {{QStringLiteral("rows"), rows}}),
+                             [&write](const Anchor &a) { return write(anchorProperties(a)); });
     };
     // The exports of readings read the rows as stored, with their receipt
     // times, sources and settings, where the store holds every row of the
@@ -132,7 +106,7 @@ Recorder::Recorder(MainCore &core, const QString &folder, QObject *parent)
 
 Recorder::~Recorder()
 {
-    core_.exportProperties = nullptr;
+    core_.anchoredExport = nullptr;
     core_.storedReadings = nullptr;
     flush();
     store_.checkpoint();
@@ -216,12 +190,9 @@ void Recorder::onFrame(const QString &content)
     }
 }
 
-void Recorder::onExported(const QString &file, int rows)
+void Recorder::onExported(const QString &, int)
 {
-    event(QStringLiteral("export"), {{QStringLiteral("file"), QFileInfo(file).absoluteFilePath()},
-                                     {QStringLiteral("format"), formatOf(file)},
-                                     {QStringLiteral("rows"), rows},
-                                     {QStringLiteral("sha256"), fileSha256(file)}});
+    // Its event is in the chain already (writeAnchored).
     pendingCause_ = QStringLiteral("Export");
     end(endhow::kExport);
 }
@@ -268,7 +239,7 @@ void Recorder::begin(const QString &cause, const QJsonObject &extra)
     rec_.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
     rec_.started = iso(now());
     rec_.host = QSysInfo::machineHostName();
-    rec_.user = osUser();
+    rec_.user = identity::osUser();
     rec_.version = QStringLiteral(TQ800_VERSION);
     rec_.device = core_.MSComm1->device();
     rec_.stableDevice = stableDeviceName(rec_.device);
@@ -281,7 +252,10 @@ void Recorder::begin(const QString &cause, const QJsonObject &extra)
     QJsonArray header;
     for (int c = 0; c < FlexGrid::kCols; ++c)
         header.append(core_.MSFlexGrid1->TextMatrix(0, c));
+    // The first entry says whose recording this is; the store adds its
+    // place in the ledger when it takes it.
     QJsonObject fields = extra;
+    fields.insert(QStringLiteral("recording"), identity::of(rec_));
     fields.insert(QStringLiteral("cause"), cause);
     fields.insert(QStringLiteral("header"), header);
     event(QStringLiteral("begin"), fields);
@@ -363,8 +337,59 @@ void Recorder::append(const QString &kind, const QJsonObject &body)
 
 void Recorder::appendBody(const QString &kind, const QByteArray &body)
 {
-    pending_.append(Pending{kind, body, kind == QLatin1String("row")});
+    Pending p{kind, body, kind == QLatin1String("row")};
+    if (holding_) {
+        held_.append(std::move(p));
+        return;
+    }
+    pending_.append(std::move(p));
     ++nextSeq_;
+}
+
+QString Recorder::writeAnchored(qint64 id, const QString &file, QJsonObject event,
+                                const std::function<QString(const Anchor &)> &write, QString *notice)
+{
+    flush();
+    // 1. A stored recording, not the one being written: the store's way.
+    if (id > 0 && (!active_ || id != rec_.id)) {
+        if (!backlog_.isEmpty())
+            return QStringLiteral("the recordings store has not taken recording %1's last entries yet").arg(id);
+        return ::writeAnchored(store_, id, file, event, write, notice);
+    }
+    // 2. Not on disk yet (the store refuses): no anchor; the event follows
+    // the file with its hash.
+    const bool carries = carriesFingerprint(file);
+    if (!active_ || rec_.id == 0) {
+        if (const QString error = write(Anchor{}); !error.isEmpty())
+            return error;
+        event.insert(QStringLiteral("sha256"), fileSha256(file));
+        this->event(event.value(QStringLiteral("event")).toString(), event);
+        flush();
+        return {};
+    }
+    // 3. The event's body settled and its link computed after what waits
+    // for the store; what comes while the file is written waits for it.
+    QByteArray previous = rec_.entries == 0 ? hashchain::genesis(rec_.uuid) : rec_.lastHash;
+    qint64 seq = rec_.entries;
+    for (const Pending &p : pending_)
+        previous = hashchain::link(previous, ++seq, p.kind, p.body);
+    Anchor a{rec_.id, rec_.uuid, seq + 1, {}, true};
+    if (carries)
+        a.fingerprint = hashchain::link(previous, a.seq, QStringLiteral("event"), compact(event));
+    holding_ = true;
+    const QString error = write(carries ? a : Anchor{});
+    holding_ = false;
+    if (error.isEmpty()) {
+        if (!carries)
+            event.insert(QStringLiteral("sha256"), fileSha256(file));
+        append(QStringLiteral("event"), event);
+    }
+    for (Pending &p : std::exchange(held_, {})) {
+        pending_.append(std::move(p));
+        ++nextSeq_;
+    }
+    flush();
+    return error;
 }
 
 QJsonObject Recorder::settingsSnapshot(const QString &frame) const

@@ -1,4 +1,5 @@
 #pragma once
+#include "record/AnchoredFile.h"
 #include "record/LiveLock.h"
 #include "record/RecordStore.h"
 
@@ -90,6 +91,16 @@ public:
     // port lost): the recording ends as at Exit. Nothing after an Exit.
     void finishRun() { onExit(); }
 
+    // Writes `file` of recording `id` (the one being recorded, or one the
+    // store holds) by `write`, and makes it an event of that recording's
+    // chain: `event` (fileEvent()) is appended when the file was written,
+    // and the file carries the fingerprint of the chain up to and including
+    // it (AnchoredFile.h). Nothing else goes into the chain between. A
+    // recording the store has not taken yet gives no anchor: the event then
+    // follows with the file's SHA-256. Empty on success, else why not.
+    QString writeAnchored(qint64 id, const QString &file, QJsonObject event,
+                          const std::function<QString(const Anchor &)> &write, QString *notice = nullptr);
+
     // Writes whatever is waiting now (also called after every receive tick).
     void flush();
     // Records an event from outside the core (the broker gone or back, a
@@ -162,6 +173,8 @@ private:
     LiveLock lock_;
     bool active_ = false;              // a recording is being written
     QList<Pending> pending_;           // not yet on disk, in order
+    bool holding_ = false;             // a file anchored in the chain is being written
+    QList<Pending> held_;              // entries that came meanwhile, to follow its event
     QList<Backlog> backlog_;
     QList<QJsonObject> carried_;       // events waiting for the next recording
     qint64 nextSeq_ = 1;

@@ -3,6 +3,7 @@
 // the window stays responsive and the user can cancel.
 #include "record/EndHow.h"
 #include "record/LiveLock.h"
+#include "record/RecordIdentity.h"
 #include "record/Recorder.h"
 #include "record/Replay.h"
 #include "record/StoredRows.h"
@@ -122,13 +123,13 @@ QString Recorder::closeRecording(qint64 id)
     const QDateTime t = now();
     const QByteArray body = compact(stamped(QStringLiteral("end"),
                                             {{QStringLiteral("how"), QLatin1String(endhow::kClosed)},
-                                             {QStringLiteral("rows"), r->rows}},
+                                             {QStringLiteral("rows"), r->rows},
+                                             {QStringLiteral("by"), identity::actor()}},
                                             t));
-    hashchain::Entry e{r->entries + 1, QStringLiteral("event"), body, {}};
-    e.hash = hashchain::link(r->entries == 0 ? hashchain::genesis(r->uuid) : r->lastHash, e.seq, e.kind, e.body);
+    const hashchain::Entry e{r->entries + 1, QStringLiteral("event"), body, {}};
     r->ended = iso(t);
     r->endedHow = QLatin1String(endhow::kClosed);
-    if (!store_.commit(*r, {e}, 0))
+    if (!store_.commit(*r, {e}, 0, e.seq - 1))
         return store_.error();
     dirty_ = true;
     emit written();
@@ -388,7 +389,7 @@ void Recorder::adopt(const RecordingInfo &info, StoredRows &stored, const Sessio
             settingsInForce_ = session.settings;
         }
     }
-    QJsonObject restored{{QStringLiteral("rows"), info.rows}};
+    QJsonObject restored{{QStringLiteral("rows"), info.rows}, {QStringLiteral("by"), identity::actor()}};
     if (session.movable) {
         restored.insert(QStringLiteral("moved_from"), session.uuid);
         restored.insert(QStringLiteral("rows_moved"), session.rows);

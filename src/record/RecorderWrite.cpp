@@ -13,17 +13,14 @@
 
 bool Recorder::writeOne(RecordStore &store, RecordingInfo &rec, QList<Pending> &pending)
 {
+    // Linked by the store, in its transaction (an entry 1 gets the ledger).
     QList<hashchain::Entry> entries;
     entries.reserve(pending.size());
-    QByteArray previous = rec.entries == 0 ? hashchain::genesis(rec.uuid) : rec.lastHash;
     qint64 seq = rec.entries;
     qint64 rows = 0;
     for (const Pending &p : pending) {
-        hashchain::Entry e{++seq, p.kind, p.body, {}};
-        e.hash = hashchain::link(previous, e.seq, e.kind, e.body);
-        previous = e.hash;
+        entries.append(hashchain::Entry{++seq, p.kind, p.body, {}});
         rows += p.row ? 1 : 0;
-        entries.append(std::move(e));
     }
     if (!store.commit(rec, entries, rows))
         return false;

@@ -80,11 +80,25 @@ CREATE VIEW readings AS
          json_extract(body, '$.temperature.unit') AS temperature_unit
   FROM entry WHERE kind = 'row';
 )sql"},
+    // Exports that carry no fingerprint of their own (.xls, .csv, .jsonl)
+    // are found again by their file's SHA-256, which their event in the
+    // chain holds: this is only the index to that event (written in the
+    // same transaction), never the evidence. From this version on every
+    // recording's first entry holds its identity and its place in the
+    // store's ledger, so a program that does not write them may not write
+    // here.
+    {3, R"sql(
+CREATE TABLE IF NOT EXISTS anchor(
+  sha256 BLOB NOT NULL,
+  recording INTEGER NOT NULL,
+  seq INTEGER NOT NULL,
+  PRIMARY KEY(sha256, recording, seq)) WITHOUT ROWID;
+)sql"},
 };
 static_assert(std::size(kSteps) == kVersion && kSteps[kVersion - 1].version == kVersion);
 
 // Tables and views a store holds; the publisher keeps its ledger beside ours.
-const QSet<QString> kOurNames{QStringLiteral("recording"), QStringLiteral("entry"), QStringLiteral("published"),
+const QSet<QString> kOurNames{QStringLiteral("recording"), QStringLiteral("entry"), QStringLiteral("published"), QStringLiteral("anchor"),
                               QStringLiteral("readings"), QStringLiteral("events"), QStringLiteral("settings")};
 
 const char kNamesSql[] = "SELECT name FROM sqlite_master WHERE type IN ('table', 'view') "

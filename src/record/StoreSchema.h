@@ -13,7 +13,9 @@ class SqliteDb;
 namespace storeschema {
 
 constexpr quint32 kApplicationId = 0x54513830;   // "TQ80"
-constexpr int kVersion = 2;
+constexpr int kVersion = 3;
+// The first version whose recordings carry their identity and the ledger.
+constexpr int kLedgerVersion = 3;
 
 // One step of the layout: the SQL that takes a store from version - 1 to
 // `version`. A store runs the steps above its own version, in order; a new

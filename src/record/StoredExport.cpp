@@ -6,7 +6,8 @@
 #include "table/ExportWriters.h"
 #include "tidy/ReadingExport.h"
 
-QString exportStoredRecording(RecordStore &store, const RecordingInfo &rec, const QString &file, bool tidyCsv)
+QString exportStoredRecording(RecordStore &store, const RecordingInfo &rec, const QString &file, bool tidyCsv,
+                              const Anchor &anchor)
 {
     const ExportKind kind = exportKind(file, tidyCsv);
     if (kind == ExportKind::JsonLines || kind == ExportKind::TidyCsv)
@@ -16,7 +17,7 @@ QString exportStoredRecording(RecordStore &store, const RecordingInfo &rec, cons
     if (!stored.error().isEmpty())
         return stored.error();
     ExportSource source = stored.exportSource();
-    source.properties = exportProperties(rec);
+    source.properties = anchorProperties(anchor);
     // A row the store cannot give back stops the writer as a cancel does
     // (the file is not made): an empty row is not a reading.
     const auto failure = [&stored] { return stored.error().isEmpty() ? stored.missing() : stored.error(); };

@@ -1,6 +1,8 @@
 #include "report/ReportBuild.h"
 
 #include "chart/ChartPainter.h"
+#include "record/AnchoredFile.h"
+#include "record/RecordAudit.h"
 #include "record/RecordStore.h"
 #include "record/Replay.h"
 #include "record/SettingsFields.h"
@@ -161,7 +163,7 @@ ReportData storedReportData(RecordStore &store, const RecordingInfo &rec, const 
     // those at the start. The rows take the events from the same walk.
     auto rows = std::make_shared<StoredRows>(store, rec);
     bool anyRow = false;
-    const hashchain::Verdict v = store.verify(rec, [&](const hashchain::Entry &entry) {
+    const Audit checked = audit(store, rec, [&](const hashchain::Entry &entry) {
         if (entry.kind == QLatin1String("row")) {
             anyRow = true;
             return;
@@ -181,6 +183,7 @@ ReportData storedReportData(RecordStore &store, const RecordingInfo &rec, const 
                                 kind, kind == QLatin1String("settings") ? QString() : detailOf(e)};
     });
     rows->eventsTaken();
+    const hashchain::Verdict &v = checked.chain;
 
     // 2. The fingerprint, and what the check found if the chain is broken.
     // The check read every entry: one the store could not give back ends
@@ -194,8 +197,11 @@ ReportData storedReportData(RecordStore &store, const RecordingInfo &rec, const 
         return d;
     }
     d.fingerprint = QString::fromLatin1(v.fingerprint.toHex());
-    if (v.kind != K::Intact && v.kind != K::EndsEarly)
-        d.events << ReportEvent{QString(), QString(), QStringLiteral("verify"), v.text()};
+    // What the recording's row says that its chain does not: the header
+    // above shows the row, this says it is not to be believed.
+    if (!checked.holds())
+        for (const QString &line : checked.lines())
+            d.events << ReportEvent{QString(), QString(), QStringLiteral("verify"), line};
 
     // 3. The rows, read as the report walks them.
     d.rows = rows->exportSource();
@@ -259,4 +265,12 @@ ReportData liveReportData(const MainCore &core, const QString &allRowsExport)
     d.chart = reportChart(core);
     makeVisible(d);
     return d;
+}
+
+void anchorReport(ReportData &data, const Anchor &a)
+{
+    if (!a.valid())
+        return;
+    data.fingerprint = QString::fromLatin1(a.fingerprint.toHex());
+    data.anchor = anchorMark(a);
 }

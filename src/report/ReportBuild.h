@@ -23,3 +23,7 @@ ReportData liveReportData(const MainCore &core, const QString &allRowsExport);
 
 // The chart as the window draws it, at the window's size.
 QImage reportChart(const MainCore &core);
+
+struct Anchor;
+// The report carries `a`: the fingerprint of its own event in the chain.
+void anchorReport(ReportData &data, const Anchor &a);

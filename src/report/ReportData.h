@@ -39,6 +39,7 @@ struct ReportData
     std::optional<QList<ColumnStats>> stats;   // of `rows`, where gathered already; else read from them
     QList<ReportEvent> events;
     QString fingerprint;                 // hex SHA-256 of the recording's hash chain
+    QString anchor;                      // the chain entry the report is, for its metadata (AnchoredFile.h)
     QImage chart;                        // the chart as drawn, may be null
     ReportLimits limits;
     int rowLimit = 2000;                 // readings printed in full up to this many

@@ -42,7 +42,11 @@ QString writeReport(const QString &path, const ReportData &data, std::optional<Q
     writer.setPageLayout(QPageLayout(QPageSize(size), QPageLayout::Portrait, QMarginsF(18, 15, 18, 10),
                                      QPageLayout::Millimeter));
     writer.setTitle(QStringLiteral("Recording report %1").arg(data.recordingId));
-    writer.setCreator(QStringLiteral("TQ800 %1").arg(data.programVersion));
+    // The entry of the chain the report is, and its fingerprint, where a
+    // program reads them back (tq800-log --check): the creator is in the
+    // PDF's document information, uncompressed.
+    writer.setCreator(data.anchor.isEmpty() ? QStringLiteral("TQ800 %1").arg(data.programVersion)
+                                            : QStringLiteral("TQ800 %1; %2").arg(data.programVersion, data.anchor));
     const QString footer = QStringLiteral("TQ800 recording report · %1 · %2").arg(data.recordingId, data.model);
     const QString mark = data.fingerprint.isEmpty() ? QStringLiteral("Fingerprint: none, the recording was not stored")
                                                     : QStringLiteral("Fingerprint %1").arg(data.fingerprint);

@@ -36,41 +36,43 @@ QString MainCore::writeExport(const QString &file, bool tidyCsv, const std::func
 {
     const int dataRows = m.GridRow - 1;
     const ExportKind kind = exportKind(file, tidyCsv);
-    QString error;
-    if (kind == ExportKind::JsonLines || kind == ExportKind::TidyCsv) {
-        // Readings as stored where the store has them all; else from the
-        // table, without what only the store knows.
-        std::optional<ReadingSource> source = storedReadings ? storedReadings() : std::nullopt;
-        if (!source) {
-            QStringList header;
-            for (int c = 0; c < FlexGrid::kCols; ++c)
-                header << MSFlexGrid1->TextMatrix(0, c);
-            const QString device = MSComm1->device();
-            source = tableReadings(*MSFlexGrid1, dataRows,
-                                   {device.isEmpty() ? QSysInfo::machineHostName() : tidy::meterId(device, QString()),
-                                    m.ModelCode.toString(), 0, header},
-                                   now());
+    const PropertiesWriter write = [&](const QList<std::pair<QString, QString>> &properties) {
+        QString error;
+        if (kind == ExportKind::JsonLines || kind == ExportKind::TidyCsv) {
+            // Readings as stored where the store has them all; else from the
+            // table, without what only the store knows.
+            std::optional<ReadingSource> source = storedReadings ? storedReadings() : std::nullopt;
+            if (!source) {
+                QStringList header;
+                for (int c = 0; c < FlexGrid::kCols; ++c)
+                    header << MSFlexGrid1->TextMatrix(0, c);
+                const QString device = MSComm1->device();
+                source = tableReadings(*MSFlexGrid1, dataRows,
+                                       {device.isEmpty() ? QSysInfo::machineHostName() : tidy::meterId(device, QString()),
+                                        m.ModelCode.toString(), 0, header},
+                                       now());
+            }
+            source->progress = progress;
+            error = exportReadings(file, kind == ExportKind::JsonLines ? ReadingFormat::JsonLines : ReadingFormat::TidyCsv,
+                                   *source);
+            cancelled = error == QLatin1String("cancelled");
+            if (source->progress)
+                source->progress(source->rows, source->rows);
+            return error;
         }
-        source->progress = progress;
-        error = exportReadings(file, kind == ExportKind::JsonLines ? ReadingFormat::JsonLines : ReadingFormat::TidyCsv,
-                               *source);
-        cancelled = error == QLatin1String("cancelled");
-        if (source->progress)
-            source->progress(source->rows, source->rows);
+        // Rows 0 to GridRow, cell for cell: the header, every reading and the
+        // empty row below the last. Read as the writers go; nothing copies the
+        // table.
+        ExportSource table = MSFlexGrid1->exportSource(m.GridRow);
+        table.properties = properties;
+        table.progress = progress;
+        error = exportTable(file, table);
+        if (table.progress)
+            table.progress(table.rows, table.rows);
+        cancelled = table.cancelled;
         return error;
-    }
-    // Rows 0 to GridRow, cell for cell: the header, every reading and the
-    // empty row below the last. Read as the writers go; nothing copies the
-    // table.
-    ExportSource table = MSFlexGrid1->exportSource(m.GridRow);
-    if (exportProperties)
-        table.properties = exportProperties();
-    table.progress = progress;
-    error = exportTable(file, table);
-    if (table.progress)
-        table.progress(table.rows, table.rows);
-    cancelled = table.cancelled;
-    return error;
+    };
+    return anchoredExport ? anchoredExport(file, dataRows, write) : write({});
 }
 
 bool MainCore::exportTo(const QString &file, bool tidyCsv)

@@ -101,9 +101,13 @@ public:
     // test can stand in a machine's set of adapters).
     std::function<QStringList()> listDevices;
 
-    // Document properties an export carries (set by whoever keeps the
-    // recording: its id and fingerprint); none when empty.
-    std::function<QList<std::pair<QString, QString>>()> exportProperties;
+    // Writes an export through whoever keeps the recording, which makes it
+    // an event of the recording's chain: `write` gets the document
+    // properties the file is to carry (the recording, the entry of its own
+    // event and that entry's fingerprint) and returns its error. Unset: the
+    // file is written without them.
+    using PropertiesWriter = std::function<QString(const QList<std::pair<QString, QString>> &)>;
+    std::function<QString(const QString &file, int rows, const PropertiesWriter &write)> anchoredExport;
 
     // The table's readings as stored (set by whoever keeps the recording),
     // for the exports of readings; nothing where the store does not hold

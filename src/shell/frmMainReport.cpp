@@ -54,7 +54,14 @@ void frmMain::saveReport()
     }
     if (data.recordingId.isEmpty())
         data = liveReportData(*core_, allRows);
-    const QString error = writeReport(path, data);
+    // A stored recording's report is an event of its chain, and carries
+    // that event's fingerprint.
+    const auto write = [&](const Anchor &a) {
+        anchorReport(data, a);
+        return writeReport(path, data);
+    };
+    const QString error = id > 0 ? recorder_->writeAnchored(id, path, fileEvent(QStringLiteral("report"), path, {}), write)
+                                 : write(Anchor{});
     QApplication::restoreOverrideCursor();
     if (!error.isEmpty())
         QMessageBox::warning(this, QString::fromUtf8(kTitle), QStringLiteral("The report was not saved: %1").arg(error));

@@ -133,7 +133,12 @@ void frmRestoreOffer::act(int what)
             QDir(QDir::homePath()).filePath(QStringLiteral("recording-%1.xls").arg(id)), kExportFilter, &filter);
         if (file.isEmpty())
             return;
-        error = exportStoredRecording(recorder_.store(), *rec, file, filter == kTidyCsvEntry);
+        // Made an event of the recording's chain, as every export is.
+        const bool tidy = filter == kTidyCsvEntry;
+        error = recorder_.writeAnchored(id, file, fileEvent(QStringLiteral("export"), file, {{QStringLiteral("rows"), rec->rows}}),
+                                        [&](const Anchor &a) {
+                                            return exportStoredRecording(recorder_.store(), *rec, file, tidy, a);
+                                        });
         if (error.isEmpty()) {
             prompts_.OpenDocument(file);
             return;   // exported, still unfinished: it stays in the list

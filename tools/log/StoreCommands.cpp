@@ -1,7 +1,12 @@
 #include "StoreCommands.h"
 
 #include "publish/Republisher.h"
+#include "record/AnchoredFile.h"
+#include "record/FileCheck.h"
+#include "record/Ledger.h"
+#include "record/RecordAudit.h"
 #include "record/RecordStore.h"
+#include "record/StoreSchema.h"
 #include "record/StoredExport.h"
 #include "report/ReportBuild.h"
 #include "text/VisibleText.h"
@@ -42,10 +47,23 @@ bool openStore(RecordStore &store, const QString &folder)
     return true;
 }
 
-// Recording `id` of the store in `folder`, or nothing, said on standard error.
-std::optional<RecordingInfo> findRecording(RecordStore &store, const QString &folder, qint64 id)
+// The store opened to add a file's event where it may be written: only a
+// sound store of this version (it is never made, moved aside or brought
+// up to date here), else read-only (the file then carries the last
+// entry's fingerprint).
+bool openForFiles(RecordStore &store, const QString &folder)
 {
-    if (!openStore(store, folder))
+    const storeschema::Identity what = storeschema::inspect(RecordStore::fileIn(folder));
+    if (what.refused.isEmpty() && what.version == storeschema::kVersion
+        && store.open(folder, RecordStore::Access::Write))
+        return true;
+    return openStore(store, folder);
+}
+
+// Recording `id` of the store in `folder`, or nothing, said on standard error.
+std::optional<RecordingInfo> findRecording(RecordStore &store, const QString &folder, qint64 id, bool forFiles = false)
+{
+    if (!(forFiles ? openForFiles(store, folder) : openStore(store, folder)))
         return std::nullopt;
     auto r = store.recording(id);
     if (!r)
@@ -100,22 +118,65 @@ int verify(const QString &folder, qint64 id)
     }
     int status = 0;
     for (const RecordingInfo &r : recs) {
-        const hashchain::Verdict v = store.verify(r);
-        out(QStringLiteral("%1: %2").arg(r.id).arg(visibletext::visible(v.text())));
-        using K = hashchain::Verdict::Kind;
-        if (v.kind != K::Intact && v.kind != K::EndsEarly)
+        const Audit a = audit(store, r);
+        const QStringList lines = a.lines();
+        out(QStringLiteral("%1: %2").arg(r.id).arg(visibletext::visible(lines.first())));
+        for (qsizetype i = 1; i < lines.size(); ++i)
+            out(QStringLiteral("%1:   %2").arg(r.id).arg(visibletext::visible(lines[i])));
+        if (!a.holds())
             status = 1;
     }
+    // The last recordings, which no later one names in the ledger.
+    if (id == 0) {
+        if (const QString removed = ledger::removedAtEnd(store.db()); !removed.isEmpty()) {
+            out(QStringLiteral("store: %1").arg(removed));
+            status = 1;
+        }
+    }
+    SqliteStatement version(store.db(), "PRAGMA user_version");
+    if (version.step() && version.integer(0) < storeschema::kLedgerVersion)
+        out(QStringLiteral("store: written by an earlier TQ800 (store version %1): its recordings carry neither their "
+                           "identity nor a ledger, so their rows and removed recordings are not checked")
+                .arg(qMax<qint64>(1, version.integer(0))));
     return status;
+}
+
+int entries(const QString &folder, qint64 id)
+{
+    RecordStore store;
+    if (!findRecording(store, folder, id))
+        return 1;
+    const bool read = store.forEachEntry(id, QString(), [](const hashchain::Entry &e) {
+        out(QStringLiteral("%1\t%2\t%3").arg(e.seq).arg(visibletext::visible(e.kind), QString::fromLatin1(e.hash.toHex())));
+        return true;
+    });
+    if (!read)
+        err(unreadable(store, folder));
+    return read ? 0 : 1;
+}
+
+int check(const QString &folder, const QString &file)
+{
+    RecordStore store;
+    if (!openStore(store, folder))
+        return 1;
+    const FileCheck c = checkFile(store, file);
+    out(QStringLiteral("%1: %2").arg(visibletext::visible(file), visibletext::visible(c.text)));
+    return c.matches ? 0 : 1;
 }
 
 int exportStored(const QString &folder, qint64 id, const QString &file, bool tidyCsv)
 {
     RecordStore store;
-    const auto r = findRecording(store, folder, id);
+    const auto r = findRecording(store, folder, id, true);
     if (!r)
         return 1;
-    const QString error = exportStoredRecording(store, *r, file, tidyCsv);
+    QString notice;
+    const QString error = writeAnchored(
+        store, id, file, fileEvent(QStringLiteral("export"), file, {{QStringLiteral("rows"), r->rows}}),
+        [&](const Anchor &a) { return exportStoredRecording(store, *r, file, tidyCsv, a); }, &notice);
+    if (!notice.isEmpty())
+        err(notice);
     if (!error.isEmpty()) {
         err(QStringLiteral("recording %1 could not be exported to %2: %3").arg(id).arg(file, error));
         return 1;
@@ -130,7 +191,7 @@ int exportStored(const QString &folder, qint64 id, const QString &file, bool tid
 int reportStored(const QString &folder, qint64 id, const QString &file, const ReportLimits &limits)
 {
     RecordStore store;
-    const auto r = findRecording(store, folder, id);
+    const auto r = findRecording(store, folder, id, true);
     if (!r)
         return 1;
     QString readError;
@@ -141,7 +202,15 @@ int reportStored(const QString &folder, qint64 id, const QString &file, const Re
         return 1;
     }
     data.limits = limits;
-    const QString error = writeReport(file, data);
+    QString notice;
+    const QString error = writeAnchored(store, id, file, fileEvent(QStringLiteral("report"), file, {}),
+                                        [&](const Anchor &a) {
+                                            anchorReport(data, a);
+                                            return writeReport(file, data);
+                                        },
+                                        &notice);
+    if (!notice.isEmpty())
+        err(notice);
     if (!error.isEmpty()) {
         err(QStringLiteral("the report of recording %1 was not written to %2: %3").arg(id).arg(file, error));
         return 1;

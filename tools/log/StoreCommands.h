@@ -11,9 +11,16 @@ namespace storecmd {
 
 // One line per recording, beginning with its id. Exit status.
 int list(const QString &folder);
-// "ID: intact ..." / "ends early" / the first entry that does not match, for
-// one recording (id > 0) or all. Exit status 0 when every chain holds.
+// "ID: intact ..." / "ends early" / the first entry that does not match, and
+// what the recording's row or the ledger says that its chain does not (an
+// indented line each), for one recording (id > 0) or all. Exit status 0
+// when every chain holds.
 int verify(const QString &folder, qint64 id);
+// Each entry of recording `id`: seq, kind and hash (hex), tab-separated.
+int entries(const QString &folder, qint64 id);
+// Whether the store's chain still holds `file` (FileCheck.h). Exit status
+// 0 when it does.
+int check(const QString &folder, const QString &file);
 // Writes stored recording `id` to `file` as Export would (`tidyCsv`: a
 // .csv of one reading a row). Exit status.
 int exportStored(const QString &folder, qint64 id, const QString &file, bool tidyCsv);

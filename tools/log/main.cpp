@@ -14,6 +14,7 @@
 #include "publish/Publisher.h"
 #include "publish/Republisher.h"
 #include "record/RecordStore.h"
+#include "record/AnchoredFile.h"
 #include "record/Recorder.h"
 #include "report/ReportBuild.h"
 #include "shell/ExportName.h"
@@ -101,7 +102,8 @@ const char kSynopsis[] =
     "                 [--mqtt-cafile FILE [--mqtt-cert FILE --mqtt-key FILE]]\n"
     "                 [--mqtt-user NAME [--mqtt-password-file FILE]] [--mqtt-keepalive S]]\n"
     "       tq800-log [--journal DIR] --list-recordings\n"
-    "       tq800-log [--journal DIR] --verify [--recording ID]\n"
+    "       tq800-log [--journal DIR] --verify [--recording ID [--entries]]\n"
+    "       tq800-log [--journal DIR] --check FILE\n"
     "       tq800-log [--journal DIR] --recording ID [--export FILE [--tidy]] [--report FILE.pdf]\n"
     "       tq800-log [--journal DIR] (--recording ID | --since TIME) --republish --mqtt URL ...\n"
     "       tq800-log --help";
@@ -148,8 +150,14 @@ const char kDescription[] =
     "recording's hash chain and prints \"intact\" with its fingerprint, \"ends\n"
     "early\" for one that was never ended, the first entry that does not\n"
     "match, or the entries a damaged file cannot give back (\"unreadable\")\n"
-    "(exit status 1). These commands open the store read-only and change\n"
-    "nothing; a recording that cannot be read whole is not exported.\n"
+    "(exit status 1), and what its row in the store or the store's ledger of\n"
+    "recordings says that its chain does not. --entries prints each entry's\n"
+    "seq, kind and hash. An export or report of a stored recording is an\n"
+    "event of its chain; a report or .xlsx carries that event's fingerprint,\n"
+    "other exports have their SHA-256 in it. --check FILE says whether the\n"
+    "store's chain, as it is now, holds that file (exit status 0) or not (1).\n"
+    "--list-recordings, --verify and --check open the store read-only and\n"
+    "change nothing; a recording that cannot be read whole is not exported.\n"
     "--mqtt URL publishes every row, event, the meter's settings and its status\n"
     "to the MQTT broker at URL, from the recordings store (see the README,\n"
     "\"Many meters, one lab\"); the password comes from --mqtt-password-file or\n"
@@ -243,6 +251,14 @@ int main(int argc, char **argv)
                                       QStringLiteral("TIME"));
     parser.addOptions({republishOpt, sinceOpt});
     // --- end of republishing ---
+    // --- files made of the store, checked against it ---
+    const QCommandLineOption checkOpt(QStringLiteral("check"),
+                                      QStringLiteral("Whether the store's chain still holds the report or export FILE."),
+                                      QStringLiteral("FILE"));
+    const QCommandLineOption entriesOpt(QStringLiteral("entries"),
+                                        QStringLiteral("With --verify --recording ID: each entry's seq, kind and hash."));
+    parser.addOptions({checkOpt, entriesOpt});
+    // --- end of checking ---
     parser.process(app);
     // A service names its broker in its environment (an empty one: none);
     // --mqtt and --no-journal on the command line go first.
@@ -317,6 +333,14 @@ int main(int argc, char **argv)
         return storecmd::republish(folder, recordingId, since, mqtt);
     }
     // --- end of republishing ---
+    // --- files made of the store, checked against it ---
+    if (parser.isSet(entriesOpt) && (!parser.isSet(verifyOpt) || recordingId == 0))
+        return usageError(QStringLiteral("--entries goes with --verify --recording ID"));
+    if (parser.isSet(checkOpt))
+        return storecmd::check(folder, parser.value(checkOpt));
+    if (parser.isSet(entriesOpt))
+        return storecmd::entries(folder, recordingId);
+    // --- end of checking ---
     if (parser.isSet(listOpt))
         return storecmd::list(folder);
     if (parser.isSet(verifyOpt))
@@ -491,7 +515,18 @@ int main(int argc, char **argv)
         if (data.recordingId.isEmpty())
             data = liveReportData(core, allRows);
         data.limits = limits;
-        const QString error = writeReport(file, data);
+        // The stored run's report is an event of its chain (AnchoredFile.h).
+        const qint64 id = data.recordingId.isEmpty() || !recorder ? 0 : recorder->lastRecordingId();
+        const auto write = [&](const Anchor &a) {
+            anchorReport(data, a);
+            return writeReport(file, data);
+        };
+        QString notice;
+        const QString error = id > 0 ? recorder->writeAnchored(id, file, fileEvent(QStringLiteral("report"), file, {}),
+                                                               write, &notice)
+                                     : write(Anchor{});
+        if (!notice.isEmpty())
+            printError(notice);
         if (!error.isEmpty()) {
             printError(QStringLiteral("the report was not written to %1: %2").arg(file, error));
             code = code ? code : 1;
