@@ -4,8 +4,11 @@
 // read-only disk, and it shares its folder with a second window and with
 // files that are not its own.
 #include "record/Recorder.h"
+#include "record/RecordingsModel.h"
+#include "record/StoreListing.h"
 #include "record/SqliteDb.h"
 #include "report/ReportBuild.h"
+#include "support/DataTable.h"
 #include "support/FakeMeter.h"
 #include "support/Files.h"
 #include "support/LoggedSession.h"
@@ -856,6 +859,112 @@ private slots:
         QCOMPARE(s.rec.restore(recs.last().id), QString());
         QCOMPARE(s.b.core.m.GridRow, int(recs.last().rows) + 1);
         QCOMPARE(s.b.rowText(int(recs.last().rows)).section(QLatin1Char('|'), 0, 0), QString::number(recs.last().rows));
+    }
+
+    // Several recordings of a real store, listed as the Recordings dialog
+    // lists them, and filtered by a text, the days, the model and the sample.
+    void recordingsListed_data()
+    {
+        columns<QString, QString, QString, QString, QString, QList<qint64>>("text", "from", "to", "model", "sample", "ids");
+        dataRow("everything", QString(), QString(), QString(), QString(), QString(), QList<qint64>{1, 2, 3});
+        dataRow("a text in any column", QString("cleared"), QString(), QString(), QString(), QString(), QList<qint64>{1, 2});
+        dataRow("a model, any case", QString(), QString(), QString(), QString("01a2"), QString(), QList<qint64>{2, 3});
+        dataRow("a sample", QString(), QString(), QString(), QString(), QString("buffer"), QList<qint64>{3});
+        dataRow("from a day after", QString(), QString("2100-01-01"), QString(), QString(), QString(), QList<qint64>{});
+        dataRow("up to a day before", QString(), QString(), QString("2000-01-01"), QString(), QString(), QList<qint64>{});
+        dataRow("a day that is not one does not filter", QString(), QString("2026-13-45"), QString(), QString(), QString(),
+                QList<qint64>{1, 2, 3});
+    }
+    void recordingsListed()
+    {
+        auto [text, from, to, model, sample, ids] =
+            fetch<QString, QString, QString, QString, QString, QList<qint64>>("text", "from", "to", "model", "sample", "ids");
+        QTemporaryDir dir;
+        {
+            Session s(dir.path());
+            s.b.core.cmdClear_Click();
+            s.log(1, 3);
+            s.b.core.cmdClear_Click();   // 1 ends "cleared"
+            s.b.feed(QByteArray::fromStdString(sim::encodeModel("01A2.1")));
+            s.b.core.cmdClear_Click();
+            s.log(4, 5);
+            s.b.core.cmdClear_Click();
+            s.log(6, 9);
+            s.b.core.cmdExit_Click();
+        }
+        RecordStore store;
+        QCOMPARE(storelisting::openForReading(store, dir.path()), QString());
+        QString error;
+        RecordingsModel recordings;
+        recordings.setRecordings(storelisting::recordings(store, error));
+        QCOMPARE(error, QString());
+        QCOMPARE(recordings.rowCount(), 3);
+        recordings.setAnnotations(3, QStringLiteral("Buffer 7"), QString());
+        // The verify state is known only once asked for.
+        const QModelIndex verified = recordings.index(2, RecordingsModel::Verified);
+        QCOMPARE(verified.data().toString(), QStringLiteral("not checked"));
+        const hashchain::Verdict v = store.verify(*recordings.recording(3));
+        recordings.setVerdict(3, v.text(), true);
+        QVERIFY2(verified.data().toString().startsWith(QStringLiteral("intact")), qPrintable(verified.data().toString()));
+
+        RecordingsFilter filter;
+        filter.setSourceModel(&recordings);
+        filter.setText(text);
+        filter.setDays(QDate::fromString(from, Qt::ISODate), QDate::fromString(to, Qt::ISODate));
+        filter.setModelText(model);
+        filter.setSample(sample);
+        QList<qint64> shown;
+        for (int r = 0; r < filter.rowCount(); ++r)
+            shown << filter.index(r, 0).data(RecordingsModel::IdRole).toLongLong();
+        QCOMPARE(shown, ids);
+    }
+
+    // The report of a stored recording lists its audit trail in the order
+    // things happened, each local time on one line.
+    void reportAuditTrailInOrder()
+    {
+        QTemporaryDir dir;
+        {
+            Logged l;
+            Recorder rec(l.b.core, dir.path());
+            QVERIFY(l.start());
+            l.b.feed(QByteArray::fromStdString(sim::encodeModel("01A2.1") + sim::encodeSettings({}) + sim::encodeEnd()));
+            for (int i = 1; i <= 3; ++i)
+                l.b.feed(runReading(i));
+            l.session.stop();
+        }
+        const QString pdf = dir.filePath(QStringLiteral("r.pdf"));
+        QProcess log;
+        log.start(QStringLiteral(TQ800_LOG), {"--journal", dir.path(), "--recording", "1", "--report", pdf});
+        QVERIFY(log.waitForFinished(60000));
+        QCOMPARE(log.exitCode(), 0);
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        QVERIFY(text.waitForFinished());
+        const QString printed = QString::fromUtf8(text.readAllStandardOutput());
+        const QString trail = printed.mid(printed.indexOf(QStringLiteral("Audit trail")));
+        // Every entry's line begins with its time, offset and all.
+        const QRegularExpression line(QStringLiteral("^\\s*(\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} (?:[+-]\\d\\d:\\d\\d|UTC))\\s+(\\S.*?)\\s{2,}"),
+                                      QRegularExpression::MultilineOption);
+        QStringList names, times;
+        for (auto it = line.globalMatch(trail); it.hasNext();) {
+            const auto m = it.next();
+            times << m.captured(1);
+            names << m.captured(2);
+        }
+        QVERIFY2(names.size() >= 5, qPrintable(trail));
+        QVERIFY2(names.indexOf(QStringLiteral("program start")) == 0, qPrintable(names.join(u'|')));
+        QVERIFY2(names.indexOf(QStringLiteral("port opened")) < names.indexOf(QStringLiteral("recording began")),
+                 qPrintable(names.join(u'|')));
+        QVERIFY2(names.indexOf(QStringLiteral("model frame")) < names.indexOf(QStringLiteral("recording began")),
+                 qPrintable(names.join(u'|')));
+        QStringList sorted = times;
+        std::sort(sorted.begin(), sorted.end());
+        QCOMPARE(times, sorted);
+        // A settings frame says what it brought; the raw fields are not printed.
+        QVERIFY2(trail.contains(QStringLiteral("in force at the start")) || trail.contains(QStringLiteral("received: ")),
+                 qPrintable(trail));
+        QVERIFY(!printed.contains(QStringLiteral("CalSlope")));
     }
 };
 

@@ -4,12 +4,17 @@
 #include "report/CalibrationCheck.h"
 #include "report/ColumnStats.h"
 #include "report/PaperSize.h"
+#include "report/ReportAuditTrail.h"
 #include "report/ReportData.h"
+#include "report/SavedLimits.h"
 #include "support/DataTable.h"
 #include "support/Files.h"
 #include "support/OwnHome.h"
 
 #include <QCryptographicHash>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QSettings>
 #include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -82,11 +87,14 @@ ReportData phRecording(int rows)
         {QStringLiteral("Buffer set"), QStringLiteral("USA")}, {QStringLiteral("Calibration points"), QStringLiteral("3")},
         {QStringLiteral("Slope"), QStringLiteral("88.0 %")},   {QStringLiteral("Offset"), QStringLiteral("12.5 mV")},
         {QStringLiteral("Resolution"), QStringLiteral("0.01")}};
-    d.settings.append({QString(), fields, {{QStringLiteral("Solu :"), QStringLiteral("USA")}, {QStringLiteral("Slope :"), QStringLiteral("88.0%")}},
-                       88.0, 12.5});
+    const QList<QPair<QString, QString>> panel = {{QStringLiteral("Solu :"), QStringLiteral("USA")},
+                                                  {QStringLiteral("Slope :"), QStringLiteral("88.0%")}};
+    d.settings.append({QString(), fields, panel, 88.0, 12.5});
     auto changed = fields;
     changed[2].second = QStringLiteral("97.2 %");
-    d.settings.append({QStringLiteral("2026-03-07T09:30:00+01:00"), changed, {}, 97.2, 12.5});
+    auto changedPanel = panel;
+    changedPanel[1].second = QStringLiteral("97.2%");
+    d.settings.append({QStringLiteral("2026-03-07T09:30:00+01:00"), changed, changedPanel, 97.2, 12.5});
 
     QList<ExportSource::Row> table{{"sn", "Date", "Time", "pH", "Temp", "", "", ""}};
     for (int r = 1; r <= rows; ++r)
@@ -95,10 +103,10 @@ ReportData phRecording(int rows)
                       QString::number(24.0 + 0.1 * ((r * 13) % 17), 'f', 1) + QStringLiteral("°C(ATC)"), "", "", ""});
     d.rows = source(table);
 
-    d.events = {{"2026-03-07T08:05:02Z", "2026-03-07T09:05:02+01:00", "program start", "tq800 0.1"},
-                {"2026-03-07T08:05:03Z", "2026-03-07T09:05:03+01:00", "port opened", d.device},
-                {"2026-03-07T08:30:00Z", "2026-03-07T09:30:00+01:00", "settings",
-                 QStringLiteral("Slope=97.2 % ").repeated(60)}};
+    d.events = {{"2026-03-07T08:05:02.125Z", "2026-03-07T09:05:02.125+01:00", "program start", "version: 0.1"},
+                {"2026-03-07T08:05:03Z", "2026-03-07T09:05:03+01:00", "port opened", "device: " + d.device},
+                {"2026-03-07T08:30:00Z", "2026-03-07T09:30:00+01:00", "settings frame",
+                 QStringLiteral("Slope 88.0% → 97.2%; ").repeated(30)}};
     d.fingerprint = QString::fromLatin1(QCryptographicHash::hash("chain", QCryptographicHash::Sha256).toHex());
     d.chart = QImage(1200, 700, QImage::Format_RGB32);
     d.chart.fill(Qt::white);
@@ -248,28 +256,133 @@ private slots:
         }
     }
 
+    // The value as it was compared, the limits, the verdict.
     void calibration_data()
     {
-        columns<bool, double, QString>("slope", "value", "verdict");
-        dataRow("slope 88 fails", true, 88.0, QString("FAIL"));
-        dataRow("slope on the lower limit passes", true, 95.0, QString("PASS"));
-        dataRow("slope on the upper limit passes", true, 105.0, QString("PASS"));
-        dataRow("slope above fails", true, 105.1, QString("FAIL"));
-        dataRow("slope not a number fails", true, std::nan(""), QString("FAIL"));
-        dataRow("offset -30 passes", false, -30.0, QString("PASS"));
-        dataRow("offset 30.5 fails", false, 30.5, QString("FAIL"));
+        columns<bool, double, double, QString, QString>("slope", "value", "offsetMax", "shown", "verdict");
+        dataRow("slope 88 fails", true, 88.0, 30.0, QString("Slope 88.0 %  (95–105 %)  "), QString("FAIL"));
+        dataRow("slope on the lower limit passes", true, 95.0, 30.0, QString("Slope 95.0 %"), QString("PASS"));
+        dataRow("slope on the upper limit passes", true, 105.0, 30.0, QString("Slope 105.0 %"), QString("PASS"));
+        dataRow("slope above fails", true, 105.1, 30.0, QString("Slope 105.1 %"), QString("FAIL"));
+        dataRow("slope just above, not rounded onto the limit", true, 105.04, 30.0, QString("Slope 105.04 %"), QString("FAIL"));
+        dataRow("slope not a number fails", true, std::nan(""), 30.0, QString("Slope nan"), QString("FAIL"));
+        dataRow("offset -30 passes", false, -30.0, 30.0, QString("Offset -30.0 mV"), QString("PASS"));
+        dataRow("offset 30.5 fails", false, 30.5, 30.0, QString("Offset 30.5 mV"), QString("FAIL"));
+        dataRow("offset with its own digits", false, -1.35, 1.38, QString("Offset -1.35 mV  (±1.38 mV)  "), QString("PASS"));
     }
     void calibration()
     {
-        auto [slope, value, verdict] = fetch<bool, double, QString>("slope", "value", "verdict");
-        const CheckLine line = slope ? slopeCheck(value, ReportLimits{}) : offsetCheck(value, ReportLimits{});
-        // The value stays, the verdict stands after it.
-        QVERIFY2(line.text.startsWith((slope ? QStringLiteral("Slope ") : QStringLiteral("Offset "))
-                                      + QString::number(value, 'f', 1)),
-                 qPrintable(line.text));
+        auto [slope, value, offsetMax, shown, verdict] =
+            fetch<bool, double, double, QString, QString>("slope", "value", "offsetMax", "shown", "verdict");
+        ReportLimits limits;
+        limits.offsetMaxAbsMv = offsetMax;
+        const CheckLine line = slope ? slopeCheck(value, limits) : offsetCheck(value, limits);
+        QVERIFY2(line.text.startsWith(shown), qPrintable(line.text));
         QCOMPARE(line.text.mid(line.verdictAt), verdict);
         QCOMPARE(line.pass, verdict == QStringLiteral("PASS"));
     }
+
+    // Saved for the user, read back by both programs; nonsense is refused.
+    void savedLimits_data()
+    {
+        columns<double, double, double, bool>("slopeMin", "slopeMax", "offsetMax", "saved");
+        dataRow("narrower limits", 97.5, 102.0, 15.0, true);
+        dataRow("one slope only", 100.0, 100.0, 0.0, true);
+        dataRow("lowest above highest", 103.0, 99.0, 30.0, false);
+        dataRow("negative offset", 95.0, 105.0, -1.0, false);
+    }
+    void savedLimits()
+    {
+        auto [slopeMin, slopeMax, offsetMax, saved] = fetch<double, double, double, bool>("slopeMin", "slopeMax", "offsetMax", "saved");
+        QCOMPARE(savedlimits::save(ReportLimits{}), QString());
+        const QString why = savedlimits::save(ReportLimits{slopeMin, slopeMax, offsetMax});
+        QCOMPARE(why.isEmpty(), saved);
+        const ReportLimits back = savedlimits::load();
+        const ReportLimits expected = saved ? ReportLimits{slopeMin, slopeMax, offsetMax} : ReportLimits{};
+        QCOMPARE(back.slopeMin, expected.slopeMin);
+        QCOMPARE(back.slopeMax, expected.slopeMax);
+        QCOMPARE(back.offsetMaxAbsMv, expected.offsetMaxAbsMv);
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("TQ800"), QStringLiteral("report")).clear();
+    }
+
+    // The audit trail in the order things happened: by the run's own clock
+    // within a run, runs in the order the chain shows them.
+    void auditOrder_data()
+    {
+        // Each event: "name utc mono" (mono "-": none); the names expected.
+        columns<QStringList, QStringList>("chain", "order");
+        dataRow("what a run saw before its first row is written after begin",
+                QStringList{"begin 10:00:05.000 5000", "settings 10:00:05.000 5000", "start 10:00:00.100 100",
+                            "port_opened 10:00:00.200 200", "model 10:00:01.000 1000", "clear 10:00:09.000 9000"},
+                QStringList{"program start", "port opened", "model frame", "recording began", "settings frame", "Clear"});
+        dataRow("a clock set back an hour within the run",
+                QStringList{"start 10:00:00.000 0", "clock_jump 09:00:10.000 10000 -3600000", "clear 09:00:20.000 20000",
+                            "exit 09:00:30.000 30000"},
+                QStringList{"program start", "clock jump", "Clear", "program exit"});
+        dataRow("the same millisecond of the run: the computer's time",
+                QStringList{"port_opened 10:00:00.017 500", "start 10:00:00.016 500"},
+                QStringList{"program start", "port opened"});
+        dataRow("a later run closes it, its clock lower",
+                QStringList{"begin 10:00:00.000 90000", "clear 10:05:00.000 390000", "end 12:00:00.000 50"},
+                QStringList{"recording began", "Clear", "recording ended"});
+        dataRow("an event without clocks stays behind the one before it",
+                QStringList{"begin 10:00:05.000 5000", "clear - -", "start 10:00:00.000 0"},
+                QStringList{"program start", "recording began", "Clear"});
+        dataRow("a store of the first layout keeps the chain's order",
+                QStringList{"begin - -", "start - -", "clear - -"}, QStringList{"recording began", "program start", "Clear"});
+    }
+    void auditOrder()
+    {
+        auto [chain, order] = fetch<QStringList, QStringList>("chain", "order");
+        AuditTrailBuilder trail;
+        for (const QString &e : chain) {
+            const QStringList f = e.split(u' ');
+            QJsonObject o{{"event", f[0]}};
+            if (f[1] != QLatin1String("-"))
+                o.insert("utc", QStringLiteral("2026-03-07T%1Z").arg(f[1]));
+            if (f[2] != QLatin1String("-"))
+                o.insert("mono_ms", f[2].toLongLong());
+            if (f.size() > 3)
+                o.insert("by_ms", f[3].toLongLong());
+            trail.add(o);
+        }
+        QStringList names;
+        for (const ReportEvent &e : trail.result())
+            names << e.kind;
+        QCOMPARE(names, order);
+    }
+
+    // What a settings frame changed, as the panel shows it.
+    void settingsDetail_data()
+    {
+        // Panels as "caption=value" lists; `before` empty: the first frame.
+        columns<QStringList, QStringList, bool, QString>("before", "after", "fieldsDiffer", "detail");
+        dataRow("the first, in force at the start", QStringList{}, QStringList{"Solu :=USA", "Slope :=88.0%"}, false,
+                QString("in force at the start: Solu USA, Slope 88.0%"));
+        dataRow("a slope changed", QStringList{"Solu :=USA", "Slope :=88.0%"}, QStringList{"Solu :=USA", "Slope :=97.2%"},
+                true, QString("Slope 88.0% → 97.2%"));
+        dataRow("a row came and one went", QStringList{"Solu :=USA", "ATC :=on"}, QStringList{"Solu :=NIST", "Slope :=97.2%"},
+                true, QString("Solu USA → NIST; Slope – → 97.2%; ATC on → –"));
+        dataRow("sent again", QStringList{"Solu :=USA"}, QStringList{"Solu :=USA"}, false,
+                QString("sent again; nothing changed"));
+        dataRow("a field the panel does not show", QStringList{"Solu :=USA"}, QStringList{"Solu :=USA"}, true,
+                QString("a setting the panel does not show changed"));
+    }
+    void settingsDetail()
+    {
+        auto [before, after, fieldsDiffer, detail] =
+            fetch<QStringList, QStringList, bool, QString>("before", "after", "fieldsDiffer", "detail");
+        auto frame = [](const QStringList &rows, int slope, bool inForce) {
+            QJsonArray panel;
+            for (const QString &r : rows)
+                panel.append(QJsonArray{r.section(u'=', 0, 0), r.section(u'=', 1)});
+            return QJsonObject{{"event", "settings"}, {"panel", panel}, {"in_force", inForce},
+                               {"fields", QJsonObject{{"CalSlope", slope}}}};
+        };
+        const QJsonObject previous = before.isEmpty() ? QJsonObject() : frame(before, 88, true);
+        QCOMPARE(settingsChange(previous, frame(after, fieldsDiffer ? 97 : 88, before.isEmpty())), detail);
+    }
+
 
     void paper_data()
     {
@@ -285,6 +398,37 @@ private slots:
     {
         auto [locale, letter] = fetch<QString, bool>("locale", "letter");
         QCOMPARE(usesLetterPaper(QLocale(locale)), letter);
+    }
+
+    // LC_ALL, then LC_PAPER, then LANG: the first one set decides.
+    void paperFromEnvironment_data()
+    {
+        columns<QString, QString, QString, QString>("lcAll", "lcPaper", "lang", "size");
+        dataRow("LC_PAPER before LANG", QString(), QString("en_US.UTF-8"), QString("de_DE.UTF-8"), QString("(letter)"));
+        dataRow("LC_PAPER for A4 under a Letter LANG", QString(), QString("de_DE.UTF-8"), QString("en_US.UTF-8"), QString("(A4)"));
+        dataRow("LC_ALL before LC_PAPER", QString("de_DE.UTF-8"), QString("en_US.UTF-8"), QString(), QString("(A4)"));
+        dataRow("LANG alone, with a modifier", QString(), QString(), QString("es_MX.UTF-8@euro"), QString("(letter)"));
+        dataRow("LC_PAPER POSIX", QString(), QString("POSIX"), QString("en_US.UTF-8"), QString("(A4)"));
+        dataRow("nothing set", QString(), QString(), QString(), QString("(A4)"));
+    }
+    void paperFromEnvironment()
+    {
+        auto [lcAll, lcPaper, lang, size] = fetch<QString, QString, QString, QString>("lcAll", "lcPaper", "lang", "size");
+        const QByteArray names[] = {"LC_ALL", "LC_PAPER", "LANG"};
+        const QString values[] = {lcAll, lcPaper, lang};
+        QByteArray saved[3];
+        for (int i = 0; i < 3; ++i) {
+            saved[i] = qgetenv(names[i]);
+            qputenv(names[i], values[i].toUtf8());
+        }
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("paper.pdf"));
+        const QString error = writeReport(pdf, phRecording(3));
+        for (int i = 0; i < 3; ++i)
+            qputenv(names[i], saved[i]);
+        QCOMPARE(error, QString());
+        const QString info = readBack(pdf).info;
+        QVERIFY2(info.contains(size), qPrintable(info));
     }
 
     // The whole report of a pH recording, read back.
@@ -307,7 +451,15 @@ private slots:
         QVERIFY2(hasLine(b.text, QStringLiteral("Slope 88\\.0 %\\s+\\(95–105 %\\)\\s+FAIL\\s*$")), qPrintable(b.text));
         QVERIFY(hasLine(b.text, QStringLiteral("Offset 12\\.5 mV\\s+\\(±30 mV\\)\\s+PASS\\s*$")));
         QVERIFY(hasLine(b.text, QStringLiteral("Slope 97\\.2 %\\s+\\(95–105 %\\)\\s+PASS\\s*$")));
-        QVERIFY(hasLine(b.text, QStringLiteral("^\\s*Slope\\s+88\\.0 %\\s+97\\.2 %\\s*$")));   // the change
+        QVERIFY(hasLine(b.text, QStringLiteral("^\\s*Slope :\\s+88\\.0%\\s+97\\.2%\\s*$")));   // the change, as shown
+        // The settings as the panel shows them: none of the fields behind it.
+        for (const char *field : {"Buffer set", "Calibration points", "Resolution"})
+            QVERIFY2(!flat.contains(QLatin1String(field)), field);
+        // The audit trail: the local time with its offset on one line, the
+        // event, the detail.
+        QVERIFY2(hasLine(b.text, QStringLiteral("^\\s*2026-03-07 09:05:02\\.125 \\+01:00\\s+program start\\s+version: 0\\.1\\s*$")),
+                 qPrintable(b.text));
+        QVERIFY(hasLine(b.text, QStringLiteral("^\\s*2026-03-07 09:30:00 \\+01:00\\s+settings frame\\s+Slope 88\\.0% → 97\\.2%;")));
 
         // Statistics per quantity against the reference.
         QList<double> ph, temp;
@@ -339,13 +491,13 @@ private slots:
         const QString pdf = dir.filePath(QStringLiteral("cut.pdf"));
         ReportData d = phRecording(300);
         d.rowLimit = 100;
-        d.allRowsExport = QStringLiteral("the .xlsx export");
+        d.allRowsExport = QStringLiteral("tq800-log --recording 1 --export FILE");
         QCOMPARE(writeReport(pdf, d), QString());
         const ReadBack b = readBack(pdf);
         const QString flat = b.text.simplified();
         QVERIFY2(flat.contains(QStringLiteral("The recording holds 300 readings, more than the 100 a report prints in full")),
                  qPrintable(flat));
-        QVERIFY(flat.contains(QStringLiteral("The .xlsx export holds them all.")));
+        QVERIFY2(flat.contains(QStringLiteral("Every reading is in tq800-log --recording 1 --export FILE.")), qPrintable(flat));
         const auto gap = QRegularExpression(QStringLiteral("Readings (\\d+) to (\\d+) are not printed here\\.")).match(flat);
         QVERIFY(gap.hasMatch());
         const int from = gap.captured(1).toInt(), to = gap.captured(2).toInt();

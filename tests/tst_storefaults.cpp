@@ -40,6 +40,7 @@ private slots:
         QTest::newRow("another program's database") << "foreign" << 0 << "" << "DIR/store";
         QTest::newRow("a folder in its place") << "folder" << 0 << "" << "DIR/store";
         QTest::newRow("read-only folder") << "readonly" << 3 << "did not take" << "";
+        QTest::newRow("mode 000, run as its owner") << "mode000" << 3 << "cannot be written: Permission denied" << "";
         QTest::newRow("folder deleted while logging") << "deleted" << 0 << "went away (the folder DIR/store was removed)"
                                                       << "DIR/store";
         QTest::newRow("locked by another program") << "locked" << 0 << "" << "DIR/store";
@@ -77,6 +78,19 @@ private slots:
             }
         } else if (fault == "folder") {
             QVERIFY(QDir().mkpath(file));
+        } else if (fault == "mode000") {
+            // Root reads a mode 000 file all the same: the logger runs as
+            // an ordinary account that owns the folder and the file.
+            if (geteuid() != 0)
+                QSKIP("running the logger as another account needs root");
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.close();
+            QVERIFY(::chmod(QFile::encodeName(file).constData(), 0) == 0);
+            QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+            QVERIFY(QDir().mkpath(dir.filePath("tmp")));
+            for (const QString &owned : {store, file, dir.filePath("tmp")})
+                QCOMPARE(QProcess::execute("chown", {"nobody:nogroup", owned}), 0);
         } else if (fault == "readonly") {
             if (geteuid() != 0
                 || ::mount("tmpfs", QFile::encodeName(store).constData(), "tmpfs", MS_RDONLY, "size=64k") != 0)
@@ -86,7 +100,21 @@ private slots:
         meter.start(QStringLiteral(TQ800_SIM), {"--family", "ph", "--quiet", "--link", dir.filePath("meter")});
         QTRY_VERIFY(QFileInfo(dir.filePath("meter")).isSymLink());
         QProcess log;
-        log.start(QStringLiteral(TQ800_LOG), {"--port", dir.filePath("meter"), "--seconds", "5", "--journal", store});
+        QStringList args{"--port", dir.filePath("meter"), "--seconds", "5", "--journal", store};
+        QString program = QStringLiteral(TQ800_LOG);
+        if (fault == "mode000") {
+            // The account needs the line too; its fallback goes to a
+            // temporary folder of the test's own.
+            QCOMPARE(QProcess::execute("chown", {"nobody", QFileInfo(dir.filePath("meter")).symLinkTarget()}), 0);
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("TMPDIR", dir.filePath("tmp"));
+            env.insert("HOME", dir.filePath("tmp"));
+            log.setProcessEnvironment(env);
+            args.prepend(program);
+            args = QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups"} + args;
+            program = QStringLiteral("setpriv");
+        }
+        log.start(program, args);
         QVERIFY(log.waitForStarted());
         if (fault == "deleted" || fault == "locked") {
             QTest::qWait(2500);

@@ -37,6 +37,7 @@ void ChartWidget::contextMenuEvent(QContextMenuEvent *e)
     QMenu menu(this);
     menu.addAction(QStringLiteral("Save chart as…"), this, &ChartWidget::saveAs);
     menu.addAction(QStringLiteral("Save report as…"), this, &ChartWidget::reportRequested);
+    menu.addAction(QStringLiteral("Report limits…"), this, &ChartWidget::limitsRequested);
     menu.exec(e->globalPos());
 }
 

@@ -22,6 +22,7 @@ public:
 signals:
     void clicked();
     void reportRequested();   // "Save report as…" from the context menu
+    void limitsRequested();   // "Report limits…"
 
 protected:
     void paintEvent(QPaintEvent *) override;

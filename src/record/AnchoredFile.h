@@ -56,3 +56,9 @@ QJsonObject fileEvent(const QString &name, const QString &file, QJsonObject fiel
 // success, else why not (the file's writer's words, or the store's).
 QString writeAnchored(RecordStore &store, qint64 id, const QString &file, QJsonObject event,
                       const std::function<QString(const Anchor &)> &write, QString *notice);
+
+// One of the writeAnchored()s bound to its recording, file and event: it
+// writes the file by the writer it is given and makes it an event. Lets the
+// code that knows how to write a file leave to its caller whose chain (a
+// store's, or the window's recorder's) takes the event.
+using AnchoredWrite = std::function<QString(const std::function<QString(const Anchor &)> &write)>;

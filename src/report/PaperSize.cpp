@@ -22,3 +22,21 @@ bool usesLetterPaper(const QLocale &locale)
             return true;
     return false;
 }
+
+QLocale paperLocale(const QString &lcAll, const QString &lcPaper, const QString &lang)
+{
+    for (const QString &name : {lcAll, lcPaper, lang}) {
+        if (name.trimmed().isEmpty())
+            continue;
+        // "en_US.UTF-8@modifier": the language and territory only.
+        const QString bare = name.trimmed().section(u'.', 0, 0).section(u'@', 0, 0);
+        return bare == QLatin1String("POSIX") ? QLocale::c() : QLocale(bare);
+    }
+    return QLocale::c();
+}
+
+bool environmentUsesLetterPaper()
+{
+    return usesLetterPaper(paperLocale(qEnvironmentVariable("LC_ALL"), qEnvironmentVariable("LC_PAPER"),
+                                       qEnvironmentVariable("LANG")));
+}

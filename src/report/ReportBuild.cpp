@@ -7,10 +7,9 @@
 #include "record/Replay.h"
 #include "record/SettingsFields.h"
 #include "record/StoredRows.h"
+#include "report/ReportAuditTrail.h"
 #include "report/StatsAlongside.h"
-#include "shell/MainCore.h"
-#include "shell/QtSerialLink.h"
-#include "shell/UiPrompts.h"
+#include "shell/ReplayedCore.h"
 #include "table/FlexGrid.h"
 #include "text/VisibleText.h"
 
@@ -27,29 +26,6 @@ namespace {
 constexpr QSize kChartSize(673, 481);   // the chart's size in the window
 constexpr int kPhFamily = 0;
 
-// The replayed core asks nothing of anyone.
-struct Quiet : UiPrompts
-{
-    void MsgBox(const QString &, Icon, const QString &) override {}
-};
-
-// A core that a recording was replayed into, with what it needs.
-struct Replayed
-{
-    QtSerialLink link;
-    Quiet quiet;
-    MainCore core{&link, &quiet};
-};
-
-// Keys an event carries for the store's own use, not worth a reader's time.
-bool bookkeeping(const QString &key)
-{
-    static const QStringList keys{QStringLiteral("event"), QStringLiteral("utc"),    QStringLiteral("local"),
-                                  QStringLiteral("mono_ms"), QStringLiteral("fields"), QStringLiteral("panel"),
-                                  QStringLiteral("header"), QStringLiteral("in_force")};
-    return keys.contains(key);
-}
-
 QString text(const QJsonValue &v)
 {
     if (v.isNull() || v.isUndefined())
@@ -62,15 +38,6 @@ QString text(const QJsonValue &v)
         return v.toString();
     return QString::fromUtf8(QJsonDocument(v.isArray() ? QJsonDocument(v.toArray()) : QJsonDocument(v.toObject()))
                                  .toJson(QJsonDocument::Compact));
-}
-
-QString detailOf(const QJsonObject &e)
-{
-    QStringList parts;
-    for (auto it = e.begin(); it != e.end(); ++it)
-        if (!bookkeeping(it.key()))
-            parts << it.key() + QLatin1Char('=') + text(it.value());
-    return parts.join(QStringLiteral(", "));
 }
 
 // pH slope and offset, for a pH meter's settings only.
@@ -162,6 +129,7 @@ ReportData storedReportData(RecordStore &store, const RecordingInfo &rec, const 
     // the chain; the settings in force before the first reading count as
     // those at the start. The rows take the events from the same walk.
     auto rows = std::make_shared<StoredRows>(store, rec);
+    AuditTrailBuilder trail;
     bool anyRow = false;
     const Audit checked = audit(store, rec, [&](const hashchain::Entry &entry) {
         if (entry.kind == QLatin1String("row")) {
@@ -173,17 +141,18 @@ ReportData storedReportData(RecordStore &store, const RecordingInfo &rec, const 
             rows->takeEvent(entry.seq, e);
         const QString kind = e.value(QStringLiteral("event")).toString();
         // The meter sends its settings again on every Clear: only a change
-        // is one (the audit trail keeps every frame).
+        // a reader can see is one (the audit trail keeps every frame).
         if (kind == QLatin1String("settings")) {
             ReportSettings s = settingsFrom(e, !anyRow && d.settings.isEmpty());
-            if (d.settings.isEmpty() || s.fields != d.settings.last().fields || s.panel != d.settings.last().panel)
+            if (d.settings.isEmpty() || s.panel != d.settings.last().panel
+                || s.phSlopePercent != d.settings.last().phSlopePercent || s.phOffsetMv != d.settings.last().phOffsetMv)
                 d.settings << s;
         }
-        d.events << ReportEvent{e.value(QStringLiteral("utc")).toString(), e.value(QStringLiteral("local")).toString(),
-                                kind, kind == QLatin1String("settings") ? QString() : detailOf(e)};
+        trail.add(e);
     });
     rows->eventsTaken();
     const hashchain::Verdict &v = checked.chain;
+    d.events = trail.result();
 
     // 2. The fingerprint, and what the check found if the chain is broken.
     // The check read every entry: one the store could not give back ends
@@ -217,7 +186,7 @@ ReportData storedReportData(RecordStore &store, const RecordingInfo &rec, const 
         return d;
     }
     // The statistics from the same rows, on a second core meanwhile.
-    auto replay = std::make_shared<Replayed>();
+    auto replay = std::make_shared<ReplayedCore>();
     ExportSource::Row header;
     d.rows.read(0, header);
     StatsAlongside stats(header);
@@ -273,4 +242,22 @@ void anchorReport(ReportData &data, const Anchor &a)
         return;
     data.fingerprint = QString::fromLatin1(a.fingerprint.toHex());
     data.anchor = anchorMark(a);
+}
+
+QString reportStoredRecording(RecordStore &store, const RecordingInfo &rec, const QString &file,
+                              const QString &allRowsExport, const ReportLimits &limits, const AnchoredWrite &anchored,
+                              QString *fingerprint)
+{
+    QString error;
+    ReportData data = storedReportData(store, rec, allRowsExport, error);
+    if (!error.isEmpty())
+        return error;
+    data.limits = limits;
+    error = anchored([&](const Anchor &a) {
+        anchorReport(data, a);
+        return writeReport(file, data);
+    });
+    if (fingerprint)
+        *fingerprint = data.fingerprint;
+    return error;
 }

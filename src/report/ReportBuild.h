@@ -1,4 +1,5 @@
 #pragma once
+#include "record/AnchoredFile.h"
 #include "report/ReportData.h"
 
 class MainCore;
@@ -24,6 +25,16 @@ ReportData liveReportData(const MainCore &core, const QString &allRowsExport);
 // The chart as the window draws it, at the window's size.
 QImage reportChart(const MainCore &core);
 
-struct Anchor;
 // The report carries `a`: the fingerprint of its own event in the chain.
 void anchorReport(ReportData &data, const Anchor &a);
+
+// The report of stored recording `rec` written to `file` against `limits`:
+// empty on success, else why not (the store could not give it back whole,
+// the file could not be written). `anchored` writes it as an event of the
+// recording's chain (writeAnchored(), bound to the recording, the file and
+// its event); `fingerprint`, where given, gets the fingerprint the report
+// carries. tq800-log --report and the window's Recordings dialog write it
+// this way.
+QString reportStoredRecording(RecordStore &store, const RecordingInfo &rec, const QString &file,
+                              const QString &allRowsExport, const ReportLimits &limits,
+                              const AnchoredWrite &anchored, QString *fingerprint = nullptr);

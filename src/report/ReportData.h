@@ -50,7 +50,8 @@ struct ReportData
 };
 
 // Writes the report to `path` as PDF, on `page` or else on the paper of the
-// system's locale (Letter where that is used, A4 elsewhere). A scratch file
+// environment's locale for paper (LC_ALL, LC_PAPER, LANG: Letter where that is used,
+// A4 elsewhere). A scratch file
 // beside it is renamed into place when complete; a target that exists and
 // is not a regular file is refused. Empty on success, else why it failed in
 // words for the user.

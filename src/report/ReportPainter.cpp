@@ -38,7 +38,7 @@ QString writeReport(const QString &path, const ReportData &data, std::optional<Q
         return failed(why);
     QPdfWriter writer(&file.file());
     const QPageSize::PageSizeId size =
-        page.value_or(usesLetterPaper(QLocale::system()) ? QPageSize::Letter : QPageSize::A4);
+        page.value_or(environmentUsesLetterPaper() ? QPageSize::Letter : QPageSize::A4);
     writer.setPageLayout(QPageLayout(QPageSize(size), QPageLayout::Portrait, QMarginsF(18, 15, 18, 10),
                                      QPageLayout::Millimeter));
     writer.setTitle(QStringLiteral("Recording report %1").arg(data.recordingId));

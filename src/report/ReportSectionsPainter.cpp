@@ -1,5 +1,6 @@
 #include "report/ReportSectionsPainter.h"
 
+#include "report/ReportAuditTrail.h"
 #include "report/PageFlowPainter.h"
 
 #include <QRegularExpression>
@@ -68,24 +69,8 @@ void electrodeCheck(PageFlow &f, const ReportSettings &s, const ReportLimits &li
         checkLine(f, offsetCheck(*s.phOffsetMv, limits));
 }
 
-// Every field in two pairs of columns, to keep a long list short.
-FlowTable allFields(const Pairs &fields)
-{
-    FlowTable t;
-    t.widths = {0.22, 0.28, 0.22, 0.28};
-    t.header = {QStringLiteral("Field"), QStringLiteral("Value"), QStringLiteral("Field"), QStringLiteral("Value")};
-    t.rows = int(fields.size() + 1) / 2;
-    t.cells = [fields](int r) {
-        QStringList cells{fields[2 * r].first, fields[2 * r].second};
-        if (2 * r + 1 < fields.size())
-            cells << fields[2 * r + 1].first << fields[2 * r + 1].second;
-        return cells;
-    };
-    return t;
-}
-
-// The fields a change altered, added or dropped: name, before, after.
-QList<QStringList> changedFields(const Pairs &before, const Pairs &after)
+// The panel rows a change altered, added or dropped: caption, before, after.
+QList<QStringList> changedRows(const Pairs &before, const Pairs &after)
 {
     auto find = [](const Pairs &pairs, const QString &name) -> const QString * {
         for (const auto &p : pairs)
@@ -97,11 +82,11 @@ QList<QStringList> changedFields(const Pairs &before, const Pairs &after)
     for (const auto &p : after) {
         const QString *old = find(before, p.first);
         if (!old || *old != p.second)
-            out.append({p.first, old ? *old : kDash, p.second});
+            out.append({p.first, old ? orDash(*old) : kDash, orDash(p.second)});
     }
     for (const auto &p : before)
         if (!find(after, p.first))
-            out.append({p.first, p.second, kDash});
+            out.append({p.first, orDash(p.second), kDash});
     return out;
 }
 
@@ -117,22 +102,24 @@ void settingsSection(PageFlow &f, const ReportData &d)
                                    : QStringLiteral("In force at the start (received %1)").arg(first.when),
               false);
     electrodeCheck(f, first, d.limits);
+    // As the window's settings panel showed them: what the meter's user saw
+    // and set, not the program's fields behind it.
     if (!first.panel.isEmpty())
         f.table(keyValues(first.panel, {QStringLiteral("Settings panel"), QStringLiteral("As shown")}));
-    if (!first.fields.isEmpty())
-        f.table(allFields(first.fields));
+    else
+        f.paragraph(QStringLiteral("The settings panel was empty."));
     for (qsizetype i = 1; i < d.settings.size(); ++i) {
         const ReportSettings &s = d.settings[i];
         f.heading(QStringLiteral("Changed at %1").arg(orDash(s.when)), false);
         electrodeCheck(f, s, d.limits);
-        const QList<QStringList> changes = changedFields(d.settings[i - 1].fields, s.fields);
+        const QList<QStringList> changes = changedRows(d.settings[i - 1].panel, s.panel);
         if (changes.isEmpty()) {
-            f.paragraph(QStringLiteral("The meter sent its settings again; no field changed."));
+            f.paragraph(QStringLiteral("The settings panel shows no change."));
             continue;
         }
         FlowTable t;
         t.widths = {0.3, 0.35, 0.35};
-        t.header = {QStringLiteral("Field"), QStringLiteral("Before"), QStringLiteral("After")};
+        t.header = {QStringLiteral("Settings panel"), QStringLiteral("Before"), QStringLiteral("After")};
         t.rows = int(changes.size());
         t.cells = [changes](int r) { return changes[r]; };
         f.table(t);
@@ -207,11 +194,6 @@ void chartSection(PageFlow &f, const QImage &chart)
 
 // 5. The readings: all of them up to the limit, otherwise a page's worth
 // from the start and from the end.
-QString sentenceCase(const QString &text)
-{
-    return text.isEmpty() ? text : text.front().toUpper() + text.mid(1);
-}
-
 FlowTable readingsTable(PageFlow &f, const ReportData &d, const QList<int> &printed, const QFont &font)
 {
     ExportSource::Row header, cells;
@@ -292,10 +274,12 @@ void readingsSection(PageFlow &f, const ReportData &d)
 
     // Cut: as many rows as fill this page and a whole page after it, but
     // never more than the limit in all.
-    const QString holder = d.allRowsExport.trimmed().isEmpty() ? QStringLiteral("An export of the recording")
-                                                                : sentenceCase(d.allRowsExport.trimmed());
+    // The holder is named as given, never capitalised: it may be a command
+    // to type ("tq800-log --recording 3 --export FILE").
+    const QString holder = d.allRowsExport.trimmed().isEmpty() ? QStringLiteral("an export of the recording")
+                                                                : d.allRowsExport.trimmed();
     const QString statement = QStringLiteral("The recording holds %1 readings, more than the %2 a report prints in full, "
-                                             "so this report shows the first and the last of them. %3 holds them all.")
+                                             "so this report shows the first and the last of them. Every reading is in %3.")
                                   .arg(total).arg(limit).arg(holder);
     f.paragraph(statement);
     const QString markerProbe = QStringLiteral("Readings %1 to %2 are not printed here.").arg(total).arg(total);
@@ -322,7 +306,8 @@ void readingsSection(PageFlow &f, const ReportData &d)
     }
 }
 
-// 6. The audit trail.
+// 6. The audit trail, in time order (ReportAuditTrail.h): the local time with its
+// offset on one line, the event, what it said.
 void eventsSection(PageFlow &f, const QList<ReportEvent> &events)
 {
     f.heading(QStringLiteral("Audit trail"));
@@ -333,13 +318,18 @@ void eventsSection(PageFlow &f, const QList<ReportEvent> &events)
     FlowTable t;
     t.font = f.bodyFont();
     t.font.setPointSizeF(8);
-    t.widths = {0.2, 0.24, 0.14, 0.42};
-    t.header = {QStringLiteral("UTC"), QStringLiteral("Local time"), QStringLiteral("Event"), QStringLiteral("Detail")};
+    QStringList times;
+    double timeWidth = f.advance(QStringLiteral("Local time"), f.boldFont());
+    for (const ReportEvent &e : events) {
+        times << auditTime(e.local.isEmpty() ? e.utc : e.local);
+        timeWidth = std::max(timeWidth, f.advance(times.last(), t.font));
+    }
+    // The time column as wide as its widest time, so none breaks.
+    const double timeShare = std::min(0.4, (timeWidth + f.mm(3)) / f.textWidth());
+    t.widths = {timeShare, 0.18, 0.82 - timeShare};
+    t.header = {QStringLiteral("Local time"), QStringLiteral("Event"), QStringLiteral("Detail")};
     t.rows = int(events.size());
-    t.cells = [&events](int r) {
-        const ReportEvent &e = events[r];
-        return QStringList{e.utc, e.local, e.kind, e.detail};
-    };
+    t.cells = [&events, times](int r) { return QStringList{times[r], events[r].kind, events[r].detail}; };
     f.table(t);
 }
 

@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QUrl>
 
 namespace {
@@ -95,6 +96,11 @@ frmMain::frmMain(QWidget *parent)
     grid_ = new GridView(core_->MSFlexGrid1, this);
     grid_->setGeometry(twipRect(4920, 7440, 10095, 3015));
     connect(grid_, &GridView::reportRequested, this, &frmMain::saveReport);
+    connect(grid_, &GridView::recordingsRequested, this, &frmMain::showRecordings);
+    connect(grid_, &GridView::limitsRequested, this, &frmMain::showLimits);
+    connect(chart_, &ChartWidget::limitsRequested, this, &frmMain::showLimits);
+    auto *recordings = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), this);
+    connect(recordings, &QShortcut::activated, this, &frmMain::showRecordings);
 
     frame1_ = new QFrame(this);
     frame1_->setObjectName(QStringLiteral("Frame1"));

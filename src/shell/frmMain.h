@@ -55,6 +55,10 @@ public:
     // The report of the recording in the table (from the store when there
     // is one), to a PDF the user names.
     void saveReport();
+    // Every stored recording in the Recordings dialog (frmMainRecordings.cpp).
+    void showRecordings();
+    // The electrode limits reports check against, saved for the user.
+    void showLimits();
 
 private:
     void render();

@@ -1,5 +1,6 @@
 #include "record/Recorder.h"
 #include "report/ReportBuild.h"
+#include "report/SavedLimits.h"
 #include "shell/MainCore.h"
 #include "shell/frmMain.h"
 
@@ -54,6 +55,7 @@ void frmMain::saveReport()
     }
     if (data.recordingId.isEmpty())
         data = liveReportData(*core_, allRows);
+    data.limits = savedlimits::load();
     // A stored recording's report is an event of its chain, and carries
     // that event's fingerprint.
     const auto write = [&](const Anchor &a) {

@@ -1,65 +1,80 @@
 #include "shell/frmRestoreOffer.h"
 
 #include "record/Recorder.h"
-#include "record/StoredExport.h"
-#include "shell/ExportName.h"
+#include "shell/RecordingActions.h"
 #include "shell/UiPrompts.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QListWidget>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QVBoxLayout>
+#include <QTableView>
+
+namespace {
+
+// The recorder's own store, which outlives the offer: borrowed, not owned.
+std::shared_ptr<RecordStore> borrowed(RecordStore &store)
+{
+    return std::shared_ptr<RecordStore>(&store, [](RecordStore *) {});
+}
+
+} // namespace
 
 frmRestoreOffer::frmRestoreOffer(Recorder &recorder, UiPrompts &prompts, const QList<RecordingInfo> &recordings,
                                  QWidget *parent)
-    : QDialog(parent), recorder_(recorder), prompts_(prompts)
+    : frmRecordings(borrowed(recorder.store()), recordings, prompts, parent), recorder_(recorder)
 {
     setObjectName(QStringLiteral("RestoreOffer"));
+    // An export from here is an event of the recording's chain, taken by
+    // the recorder that holds the store.
+    setAnchoring([&recorder](qint64 id, const QString &file, QJsonObject event,
+                             const std::function<QString(const Anchor &)> &write) {
+        return recorder.writeAnchored(id, file, std::move(event), write);
+    });
     setWindowTitle(QApplication::applicationName());
-    setModal(false);
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(recordings.size() == 1
-                                     ? QStringLiteral("A recording was cut off (a crash or a power cut):")
-                                     : QStringLiteral("%1 recordings were cut off (a crash or a power cut):")
-                                           .arg(recordings.size()),
-                                 this));
-    list_ = new QListWidget(this);
-    for (const RecordingInfo &r : recordings) {
-        auto *item = new QListWidgetItem(describe(r), list_);
-        item->setData(Qt::UserRole, r.id);
-    }
-    list_->setCurrentRow(0);
-    list_->setMinimumWidth(list_->sizeHintForColumn(0) + 40);
-    layout->addWidget(list_);
-    auto *buttons = new QDialogButtonBox(this);
-    restore_ = buttons->addButton(QStringLiteral("Restore"), QDialogButtonBox::AcceptRole);
-    export_ = buttons->addButton(QStringLiteral("Export…"), QDialogButtonBox::ActionRole);
-    close_ = buttons->addButton(QStringLiteral("Close recording"), QDialogButtonBox::ActionRole);
-    QPushButton *later = buttons->addButton(QStringLiteral("Not now"), QDialogButtonBox::RejectRole);
-    restore_->setToolTip(QStringLiteral("Put its rows back into the table and chart, and log on into it"));
-    close_->setToolTip(QStringLiteral("Mark it ended; it stays in the store and can be exported later"));
-    layout->addWidget(buttons);
-    connect(restore_, &QPushButton::clicked, this, [this] { act(0); });
-    connect(export_, &QPushButton::clicked, this, [this] { act(1); });
-    connect(close_, &QPushButton::clicked, this, [this] { act(2); });
+    label_->setText(recordings.size() == 1 ? QStringLiteral("A recording was cut off (a crash or a power cut):")
+                                           : QStringLiteral("%1 recordings were cut off (a crash or a power cut):")
+                                                 .arg(recordings.size()));
+    QPushButton *restore = buttons_->addButton(QStringLiteral("Restore"), QDialogButtonBox::AcceptRole);
+    QPushButton *exportButton = buttons_->addButton(QStringLiteral("Export…"), QDialogButtonBox::ActionRole);
+    QPushButton *close = buttons_->addButton(QStringLiteral("Close recording"), QDialogButtonBox::ActionRole);
+    QPushButton *later = buttons_->addButton(QStringLiteral("Not now"), QDialogButtonBox::RejectRole);
+    restore->setToolTip(QStringLiteral("Put its rows back into the table and chart, and log on into it"));
+    close->setToolTip(QStringLiteral("Mark it ended; it stays in the store and can be exported later"));
+    connect(restore, &QPushButton::clicked, this, [this] { act(0); });
+    connect(exportButton, &QPushButton::clicked, this, [this] { act(1); });
+    connect(close, &QPushButton::clicked, this, [this] { act(2); });
     connect(later, &QPushButton::clicked, this, &QDialog::reject);
+    resize(760, 260);
 }
 
-QString frmRestoreOffer::describe(const RecordingInfo &r)
+void frmRestoreOffer::act(int what)
 {
-    const QString meter = r.model.trimmed().isEmpty() ? QStringLiteral("meter") : r.model.trimmed();
-    return QStringLiteral("%1  started %2, %3 on %4, %5 %6")
-        .arg(r.id)
-        .arg(r.started.left(19).replace(QLatin1Char('T'), QLatin1Char(' ')), meter,
-             r.device.isEmpty() ? QStringLiteral("no port") : r.device)
-        .arg(r.rows)
-        .arg(r.rows == 1 ? QStringLiteral("row") : QStringLiteral("rows"));
+    const RecordingInfo *r = selected();
+    if (!r)
+        return;
+    const qint64 id = r->id;
+    if (what == 1) {
+        // Exported, still unfinished: it stays in the list.
+        succeeded(recordingactions::exportRecording(prompts_, recorder_.store(), *r, anchoring_));
+        return;
+    }
+    bool cancelled = false;
+    const QString error = what == 0 ? restoreWithProgress(id, cancelled) : recorder_.closeRecording(id);
+    if (cancelled)
+        return;   // nothing changed: it stays offered
+    if (!succeeded(error))
+        return;
+    forget(id);
+    // Only one recording can be in the table: after a restore, the others
+    // wait for the next start.
+    if (what == 0 || shown() == 0)
+        accept();
+    else
+        view_->selectRow(0);
 }
 
 QString frmRestoreOffer::restoreWithProgress(qint64 id, bool &cancelled)
@@ -99,61 +114,4 @@ QString frmRestoreOffer::restoreWithProgress(qint64 id, bool &cancelled)
     const QString error = recorder_.restore(id, progress, &cancelled);
     delete dialog;
     return error;
-}
-
-qint64 frmRestoreOffer::selectedId() const
-{
-    const QListWidgetItem *item = list_->currentItem();
-    return item ? item->data(Qt::UserRole).toLongLong() : 0;
-}
-
-void frmRestoreOffer::act(int what)
-{
-    const qint64 id = selectedId();
-    if (id == 0)
-        return;
-    QString error;
-    if (what == 0) {
-        bool cancelled = false;
-        error = restoreWithProgress(id, cancelled);
-        if (cancelled)
-            return;   // nothing changed: it stays offered
-    } else if (what == 1) {
-        const auto rec = recorder_.store().recording(id);
-        if (!rec) {
-            prompts_.MsgBox(recorder_.store().readFailed()
-                                ? QStringLiteral("The recordings store could not be read: %1.").arg(recorder_.store().error())
-                                : QStringLiteral("There is no recording %1.").arg(id),
-                            UiPrompts::Icon::Critical);
-            return;
-        }
-        QString filter;
-        const QString file = prompts_.SaveFileName(
-            QStringLiteral("Export Data"),
-            QDir(QDir::homePath()).filePath(QStringLiteral("recording-%1.xls").arg(id)), kExportFilter, &filter);
-        if (file.isEmpty())
-            return;
-        // Made an event of the recording's chain, as every export is.
-        const bool tidy = filter == kTidyCsvEntry;
-        error = recorder_.writeAnchored(id, file, fileEvent(QStringLiteral("export"), file, {{QStringLiteral("rows"), rec->rows}}),
-                                        [&](const Anchor &a) {
-                                            return exportStoredRecording(recorder_.store(), *rec, file, tidy, a);
-                                        });
-        if (error.isEmpty()) {
-            prompts_.OpenDocument(file);
-            return;   // exported, still unfinished: it stays in the list
-        }
-        error = QStringLiteral("The recording could not be exported to %1: %2.").arg(QDir::toNativeSeparators(file), error);
-    } else {
-        error = recorder_.closeRecording(id);
-    }
-    if (!error.isEmpty()) {
-        prompts_.MsgBox(error, UiPrompts::Icon::Critical);
-        return;
-    }
-    delete list_->currentItem();
-    // Only one recording can be in the table: after a restore, the others
-    // wait for the next start.
-    if (what == 0 || list_->count() == 0)
-        accept();
 }

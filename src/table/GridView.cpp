@@ -7,6 +7,7 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMenu>
+#include <QMetaMethod>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -265,5 +266,13 @@ void GridView::contextMenuEvent(QContextMenuEvent *e)
 {
     QMenu menu(this);
     menu.addAction(QStringLiteral("Save report as…"), this, &GridView::reportRequested);
+    menu.addAction(QStringLiteral("Report limits…"), this, &GridView::limitsRequested);
+    // Shown only where someone listens: a table of a recording opened
+    // read-only has no recordings of its own to list.
+    if (isSignalConnected(QMetaMethod::fromSignal(&GridView::recordingsRequested))) {
+        menu.addSeparator();
+        QAction *recordings = menu.addAction(QStringLiteral("Recordings…"), this, &GridView::recordingsRequested);
+        recordings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    }
     menu.exec(e->globalPos());
 }

@@ -23,6 +23,8 @@ public:
 
 signals:
     void reportRequested();   // "Save report as…" from the context menu
+    void recordingsRequested();   // "Recordings…"
+    void limitsRequested();       // "Report limits…"
 
 protected:
     void contextMenuEvent(QContextMenuEvent *e) override;

@@ -6,12 +6,11 @@
 #include "record/Ledger.h"
 #include "record/RecordAudit.h"
 #include "record/RecordStore.h"
+#include "record/StoreListing.h"
 #include "record/StoreSchema.h"
 #include "record/StoredExport.h"
 #include "report/ReportBuild.h"
 #include "text/VisibleText.h"
-
-#include <QFileInfo>
 
 #include <cstdio>
 
@@ -36,15 +35,10 @@ QString unreadable(const RecordStore &store, const QString &folder)
 
 bool openStore(RecordStore &store, const QString &folder)
 {
-    if (!QFileInfo::exists(RecordStore::fileIn(folder))) {
-        err(QStringLiteral("there is no recordings store in %1").arg(folder));
-        return false;
-    }
-    if (!store.open(folder, RecordStore::Access::Read)) {
-        err(QStringLiteral("the recordings store in %1 could not be opened: %2").arg(folder, store.error()));
-        return false;
-    }
-    return true;
+    const QString why = storelisting::openForReading(store, folder);
+    if (!why.isEmpty())
+        err(why);
+    return why.isEmpty();
 }
 
 // The store opened to add a file's event where it may be written: only a
@@ -78,23 +72,21 @@ int list(const QString &folder)
     RecordStore store;
     if (!openStore(store, folder))
         return 1;
-    const QList<RecordingInfo> recs = store.list();
-    if (store.readFailed()) {
-        err(unreadable(store, folder));
+    QString error;
+    const QList<RecordingInfo> recs = storelisting::recordings(store, error);
+    if (!error.isEmpty()) {
+        err(error);
         return 1;
     }
     // The fields are the store's text (the model as the meter's line gave
     // it): shown, never obeyed by the terminal, and never a second tab.
     using visibletext::visible;
-    for (const RecordingInfo &r : recs) {
-        const QString ended = r.endedHow.isEmpty() ? QStringLiteral("unfinished") : r.endedHow + QLatin1Char(' ') + r.ended;
+    for (const RecordingInfo &r : recs)
         out(QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6 rows")
                 .arg(r.id)
-                .arg(visible(r.started), visible(ended),
-                     visible(r.model.trimmed().isEmpty() ? QStringLiteral("-") : r.model.trimmed()),
-                     visible(r.stableDevice.isEmpty() ? (r.device.isEmpty() ? QStringLiteral("-") : r.device) : r.stableDevice))
+                .arg(visible(r.started), visible(storelisting::endText(r)), visible(storelisting::modelText(r)),
+                     visible(storelisting::deviceText(r)))
                 .arg(r.rows));
-    }
     return 0;
 }
 
@@ -194,28 +186,20 @@ int reportStored(const QString &folder, qint64 id, const QString &file, const Re
     const auto r = findRecording(store, folder, id, true);
     if (!r)
         return 1;
-    QString readError;
-    ReportData data =
-        storedReportData(store, *r, QStringLiteral("tq800-log --recording %1 --export FILE").arg(id), readError);
-    if (!readError.isEmpty()) {
-        err(QStringLiteral("the report of recording %1 was not written to %2: %3").arg(id).arg(file, readError));
-        return 1;
-    }
-    data.limits = limits;
-    QString notice;
-    const QString error = writeAnchored(store, id, file, fileEvent(QStringLiteral("report"), file, {}),
-                                        [&](const Anchor &a) {
-                                            anchorReport(data, a);
-                                            return writeReport(file, data);
-                                        },
-                                        &notice);
+    QString notice, fingerprint;
+    const QString error = reportStoredRecording(
+        store, *r, file, QStringLiteral("the export written by tq800-log --recording %1 --export FILE").arg(id), limits,
+        [&](const auto &write) {
+            return writeAnchored(store, id, file, fileEvent(QStringLiteral("report"), file, {}), write, &notice);
+        },
+        &fingerprint);
     if (!notice.isEmpty())
         err(notice);
     if (!error.isEmpty()) {
         err(QStringLiteral("the report of recording %1 was not written to %2: %3").arg(id).arg(file, error));
         return 1;
     }
-    err(QStringLiteral("recording %1: report written to %2 (fingerprint %3)").arg(id).arg(file, data.fingerprint));
+    err(QStringLiteral("recording %1: report written to %2 (fingerprint %3)").arg(id).arg(file, fingerprint));
     return 0;
 }
 

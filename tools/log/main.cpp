@@ -17,6 +17,7 @@
 #include "record/AnchoredFile.h"
 #include "record/Recorder.h"
 #include "report/ReportBuild.h"
+#include "report/SavedLimits.h"
 #include "shell/ExportName.h"
 #include "shell/HeadlessSession.h"
 #include "shell/MainCore.h"
@@ -169,7 +170,8 @@ const char kDescription[] =
     "--report FILE.pdf writes a PDF report of the run at its end, or with\n"
     "--recording ID of a stored one: the meter, its settings and calibration\n"
     "(for pH the slope and offset against --slope-min/--slope-max, default\n"
-    "95-105 %, and --offset-max, default 30 mV), statistics, the chart, the\n"
+    "95-105 %, and --offset-max, default 30 mV, or the limits saved in the\n"
+    "window's Report limits dialog), statistics, the chart, the\n"
     "readings, the audit trail and the fingerprint.\n"
     "Rows the store does not take are held; those it has not taken at the end\n"
     "go to a new store in DIR.fallback-TIME beside it (else in the temporary\n"
@@ -298,7 +300,8 @@ int main(int argc, char **argv)
         if (!ok || recordingId < 1)
             return usageError(QStringLiteral("--recording wants a recording's id (see --list-recordings)"));
     }
-    ReportLimits limits;
+    // The limits the user saved, each replaced where given here.
+    ReportLimits limits = savedlimits::load();
     for (auto [opt, value] : {std::pair{&slopeMinOpt, &limits.slopeMin}, std::pair{&slopeMaxOpt, &limits.slopeMax},
                               std::pair{&offsetMaxOpt, &limits.offsetMaxAbsMv}}) {
         if (!parser.isSet(*opt))
@@ -308,8 +311,8 @@ int main(int argc, char **argv)
         if (!ok || !std::isfinite(*value) || *value < 0)
             return usageError(QStringLiteral("--%1 wants a number, 0 or more").arg(opt->names().first()));
     }
-    if (limits.slopeMin > limits.slopeMax)
-        return usageError(QStringLiteral("--slope-min is above --slope-max"));
+    if (const QString why = savedlimits::problem(limits); !why.isEmpty())
+        return usageError(QStringLiteral("--slope-min and --slope-max: %1").arg(why));
     // The name says what is written; a name it does not know would become
     // an .xls that a data tool cannot read as the name promises.
     const bool tidy = parser.isSet(tidyOpt);
