@@ -12,6 +12,8 @@
 #include "support/OwnHome.h"
 
 #include <QRandomGenerator>
+
+#include <cmath>
 #include <QXmlStreamReader>
 
 namespace {
@@ -380,6 +382,53 @@ private slots:
             const qint32 timeIn = qint32(rng.bounded(400000)) - 100000;
             QCOMPARE(redrawTimeOut(cache, tp, start, first, last, timeIn),
                      redrawSegments(cache, tp, start, first, last, timeIn, nullptr));
+        }
+    }
+
+    // A hole in the log (the program not running) breaks both lines: no
+    // segment joins the rows either side, whether the hole is marked before
+    // the rows come or after they are drawn, inside a summary block or on
+    // its edge, and the summary draws what every segment draws.
+    void gapBreaksTheLines_data()
+    {
+        columns<QList<int>, bool>("gaps", "markedFirst");
+        QTest::newRow("one hole mid-block, marked first") << QList<int>{2501} << true;
+        QTest::newRow("one hole mid-block, marked after") << QList<int>{2501} << false;
+        QTest::newRow("on a block's first row") << QList<int>{4097} << false;
+        QTest::newRow("two holes, close together") << QList<int>{3000, 3010} << true;
+        QTest::newRow("after the very first row") << QList<int>{2} << false;
+    }
+    void gapBreaksTheLines()
+    {
+        auto [gaps, markedFirst] = fetch<QList<int>, bool>("gaps", "markedFirst");
+        ChartBench b(0);
+        if (markedFirst)
+            for (int g : gaps)
+                b.core.markChartGap(g);
+        int t = 36000;
+        for (int r = 1; r <= 6000; ++r) {
+            t += gaps.contains(r) ? 3600 : 1;
+            b.log(clock(t), QString::number(7 + (r % 89) / 100.0, 'f', 2));
+        }
+        if (!markedFirst)
+            for (int g : gaps)
+                b.core.markChartGap(g);
+        // The segments since the last doubling are rows 2, 3, ... in order.
+        const QList<SegmentPair> segs = b.drawn();
+        QCOMPARE(segs.size(), 5999);
+        for (int g : gaps) {
+            QVERIFY(std::isnan(segs[g - 2].x1));
+            const double before = g > 2 ? segs[g - 3].x2 : chartmap::kOriginX;
+            const double after = segs[g - 1].x1;
+            QVERIFY(after > before);
+            for (double pixels : {673.0, 10095.0}) {
+                const auto lines = traceLines(b.core.Picture4, pixels, TraceRead::Summary);
+                QCOMPARE(lines, traceLines(b.core.Picture4, pixels, TraceRead::EverySegment));
+                for (const QList<double> &line : lines)
+                    for (qsizetype i = 1; i + 3 < line.size(); i += 2)
+                        QVERIFY2(!(line[i] <= before && line[i + 2] >= after),
+                                 qPrintable(QStringLiteral("a line crosses the hole before row %1").arg(g)));
+            }
         }
     }
 

@@ -22,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
 #include <csignal>
 #include <fcntl.h>
 #include <pty.h>
@@ -203,45 +204,207 @@ private slots:
     }
 
     // A recording left by a crash comes back: the same table cell for cell,
-    // the same chart, the same display, and it goes on.
+    // the same display, and it goes on. What this window logged before
+    // Restore goes on after the restored rows, in the table and in the
+    // recording (one session, one recording); the hole between is an event
+    // with its length and a break in the chart, in the window and in the
+    // report.
     void restoreAfterCrash()
     {
         QTemporaryDir dir;
         QStringList table;
-        QImage chart;
-        QString lcd;
         {
             Session s(dir.path());
+            // Two hours ago: the hole is that long.
+            s.rec.now = [] { return QDateTime::currentDateTime().addSecs(-7200); };
             s.b.core.cmdClear_Click();
             s.log(1, 150);   // past a doubling of the time base
             table = tableOf(s.b);
-            chart = reportChart(s.b.core);
-            lcd = s.b.lcd(3);
         }   // killed: no Exit, no Export
         Session s(dir.path());
         const QList<RecordingInfo> offered = s.rec.unfinished();
         QCOMPARE(offered.size(), 1);
         QCOMPARE(offered[0].rows, 150);
-        // What this window logged meanwhile ends, naming what took its place.
+        const qint64 id = offered[0].id;
+        // Rows land before Restore is pressed.
         s.b.core.cmdClear_Click();
-        s.log(1, 2);
+        s.log(200, 201);
+        auto display = [&s] {
+            QStringList shown;
+            for (int i = 0; i < 12; ++i)
+                shown << (i == 10 ? QString() : s.b.lcd(i));   // 10: the row count
+            return shown;
+        };
+        const QStringList landed = display();
         s.rec.flush();
         const qint64 meanwhile = s.rec.current().id;
-        QCOMPARE(s.rec.restore(offered[0].id), QString());
+        QCOMPARE(s.rec.restore(id), QString());
         QCOMPARE(s.rec.store().recording(meanwhile)->endedHow, QStringLiteral("restore"));
-        QCOMPARE(lastEntry(s.rec.store(), meanwhile).value(QStringLiteral("restored_id")).toInteger(), offered[0].id);
-        QCOMPARE(tableOf(s.b), table);
-        QCOMPARE(reportChart(s.b.core), chart);
-        QCOMPARE(s.b.lcd(3), lcd);
+        const QJsonObject ended = lastEntry(s.rec.store(), meanwhile);
+        QCOMPARE(ended.value(QStringLiteral("restored_id")).toInteger(), id);
+        QCOMPARE(ended.value(QStringLiteral("rows_moved")).toInt(), 2);
+        // The table: the restored rows, then the two, numbered on.
+        const QStringList now = tableOf(s.b);
+        QCOMPARE(now.mid(0, 151), table.mid(0, 151));
+        QCOMPARE(s.b.core.m.GridRow, 153);
+        QVERIFY(s.b.rowText(151).startsWith(QStringLiteral("151|")));
+        QVERIFY(s.b.rowText(152).startsWith(QStringLiteral("152|")));
+        QCOMPARE(display(), landed);   // the newest reading, not the old display
+        QCOMPARE(s.b.lcd(10), QStringLiteral("152"));
+        // The chart breaks once, before row 151.
+        int breaks = 0;
+        s.b.core.Picture4.forEachSegment(0, [&](const SegmentPair &p) { breaks += std::isnan(p.x1) ? 1 : 0; });
+        QCOMPARE(breaks, 1);
+        QVERIFY(s.b.core.chartRows().held(151).gapBefore());
+        // One recording, in order: the restored rows, the hole, the rows
+        // that landed (row numbers and cells on from 150).
         s.b.core.m.PollingOn = true;
-        s.log(151, 152);   // logging goes on into the same recording
+        s.log(202, 203);   // logging goes on into the same recording
         s.rec.flush();
-        QCOMPARE(s.rec.current().id, offered[0].id);
-        QCOMPARE(s.rec.current().rows, 152);
+        QCOMPARE(s.rec.current().id, id);
+        QCOMPARE(s.rec.current().rows, 154);
+        QStringList order;
+        QJsonObject gap;
+        s.rec.store().forEachEntry(id, QString(), [&](const hashchain::Entry &e) {
+            const QJsonObject o = QJsonDocument::fromJson(e.body).object();
+            if (e.kind == QLatin1String("row"))
+                order << QString::number(o.value(QStringLiteral("row")).toInt()) + QLatin1Char('=')
+                        + o.value(QStringLiteral("cells")).toArray().at(0).toString();
+            else if (o.value(QStringLiteral("event")).toString() == QLatin1String("gap")) {
+                gap = o;
+                order << QStringLiteral("gap");
+            }
+            return true;
+        });
+        QCOMPARE(order.mid(148), (QStringList{"149=149", "150=150", "gap", "151=151", "152=152", "153=153", "154=154"}));
+        QCOMPARE(gap.value(QStringLiteral("row")).toInt(), 151);
+        const double seconds = gap.value(QStringLiteral("seconds")).toDouble();
+        QVERIFY2(seconds >= 7200 && seconds < 7200 + 120, qPrintable(QString::number(seconds)));
+        // The report's chart is the window's, hole and all.
+        QString error;
+        const ReportData report = storedReportData(s.rec.store(), *s.rec.store().recording(id), QString(), error);
+        QCOMPARE(error, QString());
+        QCOMPARE(report.chart, reportChart(s.b.core));
         QCOMPARE(s.rec.store().verify(s.rec.current()).kind, hashchain::Verdict::Kind::EndsEarly);
         s.b.core.cmdExit_Click();
-        QCOMPARE(s.rec.store().verify(*s.rec.store().recording(offered[0].id)).kind, hashchain::Verdict::Kind::Intact);
+        QCOMPARE(s.rec.store().verify(*s.rec.store().recording(id)).kind, hashchain::Verdict::Kind::Intact);
         QVERIFY(s.rec.unfinished().isEmpty());
+    }
+
+    // Cancelled while the chain is walked or the rows go into the table:
+    // the table, the chart and the recording being written are as they
+    // were, the stored recording is untouched and still offered, and a
+    // second Restore goes through.
+    void restoreCancelled_data()
+    {
+        QTest::addColumn<bool>("whileLoading");
+        QTest::newRow("while checking the chain") << false;
+        QTest::newRow("while filling the table") << true;
+    }
+    void restoreCancelled()
+    {
+        QFETCH(bool, whileLoading);
+        QTemporaryDir dir;
+        {
+            Session s(dir.path());
+            s.b.core.cmdClear_Click();
+            s.log(1, 2100);   // more than one batch of rows
+        }
+        Session s(dir.path());
+        const RecordingInfo before = s.rec.unfinished().value(0);
+        QCOMPARE(before.rows, 2100);
+        s.b.core.cmdClear_Click();
+        s.log(3000, 3002);
+        s.rec.flush();
+        const QStringList table = tableOf(s.b);
+        const QImage chart = reportChart(s.b.core);
+        const qint64 meanwhile = s.rec.current().id;
+        qint64 asked = 0, loaded = 0;
+        bool cancelled = false;
+        const QString said = s.rec.restore(before.id, [&](qint64 done, qint64 total) {
+            if (done >= total)
+                return true;   // the end: the dialog goes
+            ++asked;
+            loaded = s.b.core.m.GridRow - 1;
+            return done >= total || (whileLoading && done <= before.entries);
+        }, &cancelled);
+        QCOMPARE(said, QString());
+        QVERIFY(cancelled);
+        QVERIFY(asked >= 1);
+        if (whileLoading)
+            QVERIFY2(loaded > 3 && loaded < 2100, qPrintable(QString::number(loaded)));
+        QCOMPARE(tableOf(s.b), table);
+        QCOMPARE(reportChart(s.b.core), chart);
+        QCOMPARE(s.rec.current().id, meanwhile);
+        const RecordingInfo after = *s.rec.store().recording(before.id);
+        QCOMPARE(after.entries, before.entries);
+        QCOMPARE(after.endedHow, QString());
+        QCOMPARE(s.rec.unfinished().size(), 1);
+        s.log(3003, 3003);   // the session logs on where it was
+        s.rec.flush();
+        QCOMPARE(s.rec.current().id, meanwhile);
+        QCOMPARE(s.rec.current().rows, 4);
+        QCOMPARE(s.rec.restore(before.id), QString());
+        QCOMPARE(s.b.core.m.GridRow, 2105);
+        QCOMPARE(s.rec.current().rows, 2104);
+    }
+
+    // SIGTERM and SIGHUP end the window as Exit does: exit status 0, its
+    // recording ended "Exit" with its "end" as the chain's last entry.
+    void signalEndsTheWindow_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+    void signalEndsTheWindow()
+    {
+        QFETCH(int, signal);
+        QTemporaryDir dir;
+        int master = -1, slave = -1;
+        char name[128] = {};
+        QVERIFY(openpty(&master, &slave, name, nullptr, nullptr) == 0);
+        fcntl(master, F_SETFL, O_NONBLOCK);
+        termios raw;
+        tcgetattr(slave, &raw);
+        cfmakeraw(&raw);
+        tcsetattr(slave, TCSANOW, &raw);
+        QProcess window;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        window.setProcessEnvironment(env);
+        window.start(QStringLiteral(TQ800_GUI), {QStringLiteral("--port"), QString::fromLatin1(name),
+                                                 QStringLiteral("--journal"), dir.path()});
+        QVERIFY(window.waitForStarted());
+        // Readings once it polls, until the store holds some of them.
+        int sent = 0;
+        bool polling = false;
+        qint64 rows = 0;
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 20000 && rows < 5) {
+            char drain[4096];
+            while (read(master, drain, sizeof drain) > 0)
+                polling = true;
+            if (polling && sent < 200) {
+                const QByteArray r = runReading(++sent);
+                QCOMPARE(write(master, r.constData(), size_t(r.size())), ssize_t(r.size()));
+            }
+            QTest::qWait(20);
+            RecordStore seen;
+            if (seen.open(dir.path(), RecordStore::Access::Read) && !seen.list().isEmpty())
+                rows = seen.list().first().rows;
+        }
+        QVERIFY(rows >= 5);
+        kill(pid_t(window.processId()), signal);
+        QVERIFY(window.waitForFinished(20000));
+        ::close(master);
+        ::close(slave);
+        QCOMPARE(window.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(window.exitCode(), 0);
+        RecordStore store;
+        QVERIFY(store.open(dir.path(), RecordStore::Access::Read));
+        QCOMPARE(endsOf(store), QStringList{QStringLiteral("Exit")});
     }
 
     void tampering_data()

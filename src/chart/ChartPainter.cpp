@@ -13,6 +13,8 @@
 #include <QImageWriter>
 #include <QPainter>
 
+#include <cmath>
+
 namespace {
 
 QColor rgb(unsigned v) { return QColor((v >> 16) & 0xff, (v >> 8) & 0xff, v & 0xff); }
@@ -133,6 +135,9 @@ const QImage &TraceImage::update(const ChartPicture &picture, const QSize &size,
     toChartUnits(p, size);
     const ChartScene scene = painterScene(p, 1);
     picture.forEachSegment(drawn_, [&](const SegmentPair &s) {
+        // A segment into a row after a hole in the log is not drawn.
+        if (!std::isfinite(s.x1))
+            return;
         const double value[] = {s.x1, s.valueY1, s.x2, s.valueY2}, temp[] = {s.x1, s.tempY1, s.x2, s.tempY2};
         scene.polyline(value, 2, chartlayout::kRed);
         scene.polyline(temp, 2, chartlayout::kBlue);

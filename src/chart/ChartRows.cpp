@@ -4,6 +4,8 @@
 #include "table/FlexGrid.h"
 #include "text/LeadingNumber.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kTimeCol = 2;
@@ -80,6 +82,8 @@ void ChartRowCache::capture(int row, int tempCol)
             chunks_.push_back(std::make_unique<RowPoint[]>(kChunk));
         RowPoint p = parse(r, tempCol);
         p.extraDays = extraDaysFor(r, p);
+        if (std::binary_search(gaps_.begin(), gaps_.end(), r))
+            p.flags |= RowPoint::GapBefore;
         entry(r) = p;
         count_ = qMax(count_, r);
         summary_.update(*this, r);
@@ -95,11 +99,26 @@ RowPoint ChartRowCache::point(int row, int tempCol) const
         return held;
     RowPoint p = parse(row, tempCol);
     p.extraDays = held.extraDays;
+    p.flags |= held.flags & RowPoint::GapBefore;
     return p;
+}
+
+void ChartRowCache::markGap(int row)
+{
+    if (row < 2)
+        return;
+    const auto at = std::lower_bound(gaps_.begin(), gaps_.end(), row);
+    if (at != gaps_.end() && *at == row)
+        return;
+    gaps_.insert(at, row);
+    if (row <= count_) {
+        entry(row).flags |= RowPoint::GapBefore;
+        summary_.update(*this, row);
+    }
 }
 
 std::size_t ChartRowCache::memoryBytes() const
 {
     return chunks_.size() * kChunk * sizeof(RowPoint) + chunks_.capacity() * sizeof(chunks_[0])
-        + summary_.memoryBytes();
+        + gaps_.capacity() * sizeof(int) + summary_.memoryBytes();
 }

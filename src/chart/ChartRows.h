@@ -22,8 +22,12 @@ struct RowPoint
     quint8 flags = 0;
     qint8 tempCol = -1;             // the column `temp` was read from; -1 not captured
 
-    enum : quint8 { TimeOk = 1, MilliS = 2, MicroS = 4, Celsius = 8 };
+    // GapBefore: the log has a hole just before this row (the program was
+    // not running: a crash, a power cut), so no line joins it to the row
+    // before. (16 and 32 are the summary's own, TraceSummary.h.)
+    enum : quint8 { TimeOk = 1, MilliS = 2, MicroS = 4, Celsius = 8, GapBefore = 64 };
     bool timeOk() const { return flags & TimeOk; }
+    bool gapBefore() const { return flags & GapBefore; }
     bool celsius() const { return flags & Celsius; }
     chartmap::CondUnit unit() const
     {
@@ -58,6 +62,12 @@ public:
     // The table has been laid out anew: its cells are no longer these rows.
     void retire() { grid_ = nullptr; }
 
+    // The log has a hole before row `row` (2 and on): no line joins it to
+    // the row before. Marked before or after the row is captured; a few
+    // per recording (one per crash), kept as a sorted list of rows, and in
+    // the row's own flags once it is held.
+    void markGap(int row);
+
     // Row `row` (1..count()) as captured.
     const RowPoint &held(int row) const { return entry(row); }
     // The rows by blocks, for drawing many of them at once.
@@ -85,6 +95,7 @@ private:
     quint16 extraDaysFor(int row, const RowPoint &p) const;
 
     const FlexGrid *grid_;
+    std::vector<int> gaps_;   // rows with a hole before them, ascending
     std::vector<std::unique_ptr<RowPoint[]>> chunks_;
     int count_ = 0;
     TraceSummary summary_;

@@ -1,6 +1,7 @@
 #include "chart/ChartTrace.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -13,6 +14,15 @@ double valueY(const TraceParams &tp, const RowPoint &p)
 double tempY(const TraceParams &tp, const RowPoint &p)
 {
     return chartmap::tempY(tp.tempMap, tp.tempScale, p.temp, p.celsius());
+}
+
+// The segment into a row after a hole in the log has no start: every
+// renderer breaks the line there (a segment with a coordinate that is not a
+// number is drawn as nothing), while the rows still count and the parser
+// runs through them as before.
+double startX(const RowPoint &into, double x)
+{
+    return into.gapBefore() ? std::nan("") : x;
 }
 
 } // namespace
@@ -49,7 +59,7 @@ StepResult stepSegment(const ChartRowCache &rows, const TraceParams &tp, int g, 
     if (r.steps <= chartmap::kSteps) {
         const RowPoint before = rows.point(g - 1, tp.tempCol);
         const qint64 t1 = placeRow(before, timeSeconds, r.start);
-        r.pair = {chartmap::timeX(t1, r.start, tp.timeBase), chartmap::kOriginX + chartmap::kStepX * r.steps,
+        r.pair = {startX(newest, chartmap::timeX(t1, r.start, tp.timeBase)), chartmap::kOriginX + chartmap::kStepX * r.steps,
                   valueY(tp, before), valueY(tp, newest), tempY(tp, before), tempY(tp, newest)};
     }
     r.timeSeconds = timeSeconds;
@@ -69,7 +79,7 @@ qint32 redrawSegments(const ChartRowCache &rows, const TraceParams &tp, qint32 s
         const qint64 t1 = placeRow(a, timeSeconds, start);
         const qint64 t2 = placeRow(b, timeSeconds, start);
         if (segment)
-            segment({chartmap::timeX(t1, start, tp.timeBase), chartmap::timeX(t2, start, tp.timeBase),
+            segment({startX(b, chartmap::timeX(t1, start, tp.timeBase)), chartmap::timeX(t2, start, tp.timeBase),
                      valueY(tp, a), valueY(tp, b), tempY(tp, a), tempY(tp, b)});
         a = b;
     }

@@ -86,11 +86,12 @@ private:
     double column(double px) const { return std::floor(px * k_); }
 
     // The point of a row with a readable time and finite heights: where
-    // every segment to or from it has that end.
+    // every segment to or from it has that end. A row after a hole in the
+    // log is drawn as its own (broken) segment.
     bool point(int r, Pt &p) const
     {
         const RowPoint rp = row(r);
-        if (!rp.timeOk())
+        if (!rp.timeOk() || rp.gapBefore())
             return false;
         qint32 unused = 0;
         p.x = x(placeRow(rp, unused, run_.start));
@@ -171,7 +172,7 @@ private:
     bool usable(const Node &n, double low[2], double high[2]) const
     {
         constexpr quint8 need = quint8(RowPoint::TimeOk) | TraceSummary::Finite | TraceSummary::OwnTemp;
-        if ((n.all & need) != need)
+        if ((n.all & need) != need || (n.any & RowPoint::GapBefore))
             return false;
         // One unit across the rows (the conductivity unit matters only to
         // the conductivity mapping).

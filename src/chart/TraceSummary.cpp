@@ -8,7 +8,8 @@
 
 namespace {
 
-constexpr quint8 kRowFlags = RowPoint::TimeOk | RowPoint::MilliS | RowPoint::MicroS | RowPoint::Celsius;
+constexpr quint8 kRowFlags =
+    RowPoint::TimeOk | RowPoint::MilliS | RowPoint::MicroS | RowPoint::Celsius | RowPoint::GapBefore;
 
 // Widens n's extremes to take in numbers from value `lowV`..`highV` and
 // temperature `lowT`..`highT`; only a number strictly beyond counts, so the

@@ -29,7 +29,8 @@ public:
     static constexpr int kLeafBits = 5;
 
     // Row properties a block has in all or in any of its rows: the
-    // RowPoint flags, and:
+    // RowPoint flags (a block with any GapBefore is never drawn whole: its
+    // line breaks inside), and:
     enum : quint8 {
         Finite = 16,    // value and temperature are finite numbers
         OwnTemp = 32,   // the temperature was read from tempCol()

@@ -23,26 +23,22 @@
 #include <pwd.h>
 #include <unistd.h>
 
-namespace {
-
-QString iso(const QDateTime &t)
+QString Recorder::iso(const QDateTime &t)
 {
     return t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODateWithMs);
 }
 
-QByteArray compact(const QJsonObject &o)
+QByteArray Recorder::compact(const QJsonObject &o)
 {
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
-
-
-} // namespace
 
 Recorder::Recorder(MainCore &core, const QString &folder, QObject *parent)
     : QObject(parent), core_(core), folder_(folder)
 {
     mono_.start();
     wallAtMono_ = QDateTime::currentMSecsSinceEpoch();
+    runStarted_ = now();
     LiveLock::removeStale(folder_);
     store_.open(folder_);   // a failure shows at the first write, and is retried
 
@@ -393,7 +389,12 @@ void Recorder::note(const QString &name, const QJsonObject &fields)
 
 void Recorder::append(const QString &kind, const QJsonObject &body)
 {
-    Pending p{kind, compact(body), kind == QLatin1String("row")};
+    appendBody(kind, compact(body));
+}
+
+void Recorder::appendBody(const QString &kind, const QByteArray &body)
+{
+    Pending p{kind, body, kind == QLatin1String("row")};
     if (holding_) {
         held_.append(std::move(p));
         return;
@@ -492,108 +493,4 @@ QString Recorder::displayState() const
                                       {QStringLiteral("model"), c.m.ModelCode.toString()},
                                       {QStringLiteral("settings_frame"),
                                        settingsInForce_.value(QStringLiteral("frame")).toString()}}));
-}
-
-// --- stored recordings ---------------------------------------------------------
-
-QList<RecordingInfo> Recorder::unfinished()
-{
-    QList<RecordingInfo> out;
-    if (!store_.isOpen() && !store_.open(folder_))
-        return out;
-    const QList<RecordingInfo> all = store_.list();
-    if (store_.readFailed())
-        emit storeFailed(QStringLiteral("The recordings in %1 could not be read: %2.").arg(folder_, store_.error()));
-    for (const RecordingInfo &r : all)
-        if (r.endedHow.isEmpty() && r.rows > 0 && r.uuid != rec_.uuid && !LiveLock::isLive(folder_, r.uuid))
-            out << r;
-    return out;
-}
-
-QString Recorder::closeRecording(qint64 id)
-{
-    auto r = store_.recording(id);
-    if (!r)
-        return store_.readFailed() ? store_.error() : QStringLiteral("there is no recording %1").arg(id);
-    if (!r->endedHow.isEmpty())
-        return QStringLiteral("recording %1 has ended (%2)").arg(id).arg(r->endedHow);
-    if (LiveLock::isLive(folder_, r->uuid))
-        return QStringLiteral("recording %1 is being written by another program").arg(id);
-    // Its end goes into its chain, as any other end does.
-    const QDateTime t = now();
-    const QByteArray body = compact(stamped(QStringLiteral("end"),
-                                            {{QStringLiteral("how"), QLatin1String(endhow::kClosed)},
-                                             {QStringLiteral("rows"), r->rows},
-                                             {QStringLiteral("by"), identity::actor()}},
-                                            t));
-    const hashchain::Entry e{r->entries + 1, QStringLiteral("event"), body, {}};
-    r->ended = iso(t);
-    r->endedHow = QLatin1String(endhow::kClosed);
-    if (!store_.commit(*r, {e}, 0, e.seq - 1))
-        return store_.error();
-    dirty_ = true;
-    emit written();
-    return {};
-}
-
-QString Recorder::restore(qint64 id)
-{
-    if (!store_.isOpen() && !store_.open(folder_))
-        return store_.error();
-    const auto found = store_.recording(id);
-    if (!found)
-        return store_.readFailed() ? store_.error() : QStringLiteral("there is no recording %1").arg(id);
-    const RecordingInfo info = *found;
-    if (!info.endedHow.isEmpty())
-        return QStringLiteral("recording %1 has ended (%2)").arg(id).arg(info.endedHow);
-    if (LiveLock::isLive(folder_, info.uuid))
-        return QStringLiteral("recording %1 is being written by another program").arg(id);
-
-    // Read before anything ends: a recording the store cannot give back
-    // whole is not restored (its chain says where the damage begins).
-    if (const hashchain::Verdict v = store_.verify(info); v.kind == hashchain::Verdict::Kind::Unreadable)
-        return QStringLiteral("recording %1 cannot be restored: %2").arg(id).arg(v.text());
-    StoredRows stored(store_, info);
-    if (!stored.error().isEmpty())
-        return stored.error();
-
-    // What was being recorded ends here, naming the recording that takes
-    // its place.
-    end(endhow::kRestore, {{QStringLiteral("restored"), info.uuid}, {QStringLiteral("restored_id"), id}});
-    flush();
-
-    if (!stored.lastSettings().isEmpty())
-        settingsInForce_ = stored.lastSettings();
-    restoring_ = true;
-    replayRecording(core_, stored, info);
-    restoring_ = false;
-    if (!stored.error().isEmpty())
-        return stored.error();
-
-    // The display as it was left.
-    const QJsonObject d = QJsonDocument::fromJson(info.display.toUtf8()).object();
-    const QJsonArray lcd = d.value(QStringLiteral("lcd")).toArray();
-    for (int i = 0; i < lcd.size() && i < int(core_.lcd.lblLCD.size()); ++i)
-        core_.lcd.lblLCD[std::size_t(i)].Caption = lcd[i].toString();
-    const QJsonArray shapes = d.value(QStringLiteral("shapes")).toArray();
-    for (int i = 0; i < shapes.size() && i < int(core_.lcd.Shape1.size()); ++i)
-        core_.lcd.Shape1[std::size_t(i)] = shapes[i].toBool();
-    if (d.contains(QStringLiteral("caption")))
-        core_.Caption = d.value(QStringLiteral("caption")).toString();
-    if (!d.value(QStringLiteral("model")).toString().isEmpty()) {
-        core_.m.ModelCode = d.value(QStringLiteral("model")).toString();
-        core_.m.ModelPrefix = core_.m.ModelCode.toString().left(2);
-    }
-
-    rec_ = info;
-    lock_.acquire(folder_, rec_.uuid);
-    active_ = true;
-    pending_.clear();
-    nextSeq_ = info.entries + 1;
-    settingsSeq_ = stored.lastSettingsSeq();
-    event(QStringLiteral("restored"), {{QStringLiteral("rows"), info.rows}, {QStringLiteral("by"), identity::actor()}});
-    sampleInForce();
-    flush();
-    emit core_.changed();
-    return {};
 }

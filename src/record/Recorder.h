@@ -4,6 +4,8 @@
 #include "record/LiveLock.h"
 #include "record/RecordStore.h"
 
+#include <QDateTime>
+
 #include <QElapsedTimer>
 #include <QJsonObject>
 #include <QList>
@@ -14,6 +16,7 @@
 #include <memory>
 
 class MainCore;
+class StoredRows;
 
 // Keeps the session's account in the recordings store: every completed row
 // and every event worth an audit (program start and exit, ports, model and
@@ -70,9 +73,19 @@ public:
     // writing.
     QList<RecordingInfo> unfinished();
     // Puts a stored recording back into the table and goes on recording into
-    // it; what was being recorded ends ("restore"). Empty on success, else
-    // why not.
-    QString restore(qint64 id);
+    // it (RecorderRestore.cpp). What this window logged since it started, in
+    // a table of the same columns, goes on after the restored rows, in the
+    // table and in the recording, so that one session is one recording; the
+    // hole between is a "gap" event with its length, and the chart breaks
+    // its lines there. What was being recorded ends ("restore").
+    // `progress` (done, total) is asked every few tens of milliseconds, and
+    // the event loop may run in it; false cancels: the table, the chart and
+    // the recording being written are then as they were before, the stored
+    // recording is untouched (and still unfinished), `cancelled` is set and
+    // the answer is empty. Empty on success, else why not.
+    using Progress = std::function<bool(qint64 done, qint64 total)>;
+    QString restore(qint64 id, const Progress &progress = {}, bool *cancelled = nullptr);
+    bool restoring() const { return restoring_; }
     // Ends a stored recording without restoring it ("closed").
     QString closeRecording(qint64 id);
     // The program ends another way than by Exit (its window closed, its
@@ -136,6 +149,15 @@ private:
     void event(const QString &name, QJsonObject fields = {});
     QJsonObject stamped(const QString &name, QJsonObject fields, const QDateTime &t) const;
     void append(const QString &kind, const QJsonObject &body);
+    void appendBody(const QString &kind, const QByteArray &body);
+    static QString iso(const QDateTime &t);
+    static QByteArray compact(const QJsonObject &o);
+    // A restore's steps (RecorderRestore.cpp).
+    struct Session;
+    Session sessionSoFar(const QStringList &header);
+    void restoreTable(const Session &session);
+    void adopt(const RecordingInfo &info, StoredRows &stored, const Session &session);
+    QJsonObject gapEvent(const RecordingInfo &info, const QDateTime &resumed);
     bool ensureOpen();
     void checkClock();
     QJsonObject settingsSnapshot(const QString &frame) const;
@@ -180,6 +202,7 @@ private:
     qint64 lastId_ = 0;
     qint64 heldRows_ = 0;              // rows waiting for the store
     bool restoring_ = false;
+    QDateTime runStarted_;             // when this run began: where a hole it follows ends
     bool exited_ = false;
     QList<Pending> unconfirmed_;       // written since the file was last seen in place
     QElapsedTimer busySince_;          // another program has held the database since

@@ -22,6 +22,10 @@ void StoredRows::apply(qint64 seq, const QJsonObject &o) const
     } else if (name == QLatin1String("settings")) {
         lastSettings_ = o;
         lastSettingsSeq_ = seq;
+    } else if (name == QLatin1String("gap")) {
+        const int row = o.value(QStringLiteral("row")).toInt();
+        if (row >= 2 && (gaps_.empty() || gaps_.back() < row))
+            gaps_.push_back(row);
     }
 }
 
@@ -53,6 +57,7 @@ void StoredRows::walkEvents(bool all) const
     cause_.clear();
     lastSettings_ = {};
     lastSettingsSeq_ = 0;
+    gaps_.clear();
     const bool read = store_.forEachEntry(rec_.id, QStringLiteral("event"), [this, all](const hashchain::Entry &e) {
         apply(e.seq, QJsonDocument::fromJson(e.body).object());
         return all || header_.isEmpty();
@@ -85,6 +90,13 @@ const QJsonObject &StoredRows::lastSettings() const
     if (!settingsKnown_)
         walkEvents(true);
     return lastSettings_;
+}
+
+const std::vector<int> &StoredRows::gaps() const
+{
+    if (!settingsKnown_)
+        walkEvents(true);
+    return gaps_;
 }
 
 qint64 StoredRows::lastSettingsSeq() const

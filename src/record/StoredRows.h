@@ -33,6 +33,9 @@ public:
     QString cause() const;
     const QJsonObject &lastSettings() const;
     qint64 lastSettingsSeq() const;
+    // The rows with a hole in the log before them (a crash, a power cut:
+    // each "gap" event names the first row after it), ascending.
+    const std::vector<int> &gaps() const;
 
     // Every event of the recording (kind "event"), in order, from the
     // caller's own walk, before anything else is asked; then eventsTaken().
@@ -91,6 +94,7 @@ private:
     mutable QString cause_;
     mutable QJsonObject lastSettings_;
     mutable qint64 lastSettingsSeq_ = 0;
+    mutable std::vector<int> gaps_;
     mutable QString error_;
     QString missing_;
     mutable std::array<QByteArray, 8> headerUtf8_;

@@ -175,6 +175,19 @@ public:
     // rowCompleted: the rows are not new.
     void reloadTable(int rows, const std::function<void(int row, std::array<QString, 8> &cells)> &read,
                      bool drawChart);
+    // The same in steps, for a caller that lets the event loop run between
+    // batches: the layout; the rows with a hole in the log before them (the
+    // chart breaks its lines there); `count` more rows from GridRow on;
+    // the highlight on the last row and the row count shown.
+    void beginReload();
+    void markChartGap(int row);
+    void reloadRows(int count, const std::function<void(int row, std::array<QString, 8> &cells)> &read,
+                    bool drawChart);
+    void endReload();
+
+    // What arrives on the port waits in its buffer while held (an export
+    // writing the table, a restore filling it), and is handled after.
+    void holdReceive(bool held) { receiveHeld_ = held; }
 
     // For a logger whose rows only stream on (to a file, the store, a
     // broker), with nothing at its end that reads the whole log back: the

@@ -49,6 +49,9 @@ public:
     // The broker's trouble, told as a notice that does not wait for an
     // answer; "" takes it away.
     void brokerNotice(const QString &text);
+    // SIGTERM, SIGHUP, SIGINT: ends as Exit does, without asking (a signal
+    // cannot answer): held rows go to the fallback store, named on stderr.
+    void endBySignal(int signalNumber);
     // The report of the recording in the table (from the store when there
     // is one), to a PDF the user names.
     void saveReport();
@@ -90,5 +93,6 @@ private:
     void showStdAdd();
     QProgressDialog *progress_ = nullptr;
     QMessageBox *notice_ = nullptr;   // the one notice box, made on first use
+    bool endingBySignal_ = false;     // no box may wait for an answer any more
 
 };

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 
 #include <cstdio>
+#include <cstring>
 
 // The recordings store of the window: every row and event to disk as it
 // lands, and at start-up the offer of recordings that a crash or a power
@@ -28,6 +29,8 @@ void frmMain::enableJournal(const QString &folder)
     // window may already be gone: a box of its own, also on stderr.
     connect(recorder_, &Recorder::storeNotice, this, [this](const QString &text) {
         std::fprintf(stderr, "tq800: %s\n", qPrintable(text));
+        if (endingBySignal_)
+            return;
         if (isVisible())
             showNotice(storeNotice_, text);
         else
@@ -55,6 +58,19 @@ bool frmMain::exitAllowed()
     return QMessageBox::question(this, QApplication::applicationName(), text,
                                  QMessageBox::Save | QMessageBox::Cancel, QMessageBox::Cancel)
         == QMessageBox::Save;
+}
+
+void frmMain::endBySignal(int signalNumber)
+{
+    if (endingBySignal_)
+        return;
+    endingBySignal_ = true;
+    std::fprintf(stderr, "tq800: %s: ending as Exit does\n", strsignal(signalNumber));
+    // Exit's own path (the meter told, the recording ended "Exit", held rows
+    // to the fallback), then every event loop ends, also one under a
+    // message box that nobody will answer.
+    core_->cmdExit_Click();
+    QCoreApplication::quit();
 }
 
 void frmMain::brokerNotice(const QString &text)

@@ -6,7 +6,10 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
 
@@ -59,7 +62,11 @@ void frmRestoreOffer::act(int what)
         succeeded(recordingactions::exportRecording(prompts_, recorder_.store(), *r, anchoring_));
         return;
     }
-    if (!succeeded(what == 0 ? recorder_.restore(id) : recorder_.closeRecording(id)))
+    bool cancelled = false;
+    const QString error = what == 0 ? restoreWithProgress(id, cancelled) : recorder_.closeRecording(id);
+    if (cancelled)
+        return;   // nothing changed: it stays offered
+    if (!succeeded(error))
         return;
     forget(id);
     // Only one recording can be in the table: after a restore, the others
@@ -68,4 +75,43 @@ void frmRestoreOffer::act(int what)
         accept();
     else
         view_->selectRow(0);
+}
+
+QString frmRestoreOffer::restoreWithProgress(qint64 id, bool &cancelled)
+{
+    // Shown once the restore has taken a moment (a short one never shows
+    // it); modal to this box and the window, with the event loop running
+    // between batches (every few tens of milliseconds), so the window keeps
+    // drawing and Cancel is heard.
+    constexpr int kSteps = 100000;
+    constexpr qint64 kShowAfterMs = 300;
+    QPointer<QProgressDialog> dialog;
+    QElapsedTimer clock;
+    clock.start();
+    auto progress = [&](qint64 done, qint64 total) {
+        if (done >= total) {
+            delete dialog;
+            return true;
+        }
+        if (!dialog && clock.elapsed() < kShowAfterMs) {
+            // Before the dialog: the window draws and its timers run, but
+            // takes no clicks or keys (a Clear now would meet half a table).
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            return true;
+        }
+        if (!dialog) {
+            dialog = new QProgressDialog(QStringLiteral("Restoring recording %1…").arg(id), QStringLiteral("Cancel"), 0,
+                                         kSteps, this);
+            dialog->setWindowTitle(QApplication::applicationName());
+            dialog->setWindowModality(Qt::WindowModal);
+            dialog->setMinimumDuration(0);
+            dialog->setAutoReset(false);
+            dialog->setAutoClose(false);
+        }
+        dialog->setValue(int(double(done) / double(qMax<qint64>(total, 1)) * kSteps));
+        return !dialog->wasCanceled();
+    };
+    const QString error = recorder_.restore(id, progress, &cancelled);
+    delete dialog;
+    return error;
 }

@@ -16,6 +16,8 @@ public:
 
 private:
     void act(int what);
+    // The restore, with a progress dialog that can cancel it.
+    QString restoreWithProgress(qint64 id, bool &cancelled);
 
     Recorder &recorder_;
 };

@@ -4,6 +4,7 @@
 #include "publish/Publisher.h"
 #include "record/RecordStore.h"
 #include "record/Recorder.h"
+#include "shell/StopSignals.h"
 #include "text/NumericLocale.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 #include <QIcon>
 
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -125,7 +127,8 @@ int main(int argc, char **argv)
         "Every row and event is kept as it lands in the recordings store, an SQLite\n"
         "database in the user's data folder (TQ800/recordings.sqlite), unless\n"
         "--no-journal; unfinished recordings are offered at start-up.\n"
-        "Exit status: 0 when the window is closed, 1 for bad arguments or no display."));
+        "Exit status: 0 when the window is closed (or ended by SIGTERM, SIGHUP or SIGINT,\n"
+        "as Exit does), 3 when rows went to a fallback store, 1 for bad arguments or no display."));
     parser.addHelpOption();
     parser.addVersionOption();
     const Options o;
@@ -160,6 +163,11 @@ int main(int argc, char **argv)
     }
 
     frmMain w;
+    // A logout, `kill` or a closed terminal ends the window as Exit does.
+    StopSignals stopSignals;
+    if (!stopSignals.install())
+        printError(QStringLiteral("cannot catch SIGTERM and SIGHUP: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    QObject::connect(&stopSignals, &StopSignals::stopRequested, &w, &frmMain::endBySignal);
     w.show();
     if (!parser.isSet(o.noJournal))
         w.enableJournal(parser.isSet(o.journalDir) ? parser.value(o.journalDir) : RecordStore::defaultFolder());

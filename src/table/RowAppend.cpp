@@ -51,6 +51,13 @@ void MainCore::advanceGridRow()
 void MainCore::reloadTable(int rows, const std::function<void(int row, std::array<QString, 8> &cells)> &read,
                            bool drawChart)
 {
+    beginReload();
+    reloadRows(rows, read, drawChart);
+    endReload();
+}
+
+void MainCore::beginReload()
+{
     // As Clear lays a table out (scales, frame), with polling as it is.
     const bool polling = m.PollingOn;
     Init_FlexGrid();
@@ -58,13 +65,27 @@ void MainCore::reloadTable(int rows, const std::function<void(int row, std::arra
     Picture4.Cls();
     m.PollingOn = true;
     Draw_Scale();
+    m.PollingOn = polling;
+}
+
+void MainCore::markChartGap(int row)
+{
+    chartRows_->markGap(row);
+}
+
+void MainCore::reloadRows(int count, const std::function<void(int row, std::array<QString, 8> &cells)> &read,
+                          bool drawChart)
+{
+    const bool polling = m.PollingOn;
+    m.PollingOn = true;
     FlexGrid &grid = *MSFlexGrid1;
     {
-        // The views hear of the whole table once, at the end, not of every
-        // cell, row and scroll of a million rows on the way.
+        // The views hear of the rows once a batch, not of every cell, row
+        // and scroll of a million rows on the way.
         const QSignalBlocker quiet(grid);
         std::array<QString, 8> cells;
-        for (int r = 1; r <= rows; ++r) {
+        for (int i = 0; i < count; ++i) {
+            const int r = m.GridRow;
             read(r, cells);
             for (int c = 0; c < FlexGrid::kCols; ++c)
                 grid.setTextMatrix(r, c, cells[std::size_t(c)]);
@@ -78,9 +99,23 @@ void MainCore::reloadTable(int rows, const std::function<void(int row, std::arra
             }
             advanceGridRow();
         }
-        // Each row had the highlight while it was the newest and gave it up
-        // to the next: the last one keeps it.
-        if (rows > 0) {
+    }
+    m.PollingOn = polling;
+    if (m.GridRow > 1) {
+        emit grid.dataChanged(grid.index(0, 0), grid.index(grid.rowCount() - 1, FlexGrid::kCols - 1));
+        emit grid.topRowChanged(grid.TopRow());
+    }
+}
+
+void MainCore::endReload()
+{
+    FlexGrid &grid = *MSFlexGrid1;
+    const int rows = m.GridRow - 1;
+    // Each row had the highlight while it was the newest and gave it up to
+    // the next: the last one keeps it.
+    if (rows > 0) {
+        {
+            const QSignalBlocker quiet(grid);
             for (int r : grid.highlightedRows())
                 if (r >= 1 && r < rows)
                     for (int c = 0; c < FlexGrid::kCols; ++c)
@@ -88,13 +123,10 @@ void MainCore::reloadTable(int rows, const std::function<void(int row, std::arra
             for (int c = 0; c < FlexGrid::kCols; ++c)
                 grid.setCellBackColor(rows, c, FlexGrid::Shade::Highlight);
         }
-    }
-    if (rows > 0) {
         emit grid.dataChanged(grid.index(0, 0), grid.index(grid.rowCount() - 1, FlexGrid::kCols - 1));
         emit grid.topRowChanged(grid.TopRow());
     }
     rowWritten_ = 0;
-    m.PollingOn = polling;
     if (rows > 0)
         lcd.lblLCD[10].Caption = QString::number(rows);
     emit changed();

@@ -5,7 +5,7 @@
 // can go to a CSV file, and every event with the whole visible state to
 // stdout as JSON lines.
 
-#include "StopSignals.h"
+#include "shell/StopSignals.h"
 #include "StoreCommands.h"
 
 #include "chart/ChartPainter.h"
