@@ -284,9 +284,10 @@ INSERT INTO entry VALUES(1, 1, 'event', '{"event":"begin","cause":"Clear"}', x'0
     // and the check tells unreadable entries from removed ones.
     void damaged_data()
     {
-        // Pages 2 to 5 hold the list of recordings and the start of the
-        // entries (a 200-row store has 27 pages of 4 KiB); from page 8 on,
-        // entries only.
+        // Pages 2 to 7 hold the list of recordings, the roots of the
+        // entries and of the index of events; then the entries, the first
+        // events among them (a 200-row store has about 28 pages of 4 KiB):
+        // from page 12 on, rows only.
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("from");
         QTest::addColumn<QString>("said");
@@ -299,12 +300,12 @@ INSERT INTO entry VALUES(1, 1, 'event', '{"event":"begin","cause":"Clear"}', x'0
         const QStringList verifyOne{"--verify", "--recording", "1"};
         QTest::newRow("list: export .csv") << csv << 2 << "reading recording 1: " << "x.csv";
         QTest::newRow("list: verify") << verify << 2 << "unreadable: reading the list of recordings" << "";
-        QTest::newRow("entries: export .csv") << csv << 8 << "reading recording 1's row " << "x.csv";
-        QTest::newRow("entries: export .xlsx") << xlsx << 8 << "reading recording 1's row " << "x.xlsx";
-        QTest::newRow("entries: export .jsonl") << jsonl << 8 << "reading recording 1's entries after entry " << "x.jsonl";
-        QTest::newRow("entries: report") << pdf << 8 << "reading recording 1's entries after entry " << "x.pdf";
-        QTest::newRow("entries: verify") << verify << 8 << "1: entries " << "";
-        QTest::newRow("entries: verify one") << verifyOne << 8 << " to 205 are unreadable: " << "";
+        QTest::newRow("entries: export .csv") << csv << 12 << "reading recording 1's row " << "x.csv";
+        QTest::newRow("entries: export .xlsx") << xlsx << 12 << "reading recording 1's row " << "x.xlsx";
+        QTest::newRow("entries: export .jsonl") << jsonl << 12 << "reading recording 1's entries after entry " << "x.jsonl";
+        QTest::newRow("entries: report") << pdf << 12 << "reading recording 1's entries after entry " << "x.pdf";
+        QTest::newRow("entries: verify") << verify << 12 << "1: entries " << "";
+        QTest::newRow("entries: verify one") << verifyOne << 12 << " to 205 are unreadable: " << "";
     }
     void damaged()
     {

@@ -357,20 +357,48 @@ bool RecordStore::forEachEntry(qint64 id, const QString &kind,
         eventIndex_ = has.step() ? 1 : 0;
     }
     const bool events = kind == QLatin1String("event") && eventIndex_ == 1;
-    SqliteStatement s(db_, kind.isEmpty() ? "SELECT seq, kind, body, hash FROM entry WHERE recording = ? ORDER BY seq"
-                           : events       ? "SELECT seq, kind, body, hash FROM entry INDEXED BY entry_event "
-                                            "WHERE recording = ? AND kind = 'event' ORDER BY seq"
-                                          : "SELECT seq, kind, body, hash FROM entry WHERE recording = ? AND kind = ? ORDER BY seq");
-    s.bind(1, id);
-    if (!kind.isEmpty() && !events)
-        s.bind(2, kind);
     hashchain::Entry e;
-    while (s.step()) {
-        readEntry(s, e);
-        if (!f(e))
-            return true;
+    // Hands on the entries the statement gives; false when it failed.
+    bool stopped = false;
+    const auto walk = [&](SqliteStatement &s) {
+        while (s.step()) {
+            readEntry(s, e);
+            if (!f(e)) {
+                stopped = true;
+                return true;
+            }
+        }
+        return !s.failed();
+    };
+    bool read;
+    if (events) {
+        SqliteStatement s(db_, "SELECT seq, kind, body, hash FROM entry INDEXED BY entry_event "
+                               "WHERE recording = ? AND kind = 'event' ORDER BY seq");
+        s.bind(1, id);
+        read = walk(s);
+    } else {
+        SqliteStatement s(db_, kind.isEmpty() ? "SELECT seq, kind, body, hash FROM entry WHERE recording = ? ORDER BY seq"
+                                              : "SELECT seq, kind, body, hash FROM entry WHERE recording = ? AND kind = ? "
+                                                "ORDER BY seq");
+        s.bind(1, id);
+        if (!kind.isEmpty())
+            s.bind(2, kind);
+        read = walk(s);
     }
-    if (s.failed())
+    if (!read && events && !stopped) {
+        // A damaged index need not mean damaged entries: the rest of the
+        // events from the entries themselves, whose own damage, if any, is
+        // then the one named.
+        // (The kind as a parameter keeps SQLite off the index, which it
+        // can only take for a kind written into the statement.)
+        SqliteStatement s(db_, "SELECT seq, kind, body, hash FROM entry WHERE recording = ? AND kind = ? AND seq > ? "
+                               "ORDER BY seq");
+        s.bind(1, id);
+        s.bind(2, kind);
+        s.bind(3, e.seq);
+        read = walk(s);
+    }
+    if (!read)
         return readError(e.seq > 0 ? QStringLiteral("reading recording %1's entries after entry %2").arg(id).arg(e.seq)
                                    : QStringLiteral("reading recording %1's entries").arg(id));
     return true;
