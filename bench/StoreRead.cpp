@@ -140,6 +140,9 @@ int storeMakeChild(const QString &dir, long rows)
     // The logger keeps only the newest rows in its table.
     feed.core().setStreamingOnly(true);
     Recorder rec(feed.core(), dir);
+    // The meter's settings again, now that the recorder hears them: a
+    // recording as the logger makes one, which a restore lays out again.
+    feed.settingsAndClear();
     QElapsedTimer t;
     t.start();
     const double cpuBefore = cpuSeconds();
