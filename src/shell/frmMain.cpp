@@ -2,6 +2,7 @@
 
 #include "chart/ChartWidget.h"
 #include "lcd/LcdWidget.h"
+#include "record/Recorder.h"
 #include "shell/ExportName.h"
 #include "shell/MainCore.h"
 #include "shell/PortNames.h"
@@ -27,6 +28,8 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QUrl>
+
+#include <utility>
 
 namespace {
 
@@ -170,6 +173,9 @@ frmMain::~frmMain()
     // The core's timers must not fire into a half-destroyed window.
     core_->Timer1.stop();
     core_->Timer2.stop();
+    // The recorder writes its last entries while the core it listens to is
+    // still whole: children go in the order they came, the core first.
+    delete std::exchange(recorder_, nullptr);
 }
 
 void frmMain::showStdAdd()
