@@ -47,8 +47,18 @@ QString text(const QJsonValue &v)
         return v.toString();
     if (v.isNull() || v.isUndefined())
         return kDash;
-    return QString::fromUtf8(v.isArray() ? QJsonDocument(v.toArray()).toJson(QJsonDocument::Compact)
-                                         : QJsonDocument(v.toObject()).toJson(QJsonDocument::Compact));
+    if (v.isObject()) {
+        // Who did it, whose recording, the one before it: "host vm, user
+        // ann, …" rather than JSON; an empty one (the store's first
+        // recording has none before it) is "none".
+        const QJsonObject o = v.toObject();
+        QStringList parts;
+        for (auto it = o.begin(); it != o.end(); ++it)
+            if (!(it.value().isString() && it.value().toString().isEmpty()))
+                parts << QString(it.key()).replace(u'_', u' ') + u' ' + text(it.value());
+        return parts.isEmpty() ? QStringLiteral("none") : parts.join(QStringLiteral(", "));
+    }
+    return QString::fromUtf8(QJsonDocument(v.toArray()).toJson(QJsonDocument::Compact));
 }
 
 // "key: value; key: value" of what an event says beyond its name and times.
