@@ -312,8 +312,8 @@ private slots:
         // Each event: "name utc mono" (mono "-": none); the names expected.
         columns<QStringList, QStringList>("chain", "order");
         dataRow("what a run saw before its first row is written after begin",
-                QStringList{"begin 10:00:05.000 5000", "settings 10:00:05.000 5000", "start 10:00:00.100 100",
-                            "port_opened 10:00:00.200 200", "model 10:00:01.000 1000", "clear 10:00:09.000 9000"},
+                QStringList{"begin 10:00:05.000 5000", "settings 10:00:05.000 5000 in_force", "start 10:00:00.100 100",
+                            "port_opened 10:00:00.200 200", "model 10:00:05.000 5000", "clear 10:00:09.000 9000"},
                 QStringList{"program start", "port opened", "model frame", "recording began", "settings frame", "Clear"});
         dataRow("a clock set back an hour within the run",
                 QStringList{"start 10:00:00.000 0", "clock_jump 09:00:10.000 10000 -3600000", "clear 09:00:20.000 20000",
@@ -342,7 +342,9 @@ private slots:
                 o.insert("utc", QStringLiteral("2026-03-07T%1Z").arg(f[1]));
             if (f[2] != QLatin1String("-"))
                 o.insert("mono_ms", f[2].toLongLong());
-            if (f.size() > 3)
+            if (f.size() > 3 && f[3] == QLatin1String("in_force"))
+                o.insert("in_force", true);
+            else if (f.size() > 3)
                 o.insert("by_ms", f[3].toLongLong());
             trail.add(o);
         }

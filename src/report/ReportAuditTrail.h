@@ -34,6 +34,7 @@ private:
         qint64 mono = 0;
         qint64 utc = 0;         // ms since 1970, or the one's before it
         int chain = 0;          // place in the chain
+        bool clocked = false;   // it has both clocks of its own
     };
     int runOf(const QJsonObject &event, qint64 &mono);
 
