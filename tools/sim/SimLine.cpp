@@ -127,7 +127,11 @@ bool Line::write(const std::string &bytes)
             std::perror("tq800-sim: write");
             return false;
         }
-        if (++waits > 10) {
+        // A line nobody has open stays full for good; a reader that is only
+        // busy (a slow build of it, a disk that stalls its store) drains it
+        // within seconds, and an answer dropped then would be a download cut
+        // short that no meter would cut.
+        if (++waits > 100) {
             std::fprintf(stderr, "tq800-sim: nobody reads the line, answer dropped\n");
             return false;
         }
