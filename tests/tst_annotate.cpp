@@ -53,6 +53,16 @@ struct TestPam
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(text.toUtf8());
     }
+    // Why signatures cannot be checked here, or nullptr.
+    const char *unusable() const
+    {
+        if (module.isEmpty())
+            return "pam_matrix is needed (script/bootstrap installs libpam-wrapper)";
+#ifdef PAM_WRAPPER_UNUSABLE
+        return "pam_wrapper cannot load PAM into a program built with AddressSanitizer";
+#endif
+        return nullptr;
+    }
     QProcessEnvironment env() const
     {
         QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
@@ -146,11 +156,8 @@ private slots:
         QFETCH(QByteArray, input);
         QFETCH(QString, said);
         TestPam pam;
-        if (pam.module.isEmpty())
-            QSKIP("pam_matrix is needed (script/bootstrap installs libpam-wrapper)");
-#ifdef PAM_WRAPPER_UNUSABLE
-        QSKIP("pam_wrapper cannot load PAM into a program built with AddressSanitizer");
-#endif
+        if (const char *why = pam.unusable())
+            QSKIP(why);
         QTemporaryDir dir;
         const qint64 id = recordOne(dir.path());
         const RecordingInfo before = stored(dir.path(), id);
@@ -182,11 +189,8 @@ private slots:
     void signedNotedAndExported()
     {
         TestPam pam;
-        if (pam.module.isEmpty())
-            QSKIP("pam_matrix is needed (script/bootstrap installs libpam-wrapper)");
-#ifdef PAM_WRAPPER_UNUSABLE
-        QSKIP("pam_wrapper cannot load PAM into a program built with AddressSanitizer");
-#endif
+        if (const char *why = pam.unusable())
+            QSKIP(why);
         QTemporaryDir dir;
         const QString journal = dir.filePath(QStringLiteral("store"));
         const QString id = QString::number(recordOne(journal));

@@ -122,6 +122,43 @@ void rewrite(const QString &folder, qint64 id, const QByteArray &from, const QBy
     QVERIFY(last.run());
 }
 
+// The real window on a pseudo-terminal in raw mode that stands for the
+// meter's line (its master end, non-blocking, is the meter's side); both
+// ends close when it goes, after the test has waited for the window.
+struct WindowOnLine
+{
+    int master = -1, slave = -1;
+    QProcess window;
+
+    bool start(const QString &journal)
+    {
+        char name[128] = {};
+        if (openpty(&master, &slave, name, nullptr, nullptr) != 0)
+            return false;
+        fcntl(master, F_SETFL, O_NONBLOCK);
+        termios raw;
+        tcgetattr(slave, &raw);
+        cfmakeraw(&raw);
+        tcsetattr(slave, TCSANOW, &raw);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        window.setProcessEnvironment(env);
+        window.start(QStringLiteral(TQ800_GUI),
+                     {QStringLiteral("--port"), QString::fromLatin1(name), QStringLiteral("--journal"), journal});
+        return window.waitForStarted();
+    }
+    ~WindowOnLine()
+    {
+        if (window.state() != QProcess::NotRunning) {
+            window.kill();
+            window.waitForFinished();
+        }
+        for (int fd : {master, slave})
+            if (fd >= 0)
+                ::close(fd);
+    }
+};
+
 } // namespace
 
 class TestRecord : public QObject
@@ -361,21 +398,10 @@ private slots:
     {
         QFETCH(int, signal);
         QTemporaryDir dir;
-        int master = -1, slave = -1;
-        char name[128] = {};
-        QVERIFY(openpty(&master, &slave, name, nullptr, nullptr) == 0);
-        fcntl(master, F_SETFL, O_NONBLOCK);
-        termios raw;
-        tcgetattr(slave, &raw);
-        cfmakeraw(&raw);
-        tcsetattr(slave, TCSANOW, &raw);
-        QProcess window;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        window.setProcessEnvironment(env);
-        window.start(QStringLiteral(TQ800_GUI), {QStringLiteral("--port"), QString::fromLatin1(name),
-                                                 QStringLiteral("--journal"), dir.path()});
-        QVERIFY(window.waitForStarted());
+        WindowOnLine line;
+        QVERIFY(line.start(dir.path()));
+        QProcess &window = line.window;
+        const int master = line.master;
         // Readings once it polls, until the store holds some of them.
         int sent = 0;
         bool polling = false;
@@ -398,8 +424,6 @@ private slots:
         QVERIFY(rows >= 5);
         kill(pid_t(window.processId()), signal);
         QVERIFY(window.waitForFinished(20000));
-        ::close(master);
-        ::close(slave);
         QCOMPARE(window.exitStatus(), QProcess::NormalExit);
         QCOMPARE(window.exitCode(), 0);
         RecordStore store;
@@ -779,21 +803,10 @@ private slots:
             burst += runReading(i);
         QRandomGenerator rng(20261207);
         for (int round = 0; round < 20; ++round) {
-            int master = -1, slave = -1;
-            char name[128] = {};
-            QVERIFY(openpty(&master, &slave, name, nullptr, nullptr) == 0);
-            fcntl(master, F_SETFL, O_NONBLOCK);
-            termios raw;
-            tcgetattr(slave, &raw);
-            cfmakeraw(&raw);
-            tcsetattr(slave, TCSANOW, &raw);
-            QProcess window;
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-            window.setProcessEnvironment(env);
-            window.start(QStringLiteral(TQ800_GUI), {QStringLiteral("--port"), QString::fromLatin1(name),
-                                                     QStringLiteral("--journal"), dir.path()});
-            QVERIFY(window.waitForStarted());
+            WindowOnLine line;
+            QVERIFY(line.start(dir.path()));
+            QProcess &window = line.window;
+            const int master = line.master;
             const int killAt = 200 + int(rng.bounded(3000));
             // The burst starts once the window polls (it is up and reading).
             // It goes on until the window has put this round's recording in
@@ -821,8 +834,6 @@ private slots:
             QTest::qWait(int(rng.bounded(50)));
             kill(pid_t(window.processId()), SIGKILL);
             window.waitForFinished();
-            ::close(master);
-            ::close(slave);
         }
         // Every recording holds rows 1, 2, 3, ... each its own reading.
         RecordStore store;
