@@ -92,7 +92,7 @@ private slots:
         QCOMPARE(events, QStringList({"sample S-9 0", "note drift 2"}));
         // The Recordings list shows the sample from the events alone.
         w.recorder()->flush();
-        QCOMPARE(recordingactions::sampleOf(w.recorder()->store(), w.recorder()->current()), QStringLiteral("S-9"));
+        QCOMPARE(recordingactions::annotationsOf(w.recorder()->store(), w.recorder()->current()).samples, QStringLiteral("S-9"));
     }
 
     void controlsStandWhereTheLayoutPutsThem_data()

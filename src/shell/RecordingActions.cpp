@@ -116,27 +116,21 @@ QString noteRecording(QWidget *parent, const RecordStore &store, qint64 id)
                        annotation::noteFields(dialog.text(), dialog.fromRow(), dialog.toRow()), false);
 }
 
-QString sampleOf(RecordStore &store, const RecordingInfo &rec)
+Annotated annotationsOf(RecordStore &store, const RecordingInfo &rec)
 {
-    // The samples named, in order, each once.
     const annotation::Gatherer g = eventsOf(store, rec);
+    // The samples named, in order, each once.
     QStringList names;
     for (const annotation::SampleMark &m : g.samples)
         if (!m.sample.sample.isEmpty() && !names.contains(m.sample.sample))
             names << m.sample.sample;
-    return names.join(QStringLiteral(", "));
-}
-
-QString signaturesOf(RecordStore &store, const RecordingInfo &rec)
-{
-    const annotation::Gatherer g = eventsOf(store, rec);
     QStringList who;
     for (const annotation::Signature &sig : g.signatures) {
         const annotation::Meaning *m = annotation::meaning(sig.meaning);
         who << QStringLiteral("%1 by %2")
                    .arg(m ? QString::fromLatin1(m->key) : sig.meaning, sig.name.isEmpty() ? sig.login : sig.name);
     }
-    return who.join(QStringLiteral("; "));
+    return {names.join(QStringLiteral(", ")), who.join(QStringLiteral("; "))};
 }
 
 } // namespace recordingactions

@@ -34,9 +34,12 @@ QString reportRecording(QWidget *parent, RecordStore &store, const RecordingInfo
 QString signRecording(QWidget *parent, const RecordStore &store, qint64 id);
 // Note…: adds a note to recording `id`; empty when added or cancelled.
 QString noteRecording(QWidget *parent, const RecordStore &store, qint64 id);
-// The recording's sample and its signatures as one line each, for the
-// Recordings list ("" where it has none).
-QString sampleOf(RecordStore &store, const RecordingInfo &rec);
-QString signaturesOf(RecordStore &store, const RecordingInfo &rec);
+// The recording's samples and its signatures as one line each, for the
+// Recordings list ("" where it has none), from one walk along its events.
+struct Annotated
+{
+    QString samples, signatures;
+};
+Annotated annotationsOf(RecordStore &store, const RecordingInfo &rec);
 
 } // namespace recordingactions

@@ -28,10 +28,9 @@ frmRecordings::frmRecordings(const QString &folder, UiPrompts &prompts, QWidget 
     build(recordings);
     // What another part of the record keeps of each (its sample, who signed).
     for (const RecordingInfo &r : recordings) {
-        const QString sample = recordingactions::sampleOf(*store_, r);
-        const QString signatures = recordingactions::signaturesOf(*store_, r);
-        if (!sample.isEmpty() || !signatures.isEmpty())
-            model_->setAnnotations(r.id, sample, signatures);
+        const auto [samples, signatures] = recordingactions::annotationsOf(*store_, r);
+        if (!samples.isEmpty() || !signatures.isEmpty())
+            model_->setAnnotations(r.id, samples, signatures);
     }
     label_->setText(error_.isEmpty() ? QStringLiteral("The recordings in %1:").arg(store_->file())
                                      : error_[0].toUpper() + error_.mid(1) + u'.');
